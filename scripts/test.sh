@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once in a normal build, once with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh build
+(cd build && ctest -j"$(nproc)" --output-on-failure --timeout 300)
+
+bash scripts/build.sh build-sanitize -DROWQUARRY_SANITIZE=ON -DROWQUARRY_BENCHMARKS=OFF
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer-suppressions.txt:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build-sanitize && ctest -j"$(nproc)" --output-on-failure --timeout 600)

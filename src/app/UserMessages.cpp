@@ -1,0 +1,18 @@
+#include "UserMessages.h"
+
+#include "platform/ApplicationTitle.h"
+
+namespace rq {
+
+void showMessage(platform::MessageBoxes& messages, const QString& text)
+{
+    messages.show({text, platform::applicationTitle(), platform::Buttons::Ok, platform::Icon::None});
+}
+
+bool askYesNo(platform::MessageBoxes& messages, const QString& question)
+{
+    return messages.show({question, platform::applicationTitle(), platform::Buttons::YesNo, platform::Icon::None}) ==
+           platform::Answer::Yes;
+}
+
+} // namespace rq

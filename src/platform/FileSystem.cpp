@@ -1,0 +1,41 @@
+#include "FileSystem.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+namespace rq::platform {
+
+namespace {
+QString& folderOverride()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+QString programFolder()
+{
+    if (!folderOverride().isEmpty())
+        return folderOverride();
+    return QCoreApplication::applicationDirPath();
+}
+
+void setProgramFolder(const QString& folder) { folderOverride() = QDir::cleanPath(folder); }
+
+bool pathCanBeDated(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}
+
+bool isPlainVisibleFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && !info.isHidden();
+}
+
+} // namespace rq::platform

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace rq::platform {
+
+// The folder of the executable, where the optional files lie. Tests point it elsewhere.
+QString programFolder();
+void setProgramFolder(const QString& folder);
+
+// True when the path names something the file system can date (a file or a folder).
+bool pathCanBeDated(const QString& path);
+// True for a regular file that is not hidden (on Windows, nor a system file).
+bool isPlainVisibleFile(const QString& path);
+
+} // namespace rq::platform

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace rq::platform {
+
+enum class Buttons { Ok, YesNo }; // Yes/No boxes have Yes as the default button
+enum class Icon { None, Warning };
+enum class Answer { Ok, Yes, No };
+
+struct MessageBox {
+    QString text;
+    QString title;
+    Buttons buttons = Buttons::Ok;
+    Icon icon = Icon::None;
+};
+
+// Modal message boxes. The program talks to this interface only, so commands run in tests with a
+// scripted stand-in instead of real boxes.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual Answer show(const MessageBox& box) = 0;
+};
+
+// QMessageBox, modal to the application.
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    Answer show(const MessageBox& box) override;
+};
+
+} // namespace rq::platform

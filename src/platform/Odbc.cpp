@@ -1,0 +1,173 @@
+#include "Odbc.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16 wide characters");
+
+namespace rq::platform::odbc {
+
+namespace {
+
+const SQLWCHAR* wide(const QString& text) { return reinterpret_cast<const SQLWCHAR*>(text.utf16()); }
+
+// Reads every diagnostic record once (some drivers misbehave when they are read twice).
+[[noreturn]] void throwDiagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* what)
+{
+    QString description;
+    QString firstState;
+    for (SQLSMALLINT record = 1; handle; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLWCHAR message[1024] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message, 1024, &length);
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(message),
+                                                qMin<qsizetype>(length, 1023));
+        if (firstState.isEmpty())
+            firstState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
+        if (!description.isEmpty())
+            description += QLatin1Char(' ');
+        description += text;
+    }
+    if (description.isEmpty())
+        description = QStringLiteral("ODBC call %1 failed").arg(QLatin1String(what));
+    throw OdbcError(description, firstState);
+}
+
+void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what)
+{
+    if (!SQL_SUCCEEDED(rc))
+        throwDiagnostics(type, handle, what);
+}
+
+Handle allocate(SQLSMALLINT type, SQLHANDLE parent, SQLSMALLINT parentType)
+{
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+    const SQLRETURN rc = SQLAllocHandle(type, parent, &handle);
+    if (!SQL_SUCCEEDED(rc)) {
+        if (handle)
+            SQLFreeHandle(type, handle);
+        throwDiagnostics(parentType, parent, "SQLAllocHandle");
+    }
+    return Handle(handle, HandleDeleter{type});
+}
+
+} // namespace
+
+void HandleDeleter::operator()(void* handle) const noexcept { SQLFreeHandle(type, handle); }
+
+Connection::Connection()
+{
+    environment_ = allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE, SQL_HANDLE_ENV);
+    check(SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+          SQL_HANDLE_ENV, environment_.get(), "SQLSetEnvAttr");
+    connection_ = allocate(SQL_HANDLE_DBC, environment_.get(), SQL_HANDLE_ENV);
+}
+
+Connection::~Connection()
+{
+    if (open_)
+        SQLDisconnect(connection_.get());
+    connection_.reset(); // before the environment it belongs to
+}
+
+void Connection::setLoginTimeout(unsigned seconds)
+{
+    check(SQLSetConnectAttrW(connection_.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0),
+          SQL_HANDLE_DBC, connection_.get(), "SQLSetConnectAttr");
+}
+
+void Connection::open(const QString& connectionString)
+{
+    SQLSMALLINT outLength = 0;
+    check(SQLDriverConnectW(connection_.get(), nullptr, const_cast<SQLWCHAR*>(wide(connectionString)),
+                            static_cast<SQLSMALLINT>(qMin<qsizetype>(connectionString.size(), 32767)), nullptr, 0,
+                            &outLength, SQL_DRIVER_NOPROMPT),
+          SQL_HANDLE_DBC, connection_.get(), "SQLDriverConnect");
+    open_ = true;
+}
+
+QString Connection::dbmsName()
+{
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT bytes = 0;
+    check(SQLGetInfoW(connection_.get(), SQL_DBMS_NAME, name, sizeof name, &bytes), SQL_HANDLE_DBC,
+          connection_.get(), "SQLGetInfo");
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(name));
+}
+
+Statement::Statement(Connection& connection)
+    : statement_(allocate(SQL_HANDLE_STMT, connection.handle(), SQL_HANDLE_DBC))
+{
+}
+
+void Statement::setQueryTimeout(unsigned seconds)
+{
+    check(SQLSetStmtAttrW(statement_.get(), SQL_ATTR_QUERY_TIMEOUT,
+                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0),
+          SQL_HANDLE_STMT, statement_.get(), "SQLSetStmtAttr");
+}
+
+void Statement::execute(const QString& sql)
+{
+    check(SQLExecDirectW(statement_.get(), const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS), SQL_HANDLE_STMT,
+          statement_.get(), "SQLExecDirect");
+}
+
+void Statement::listTables()
+{
+    check(SQLTablesW(statement_.get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_HANDLE_STMT,
+          statement_.get(), "SQLTables");
+}
+
+bool Statement::fetch()
+{
+    const SQLRETURN rc = SQLFetch(statement_.get());
+    if (rc == SQL_NO_DATA)
+        return false;
+    check(rc, SQL_HANDLE_STMT, statement_.get(), "SQLFetch");
+    return true;
+}
+
+int Statement::columnCount()
+{
+    SQLSMALLINT count = 0;
+    check(SQLNumResultCols(statement_.get(), &count), SQL_HANDLE_STMT, statement_.get(), "SQLNumResultCols");
+    return count;
+}
+
+std::optional<QStringView> Statement::readText(int column, QString& buffer)
+{
+    // A chunk of 8 KB reads short and long values alike at the driver's speed.
+    constexpr SQLLEN chunkUnits = 4096;
+    constexpr SQLLEN chunkBytes = chunkUnits * sizeof(SQLWCHAR);
+    SQLWCHAR chunk[chunkUnits];
+    buffer.resize(0);
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR, chunk,
+                                        chunkBytes, &indicator);
+        if (rc == SQL_NO_DATA) // every piece has been read
+            return QStringView(buffer);
+        check(rc, SQL_HANDLE_STMT, statement_.get(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return std::nullopt;
+        const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= chunkBytes);
+        const SQLLEN units = more ? chunkUnits - 1 : indicator / SQLLEN(sizeof(SQLWCHAR)); // less the terminator
+        buffer.append(reinterpret_cast<const QChar*>(chunk), units);
+        if (!more)
+            return QStringView(buffer);
+    }
+}
+
+void Statement::closeCursor()
+{
+    check(SQLFreeStmt(statement_.get(), SQL_CLOSE), SQL_HANDLE_STMT, statement_.get(), "SQLFreeStmt");
+}
+
+} // namespace rq::platform::odbc

@@ -1,0 +1,124 @@
+#include "extraction/DatabaseScan.h"
+#include "platform/Odbc.h"
+#include "support/SqliteDatabase.h"
+#include "support/TestEnvironment.h"
+
+using namespace rq;
+
+namespace {
+
+struct Scan {
+    QString text;
+    QStringList statuses;
+    void run(const ConnectionFields& fields)
+    {
+        ScanDatabase(fields, text, [this](const QString& status) { statuses << status; });
+    }
+};
+
+} // namespace
+
+TEST(DatabaseScan, ReadsUserTablesOnlyFieldByFieldWithCarriageReturns)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE Customers(name TEXT, note TEXT, city TEXT)");
+    db.exec("INSERT INTO Customers VALUES ('a', NULL, 'b'), ('x\r\ny', '', 'z')");
+    db.exec("CREATE TABLE sysdiagrams(a TEXT); INSERT INTO sysdiagrams VALUES ('hidden1')");
+    db.exec("CREATE TABLE MySystemLog(a TEXT); INSERT INTO MySystemLog VALUES ('hidden2')");
+    db.exec("CREATE TABLE OrderSYStems(a TEXT); INSERT INTO OrderSYStems VALUES ('hidden3')");
+    db.exec("CREATE TABLE Analysis(n INTEGER, r REAL); INSERT INTO Analysis VALUES (7, 1.5)");
+    db.exec("CREATE TABLE Empty(a TEXT)");
+    db.exec("CREATE VIEW CustomerView AS SELECT name FROM Customers");
+
+    Scan scan;
+    scan.run(db.fields());
+    EXPECT_EQ(scan.text, "a\r\rb\rx\r\ny\r\rz\r7\r1.5\r");
+    EXPECT_EQ(scan.statuses, (QStringList{"Indexing CUSTOMERS to be searched. Please wait...",
+                                          "Indexing ANALYSIS to be searched. Please wait...",
+                                          "Indexing EMPTY to be searched. Please wait..."}));
+    EXPECT_TRUE(isUserTable("TABLE", "Customers"));
+    EXPECT_FALSE(isUserTable("table", "Customers"));
+    EXPECT_FALSE(isUserTable("VIEW", "Customers"));
+    EXPECT_EQ(tableQuery("Customers"), "SELECT * FROM [Customers]");
+    EXPECT_EQ(tableQuery("we]ird"), "SELECT * FROM [we]]ird]");
+}
+
+TEST(DatabaseScan, EmptyDatabaseLeavesEverythingEmpty)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("empty.db"));
+    Scan scan;
+    scan.run(db.fields());
+    EXPECT_TRUE(scan.text.isEmpty());
+    EXPECT_TRUE(scan.statuses.isEmpty());
+}
+
+TEST(DatabaseScan, AFailingTableEndsTheScanKeepingWhatWasRead)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE One(a); INSERT INTO One VALUES ('first')");
+    db.exec("CREATE TABLE Two(a); INSERT INTO Two VALUES ('second')");
+    db.exec("CREATE TABLE \"Thr]ee\"(a); INSERT INTO \"Thr]ee\" VALUES ('third')"); // SQLite cannot quote ] in brackets
+    db.exec("CREATE TABLE Four(a); INSERT INTO Four VALUES ('fourth')");
+    db.exec("CREATE TABLE Five(a); INSERT INTO Five VALUES ('fifth')");
+    Scan scan;
+    EXPECT_THROW(scan.run(db.fields()), platform::odbc::OdbcError);
+    EXPECT_EQ(scan.text, "first\rsecond\r");
+    EXPECT_EQ(scan.statuses.size(), 3);
+
+    ConnectionFields missing = db.fields();
+    missing.database = env.path("no-folder/x.db");
+    Scan failed;
+    EXPECT_THROW(failed.run(missing), platform::odbc::OdbcError);
+    EXPECT_TRUE(failed.text.isEmpty());
+}
+
+TEST(DatabaseScan, TablesPastSixteenBitsAreReadWhole)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("big.db"));
+    db.exec("CREATE TABLE Big(n INTEGER, t TEXT)");
+    db.insertRows("Big", 40000, [](int i) { return QStringLiteral("%1, 'row%1'").arg(i); });
+    Scan scan;
+    scan.run(db.fields());
+    EXPECT_EQ(scan.text.count('\r'), 80000);
+    EXPECT_TRUE(scan.text.endsWith("39999\rrow39999\r"));
+}
+
+TEST(DatabaseScan, GatheringIsRedoneOnlyWhenNeeded)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase first(env.path("first.db"));
+    first.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('one')");
+    test::SqliteDatabase second(env.path("second.db"));
+    second.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('two')");
+    DatabaseTextState state;
+    const StatusLine ignore = [](const QString&) {};
+
+    gatherDatabaseText(state, first.fields(), ignore);
+    EXPECT_EQ(state.DatabaseText, "one\r");
+    first.exec("INSERT INTO T VALUES ('later')");
+    gatherDatabaseText(state, first.fields(), ignore); // complete and current: reused
+    EXPECT_EQ(state.DatabaseText, "one\r");
+    gatherDatabaseText(state, second.fields(), ignore); // another database: gathered afresh
+    EXPECT_EQ(state.DatabaseText, "two\r");
+
+    second.exec("CREATE TABLE \"X]\"(a); INSERT INTO \"X]\" VALUES (1)");
+    gatherDatabaseText(state, first.fields(), ignore);
+    EXPECT_EQ(state.DatabaseText, "one\rlater\r");
+    EXPECT_TRUE(state.complete);
+    EXPECT_THROW(gatherDatabaseText(state, second.fields(), ignore), Failure);
+    EXPECT_EQ(state.DatabaseText, "two\r");
+    EXPECT_FALSE(state.complete);
+    EXPECT_FALSE(state.scanning);
+    second.exec("DROP TABLE \"X]\"");
+    gatherDatabaseText(state, second.fields(), ignore); // an incomplete text is gathered again
+    EXPECT_TRUE(state.complete);
+
+    state.scanning = true; // a command started inside a scan's yield never starts a second scan
+    state.DatabaseText.clear();
+    gatherDatabaseText(state, second.fields(), ignore);
+    EXPECT_TRUE(state.DatabaseText.isEmpty());
+}

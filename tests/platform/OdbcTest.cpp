@@ -1,0 +1,64 @@
+#include "platform/Odbc.h"
+#include "support/SqliteDatabase.h"
+#include "support/TestEnvironment.h"
+
+#include "connection/ConnectionString.h"
+
+using namespace rq;
+using namespace rq::platform::odbc;
+
+TEST(Odbc, ReadsTextNullsAndLongValuesInPieces)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE t(a TEXT, b TEXT, c INTEGER, d REAL)");
+    const QString longValue = QString(10000, QLatin1Char('x')) + QStringLiteral("é€") + QString(5000, QLatin1Char('y'));
+    db.exec(QStringLiteral("INSERT INTO t VALUES ('%1', NULL, 42, 2.5)").arg(longValue));
+
+    Connection connection;
+    connection.open(connectionString(db.fields()));
+    Statement statement(connection);
+    statement.execute("SELECT * FROM [t]");
+    ASSERT_EQ(statement.columnCount(), 4);
+    ASSERT_TRUE(statement.fetch());
+    QString buffer;
+    EXPECT_EQ(statement.readText(1, buffer)->toString(), longValue); // more than one 4096-unit chunk
+    EXPECT_FALSE(statement.readText(2, buffer).has_value());
+    EXPECT_EQ(statement.readText(3, buffer)->toString(), "42");
+    EXPECT_EQ(statement.readText(4, buffer)->toString(), "2.5");
+    EXPECT_FALSE(statement.fetch());
+}
+
+TEST(Odbc, FailuresCarryTheDriversDiagnostics)
+{
+    test::TestEnvironment env;
+    ConnectionFields fields;
+    fields.database = env.path("missing-folder/t.db");
+    Connection connection;
+    try {
+        connection.open(connectionString(fields));
+        FAIL() << "a database in a missing folder must not open";
+    } catch (const OdbcError& error) {
+        EXPECT_FALSE(error.description().isEmpty());
+        EXPECT_FALSE(error.sqlState().isEmpty());
+    }
+    EXPECT_FALSE(connection.isOpen());
+
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE t(a)");
+    Connection open;
+    open.open(connectionString(db.fields()));
+    Statement statement(open);
+    try {
+        statement.execute("SELECT * FROM [no_such_table]");
+        FAIL() << "a missing table must fail";
+    } catch (const OdbcError& error) {
+        EXPECT_TRUE(error.description().contains("no_such_table")) << error.what();
+    }
+}
+
+TEST(Odbc, UnknownDriverFailsCleanly)
+{
+    Connection connection;
+    EXPECT_THROW(connection.open("Driver={No Such Driver};Database=x;"), OdbcError);
+}

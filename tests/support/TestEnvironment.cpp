@@ -1,0 +1,34 @@
+#include "TestEnvironment.h"
+
+#include "platform/EventYield.h"
+#include "platform/FileSystem.h"
+#include "platform/SettingsStore.h"
+
+#include <QDir>
+
+namespace rq::test {
+
+TestEnvironment::TestEnvironment()
+{
+    qputenv("XDG_CONFIG_HOME", root_.filePath(QStringLiteral("config")).toUtf8());
+    QDir(root_.path()).mkpath(QStringLiteral("program"));
+    platform::setProgramFolder(programFolder());
+    platform::setYieldPolicy(0, 1);
+    context.endProgram = [this] { ++endProgramCalls; };
+}
+
+TestEnvironment::~TestEnvironment() { platform::setYieldPolicy(16, 1024); }
+
+QString TestEnvironment::settingsFile() const { return platform::settingsFilePath(QStringLiteral("Quillmark")); }
+
+QStringList failureReports(const platform::ScriptedMessageBoxes& messages)
+{
+    QStringList reports;
+    for (const platform::MessageBox& box : messages.shown()) {
+        if (box.title == QLatin1String("Application Error"))
+            reports.append(box.text);
+    }
+    return reports;
+}
+
+} // namespace rq::test

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/AppContext.h"
+#include "platform/FileDialog.h"
+#include "platform/ProcessStarter.h"
+#include "platform/ScriptedMessageBoxes.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace rq::test {
+
+// Each test gets its own settings folder, program folder and scripted dialogs, and a yield that runs
+// pending events on every call so that commands started during a yield really run there.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+
+    QString path(const QString& name) const { return root_.filePath(name); }
+    QString programFolder() const { return root_.filePath(QStringLiteral("program")); }
+    QString settingsFile() const;
+
+    platform::ScriptedMessageBoxes messages;
+    platform::ScriptedFileDialog fileDialog;
+    platform::ScriptedProcessStarter processes;
+    AppContext context{messages, fileDialog, processes};
+    int endProgramCalls = 0;
+
+private:
+    QTemporaryDir root_;
+};
+
+// Reports shown as failure reports ("Application Error").
+QStringList failureReports(const platform::ScriptedMessageBoxes& messages);
+
+} // namespace rq::test
