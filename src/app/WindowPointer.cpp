@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QWidget>
 #include <QtEndian>
+#include <array>
 
 namespace rq {
 
@@ -115,18 +116,19 @@ std::optional<QCursor> readCursorFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray header = file.read(14);
-    QImageReader reader(&file, "cur");
+    // ICONDIR (6 bytes) then the first entry; type 2 means a cursor, whose entry holds the hot spot.
+    std::array<uchar, 14> header{};
+    const bool haveHeader = file.read(reinterpret_cast<char*>(header.data()), 14) == 14;
     file.seek(0);
+    QImageReader reader(&file, "cur");
     const QImage image = reader.read();
     if (image.isNull())
         return std::nullopt;
     int hotX = 0;
     int hotY = 0;
-    // ICONDIR (6 bytes) then the first entry; type 2 means a cursor, whose entry holds the hot spot.
-    if (header.size() == 14 && qFromLittleEndian<quint16>(header.constData() + 2) == 2) {
-        hotX = qFromLittleEndian<quint16>(header.constData() + 10);
-        hotY = qFromLittleEndian<quint16>(header.constData() + 12);
+    if (haveHeader && qFromLittleEndian<quint16>(header.data() + 2) == 2) {
+        hotX = qFromLittleEndian<quint16>(header.data() + 10);
+        hotY = qFromLittleEndian<quint16>(header.data() + 12);
     }
     return QCursor(QPixmap::fromImage(image), hotX, hotY);
 }

@@ -1,0 +1,130 @@
+// The two extraction commands' algorithms on a generated text of about 200 MB (UTF-16), each measured
+// side by side with its anchor in one run.
+#include "BenchSupport.h"
+
+#include "extraction/BetweenExtraction.h"
+#include "extraction/LineExtraction.h"
+#include "extraction/ResultsList.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+using namespace rq;
+using rq::bench::medianSeconds;
+using rq::bench::report;
+
+namespace {
+
+constexpr qsizetype kUnits = 100'000'000; // 200 MB of UTF-16
+
+// Lines of words like a database's fields; `marked` of them carry <b>..</b> pairs, a few the needle.
+QString generateText(int hits, int markedLines, int pairsPerMarkedLine)
+{
+    static const char* words[] = {"alpha", "Bravo", "charlie", "delta", "Echo", "foxtrot", "golf", "hotel",
+                                  "india", "juliett", "kilo", "Lima", "mike", "november", "oscar", "papa"};
+    QRandomGenerator random(42);
+    QString text;
+    text.reserve(kUnits + 1000);
+    qsizetype lineCount = 0;
+    const qsizetype hitEvery = kUnits / 40 / std::max(hits, 1); // about 40 units a line
+    while (text.size() < kUnits) {
+        const int length = random.bounded(1, 12);
+        for (int w = 0; w < length; ++w) {
+            text += QLatin1String(words[random.bounded(16)]);
+            text += QLatin1Char(' ');
+        }
+        if (lineCount < markedLines) {
+            for (int p = 0; p < pairsPerMarkedLine; ++p)
+                text += QStringLiteral("<b>item%1</b> ").arg(random.bounded(100000));
+        }
+        if (hits > 0 && lineCount % hitEvery == 7) {
+            text += QStringLiteral("needleWORD");
+            --hits;
+        }
+        text += QLatin1Char('\r');
+        ++lineCount;
+    }
+    return text;
+}
+
+qsizetype countLines(const QString& text, const QString& word)
+{
+    qsizetype found = 0;
+    extractLines(text, {[&] { return word; }, [&](QStringView) { ++found; }, [] { return false; }});
+    return found;
+}
+
+qsizetype countBetween(const QString& text, const QString& start, const QString& end)
+{
+    qsizetype found = 0;
+    extractBetween(text, start, end, [&](QStringView) { ++found; }, [] { return false; });
+    return found;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int runs = 5;
+    std::printf("Generating %lld UTF-16 units...\n", static_cast<long long>(kUnits));
+    const QString text = generateText(8, 250'000, 4); // a handful of hits, 1,000,000 <b> pairs
+
+    // Anchor: grep over the same text as UTF-8 with LF line ends.
+    QTemporaryDir dir;
+    const QString utf8Path = dir.filePath("text.txt");
+    {
+        QFile file(utf8Path);
+        file.open(QIODevice::WriteOnly);
+        file.write(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')).toUtf8());
+    }
+    QString grepCount;
+    const double grep = medianSeconds(runs, [&] {
+        QProcess process;
+        process.setProcessEnvironment([] {
+            auto env = QProcessEnvironment::systemEnvironment();
+            env.insert("LC_ALL", "C.UTF-8");
+            return env;
+        }());
+        process.start("grep", {"-F", "-i", "-c", "needleword", utf8Path});
+        process.waitForFinished(-1);
+        grepCount = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    });
+    qsizetype lineHits = 0;
+    const double lines = medianSeconds(runs, [&] { lineHits = countLines(text, "NEEDLEword"); });
+    std::printf("line extraction found %lld lines, grep counted %s\n", static_cast<long long>(lineHits),
+                qPrintable(grepCount));
+    report("line extraction, 100 M units, few hits", lines, grep, "grep -F -i -c (UTF-8, LF)", 1.5);
+
+    qsizetype pairs = 0;
+    const double between = medianSeconds(runs, [&] { pairs = countBetween(text, "<b>", "</b>"); });
+    const double linesSame = medianSeconds(runs, [&] { countLines(text, "<b>item"); });
+    std::printf("between extraction found %lld items\n", static_cast<long long>(pairs));
+    report("between extraction, 1,000,000 <b> pairs", between, linesSame, "line extraction, same text", 2.0);
+
+    // Linear growth: ten times the occurrences on a text of the same size.
+    const QString fewer = generateText(0, 25'000, 4);
+    const QString more = generateText(0, 250'000, 4);
+    const double betweenFew = medianSeconds(runs, [&] { countBetween(fewer, "<b>", "</b>"); });
+    const double betweenMany = medianSeconds(runs, [&] { countBetween(more, "<b>", "</b>"); });
+    std::printf("between extraction: 100,000 pairs %.3f s, 1,000,000 pairs %.3f s (x%.1f for 10x the pairs)\n",
+                betweenFew, betweenMany, betweenMany / betweenFew);
+
+    // Keep Duplicates off: 1,000,000 candidates, 90% of them repeats, each asked of the list's index.
+    QStringList candidates;
+    for (int i = 0; i < 1'000'000; ++i)
+        candidates << QStringLiteral("candidate %1").arg(i % 100'000);
+    const double dedupe = medianSeconds(3, [&] {
+        ResultsList list;
+        for (const QString& candidate : candidates) {
+            if (!list.contains(candidate))
+                list.append(candidate);
+        }
+    });
+    std::printf("%-58s %8.3f s  (target < 1 s) %s\n", "Keep Duplicates off, 1,000,000 candidates, 90% repeats",
+                dedupe, dedupe < 1.0 ? "ok" : "MISSED");
+    return 0;
+}

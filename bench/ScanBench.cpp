@@ -1,0 +1,241 @@
+// The database scan against a minimal ODBC reader through the same driver and connection string, on a
+// generated SQLite database of 1,000,000 rows. Each reader runs in a process of its own, so that its
+// peak memory can be read; the parent prints medians and ratios.
+//   bench_scan [folder]          generate the database there (once) and compare
+//   bench_scan --read MODE DB    (internal) read DB once as MODE: scan | minimal; print seconds and peak KB
+#include "BenchSupport.h"
+
+#include "extraction/DatabaseScan.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+using namespace rq;
+
+namespace {
+
+constexpr int kRowsPerTable = 250'000;
+const char* kTables[] = {"Customers", "Orders", "Notes", "Measurements"};
+
+void exec(sqlite3* db, const char* sql)
+{
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        std::fprintf(stderr, "sqlite: %s\n", error);
+        std::exit(1);
+    }
+}
+
+void generate(const QString& path)
+{
+    QFile::remove(path);
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN");
+    exec(db, "CREATE TABLE Customers(id INTEGER, name TEXT, email TEXT, city TEXT, balance REAL)");
+    exec(db, "CREATE TABLE Orders(id INTEGER, customer INTEGER, note TEXT, total REAL, shipped TEXT)");
+    exec(db, "CREATE TABLE Notes(id INTEGER, body TEXT, author TEXT, created TEXT, flag INTEGER)");
+    exec(db, "CREATE TABLE Measurements(id INTEGER, a REAL, b REAL, label TEXT, extra TEXT)");
+    sqlite3_stmt* insert[4];
+    for (int t = 0; t < 4; ++t) {
+        const QByteArray sql = QByteArray("INSERT INTO ") + kTables[t] + " VALUES (?, ?, ?, ?, ?)";
+        sqlite3_prepare_v2(db, sql.constData(), -1, &insert[t], nullptr);
+    }
+    const QByteArray longValue = QByteArray(20000, 'L');
+    for (int i = 0; i < kRowsPerTable; ++i) {
+        const QByteArray name = "Customer number " + QByteArray::number(i);
+        const QByteArray email = "customer" + QByteArray::number(i) + "@example.com";
+        sqlite3_stmt* s = insert[0];
+        sqlite3_bind_int(s, 1, i);
+        sqlite3_bind_text(s, 2, name.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 3, email.constData(), -1, SQLITE_TRANSIENT);
+        i % 7 ? sqlite3_bind_text(s, 4, "Springfield", -1, SQLITE_STATIC) : sqlite3_bind_null(s, 4);
+        sqlite3_bind_double(s, 5, i * 1.25);
+        sqlite3_step(s);
+        sqlite3_reset(s);
+
+        s = insert[1];
+        sqlite3_bind_int(s, 1, i);
+        sqlite3_bind_int(s, 2, i % 1000);
+        sqlite3_bind_text(s, 3, "Leave at the <b>back door</b>, ring twice", -1, SQLITE_STATIC);
+        sqlite3_bind_double(s, 4, 19.99 + i % 100);
+        i % 3 ? sqlite3_bind_text(s, 5, "2026-11-30", -1, SQLITE_STATIC) : sqlite3_bind_null(s, 5);
+        sqlite3_step(s);
+        sqlite3_reset(s);
+
+        s = insert[2];
+        sqlite3_bind_int(s, 1, i);
+        if (i % 50000 == 0) // a few long values, read in several pieces
+            sqlite3_bind_text(s, 2, longValue.constData(), -1, SQLITE_STATIC);
+        else
+            sqlite3_bind_text(s, 2, "Called about the invoice;\r\nwill call back on Monday.", -1, SQLITE_STATIC);
+        sqlite3_bind_text(s, 3, "support", -1, SQLITE_STATIC);
+        sqlite3_bind_text(s, 4, "2026-12-01 10:00:00", -1, SQLITE_STATIC);
+        sqlite3_bind_int(s, 5, i % 2);
+        sqlite3_step(s);
+        sqlite3_reset(s);
+
+        s = insert[3];
+        sqlite3_bind_int(s, 1, i);
+        sqlite3_bind_double(s, 2, i / 3.0);
+        sqlite3_bind_double(s, 3, -i * 0.5);
+        sqlite3_bind_text(s, 4, "sensor", -1, SQLITE_STATIC);
+        sqlite3_bind_null(s, 5);
+        sqlite3_step(s);
+        sqlite3_reset(s);
+    }
+    for (sqlite3_stmt* s : insert)
+        sqlite3_finalize(s);
+    exec(db, "COMMIT");
+    sqlite3_close(db);
+}
+
+ConnectionFields fieldsFor(const QString& path)
+{
+    ConnectionFields fields;
+    fields.server = "bench";
+    fields.port = "1433";
+    fields.user = "u";
+    fields.password = "p";
+    fields.database = path;
+    return fields;
+}
+
+// The smallest reader we could write: plain ODBC calls, each field read with SQLGetData as wide text
+// and appended to one string.
+qsizetype readMinimal(const QString& path)
+{
+    SQLHENV env;
+    SQLHDBC dbc;
+    SQLHSTMT stmt;
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    const QString connection = connectionString(fieldsFor(path));
+    if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, (SQLWCHAR*)connection.utf16(), SQL_NTS, nullptr, 0, nullptr,
+                                         SQL_DRIVER_NOPROMPT)))
+        std::exit(2);
+    QString text;
+    SQLWCHAR buffer[4096];
+    for (const char* table : kTables) {
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+        const QString sql = QStringLiteral("SELECT * FROM [%1]").arg(table);
+        SQLExecDirectW(stmt, (SQLWCHAR*)sql.utf16(), SQL_NTS);
+        SQLSMALLINT columns = 0;
+        SQLNumResultCols(stmt, &columns);
+        while (SQL_SUCCEEDED(SQLFetch(stmt))) {
+            for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+                SQLLEN indicator = 0;
+                SQLRETURN rc;
+                while ((rc = SQLGetData(stmt, c, SQL_C_WCHAR, buffer, sizeof buffer, &indicator)) != SQL_NO_DATA &&
+                       SQL_SUCCEEDED(rc) && indicator != SQL_NULL_DATA) {
+                    const bool more = rc == SQL_SUCCESS_WITH_INFO &&
+                                      (indicator == SQL_NO_TOTAL || indicator >= SQLLEN(sizeof buffer));
+                    text.append(reinterpret_cast<const QChar*>(buffer), more ? 4095 : indicator / 2);
+                    if (!more)
+                        break;
+                }
+                text += QLatin1Char('\r');
+            }
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    }
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return text.size();
+}
+
+int readOnce(const QString& mode, const QString& path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    qsizetype units = 0;
+    if (mode == "scan") {
+        QString text;
+        ScanDatabase(fieldsFor(path), text, [](const QString&) {});
+        units = text.size();
+    } else {
+        units = readMinimal(path);
+    }
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%f %ld %lld\n", seconds, usage.ru_maxrss, static_cast<long long>(units));
+    return 0;
+}
+
+struct Measured {
+    double seconds;
+    double peakMb;
+    qsizetype units;
+};
+
+Measured measure(const QString& mode, const QString& path, int runs)
+{
+    std::vector<double> times, peaks;
+    qsizetype units = 0;
+    for (int i = 0; i < runs; ++i) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--read", mode, path});
+        child.waitForFinished(-1);
+        const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
+        if (fields.size() != 3) {
+            std::fprintf(stderr, "%s run failed: %s\n", qPrintable(mode), child.readAllStandardError().constData());
+            std::exit(1);
+        }
+        times.push_back(fields[0].toDouble());
+        peaks.push_back(fields[1].toDouble() / 1024.0);
+        units = fields[2].toLongLong();
+    }
+    std::sort(times.begin(), times.end());
+    std::sort(peaks.begin(), peaks.end());
+    return {times[runs / 2], peaks[runs / 2], units};
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 4 && args[1] == "--read")
+        return readOnce(args[2], args[3]);
+
+    const QString folder = args.size() > 1 ? args[1] : QDir::tempPath();
+    const QString path = QDir(folder).filePath("rowquarry-bench-scan.db");
+    if (!QFile::exists(path)) {
+        std::printf("Generating %d rows in %s...\n", 4 * kRowsPerTable, qPrintable(path));
+        generate(path);
+    }
+    const int runs = 5;
+    const Measured scan = measure("scan", path, runs);
+    const Measured minimal = measure("minimal", path, runs);
+    if (scan.units != minimal.units)
+        std::printf("WARNING: the readers gathered different amounts of text (%lld vs %lld units)\n",
+                    static_cast<long long>(scan.units), static_cast<long long>(minimal.units));
+    const double cli = rq::bench::medianSeconds(runs, [&] {
+        QProcess sqlite;
+        sqlite.setStandardOutputFile(QProcess::nullDevice());
+        QStringList queries;
+        for (const char* table : kTables)
+            queries << QStringLiteral("SELECT * FROM %1;").arg(table);
+        sqlite.start("sqlite3", {path, queries.join(' ')});
+        sqlite.waitForFinished(-1);
+    });
+    std::printf("scanned %lld UTF-16 units from %d rows\n", static_cast<long long>(scan.units), 4 * kRowsPerTable);
+    rq::bench::report("ScanDatabase, wall time", scan.seconds, minimal.seconds, "minimal ODBC reader", 1.2);
+    std::printf("%-58s %8.0f MB  %-28s %8.0f MB  ratio %5.2f  (target <= 1.1) %s\n", "ScanDatabase, peak memory",
+                scan.peakMb, "minimal ODBC reader", minimal.peakMb, scan.peakMb / minimal.peakMb,
+                scan.peakMb / minimal.peakMb <= 1.1 ? "ok" : "MISSED");
+    std::printf("%-58s %8.3f s  %-28s %8.3f s  ratio %5.2f  (for information)\n", "ScanDatabase, wall time",
+                scan.seconds, "sqlite3 CLI", cli, scan.seconds / cli);
+    return 0;
+}
