@@ -21,9 +21,10 @@ QStringList listUserTables(platform::odbc::Connection& connection)
     QString type;
     while (schema.fetch()) {
         platform::yieldToEvents();
-        // Columns 3 and 4 of the ODBC tables result set: TABLE_NAME and TABLE_TYPE.
-        const QString tableType = NullToDefault(schema.readText(4, type), QStringView()).toString();
+        // Columns 3 and 4 of the ODBC tables result set, TABLE_NAME and TABLE_TYPE, read in column order
+        // as some drivers require.
         const QString tableName = NullToDefault(schema.readText(3, name), QStringView()).toString();
+        const QString tableType = NullToDefault(schema.readText(4, type), QStringView()).toString();
         if (isUserTable(tableType, tableName))
             tables.append(tableName);
     }
@@ -61,7 +62,6 @@ void ScanDatabase(const ConnectionFields& fields, QString& text, const StatusLin
     }
 
     const QStringList tables = listUserTables(connection);
-    QString field;
     for (const QString& table : tables) {
         platform::yieldToEvents();
         status(indexingStatus(table));
@@ -73,7 +73,7 @@ void ScanDatabase(const ConnectionFields& fields, QString& text, const StatusLin
             platform::yieldToEvents();
             for (int column = 1; column <= columns; ++column) {
                 platform::yieldToEvents();
-                text += NullToDefault(rows.readText(column, field), QStringView());
+                rows.appendText(column, text); // Null appends nothing
                 text += QLatin1Char('\r');
             }
         }

@@ -143,25 +143,36 @@ int Statement::columnCount()
 
 std::optional<QStringView> Statement::readText(int column, QString& buffer)
 {
+    buffer.resize(0);
+    if (!appendText(column, buffer))
+        return std::nullopt;
+    return QStringView(buffer);
+}
+
+bool Statement::appendText(int column, QString& target)
+{
     // A chunk of 8 KB reads short and long values alike at the driver's speed.
     constexpr SQLLEN chunkUnits = 4096;
     constexpr SQLLEN chunkBytes = chunkUnits * sizeof(SQLWCHAR);
     SQLWCHAR chunk[chunkUnits];
-    buffer.resize(0);
+    const qsizetype start = target.size();
     for (;;) {
         SQLLEN indicator = 0;
         const SQLRETURN rc = SQLGetData(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR, chunk,
                                         chunkBytes, &indicator);
         if (rc == SQL_NO_DATA) // every piece has been read
-            return QStringView(buffer);
-        check(rc, SQL_HANDLE_STMT, statement_.get(), "SQLGetData");
+            return true;
+        if (!SQL_SUCCEEDED(rc)) {
+            target.truncate(start); // no half values
+            throwDiagnostics(SQL_HANDLE_STMT, statement_.get(), "SQLGetData");
+        }
         if (indicator == SQL_NULL_DATA)
-            return std::nullopt;
+            return false;
         const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= chunkBytes);
         const SQLLEN units = more ? chunkUnits - 1 : indicator / SQLLEN(sizeof(SQLWCHAR)); // less the terminator
-        buffer.append(reinterpret_cast<const QChar*>(chunk), units);
+        target.append(reinterpret_cast<const QChar*>(chunk), units);
         if (!more)
-            return QStringView(buffer);
+            return true;
     }
 }
 

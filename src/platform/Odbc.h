@@ -63,6 +63,8 @@ public:
     // Reads one column of the current row as wide text, long values in several pieces. Gives
     // std::nullopt for Null, otherwise a view of `buffer`, which is reused from field to field.
     std::optional<QStringView> readText(int column, QString& buffer);
+    // The same, appended straight to `target`; false for Null, which appends nothing.
+    bool appendText(int column, QString& target);
     // Ends the current result set so that the statement can run again.
     void closeCursor();
 
