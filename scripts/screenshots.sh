@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots of both windows, and the example picture that "Help" offers, from the
+# real program under Xvfb. Run after a build: bash scripts/screenshots.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+for tool in Xvfb:xvfb xdotool:xdotool import:imagemagick; do
+    command -v "${tool%%:*}" >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${tool##*:}"
+done
+export DISPLAY=:97
+Xvfb "$DISPLAY" -screen 0 1024x768x24 >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+sleep 1
+mkdir -p docs
+
+window() { xdotool search --sync --onlyvisible --name '^Rowquarry$' | head -n 1; }
+click() { # window, x and y in pixels inside it
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+    sleep 0.5
+}
+type_into() { # window, x, y, text
+    click "$1" "$2" "$3"
+    xdotool type --delay 20 "$4"
+}
+
+# The connection window on the sample database, then the extraction window after two extractions.
+(
+    source scripts/sample-env.sh
+    build/src/rowquarry &
+    app=$!
+    id=$(window)
+    sleep 0.5
+    import -window "$id" docs/connection-window.png
+    click "$id" 268 240                      # "Next >"
+    sleep 1
+    id=$(window)
+    type_into "$id" 130 30 "example"         # search text
+    click "$id" 130 61                       # "Extract" (lines)
+    type_into "$id" 150 118 "<b>"            # "Start with:"
+    type_into "$id" 150 150 "</b>"           # "End with:"
+    click "$id" 130 216                      # "Extract" (between)
+    sleep 0.5
+    import -window "$id" docs/extraction-window.png
+    kill $app
+)
+
+# The example of a local connection: SQL Server Express on this machine. No driver is registered in
+# this private configuration, so start-up cannot connect and the connection window stays.
+(
+    scratch=$(mktemp -d)
+    mkdir -p "$scratch/odbc" "$scratch/config"
+    : > "$scratch/odbc/odbcinst.ini"
+    printf '[Rowquarry]\nMSServer=localhost\\\\SQLEXPRESS\nMSUser=sa\nMSPassword=example1\nMSDatabase=Northwind\nPort=1433\nLocal%%20Connection=1\n' \
+        > "$scratch/config/Quillmark.ini"
+    ODBCSYSINI="$scratch/odbc" ODBCINSTINI=odbcinst.ini XDG_CONFIG_HOME="$scratch/config" build/src/rowquarry &
+    app=$!
+    id=$(window)
+    sleep 0.5
+    import -window "$id" -quality 90 resources/local-connection-example.jpg
+    kill $app
+    rm -rf "$scratch"
+)
+echo "Wrote docs/connection-window.png, docs/extraction-window.png and resources/local-connection-example.jpg"
