@@ -1,5 +1,8 @@
 #include "Odbc.h"
 
+#ifdef _WIN32
+#include <windows.h> // the ODBC headers need its types there
+#endif
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>

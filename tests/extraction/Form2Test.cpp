@@ -51,6 +51,18 @@ TEST(Form2, LoadSetsUpTheListAndTheStatusLine)
     EXPECT_FALSE(w.form.Check3->isChecked());
     EXPECT_EQ(w.form.Text3->accessibleName(), "Start with:");
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
+
+    w.form.show();
+    QApplication::setActiveWindow(&w.form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
+    QList<QWidget*> visited;
+    for (int i = 0; i < 10; ++i) {
+        visited << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, (QList<QWidget*>{w.form.Text1, w.form.Text3, w.form.Text4, w.form.Check3, w.form.ListView1,
+                                        w.form.PushButton5, w.form.PushButton1, w.form.PushButton6, w.form.PushButton9,
+                                        w.form.PushButton2}));
 }
 
 TEST(Form2, LineExtractionFromTheDatabase)
