@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "app/AppContext.h"
+#include "app/Controls.h"
 #include "app/Main.h"
 #include "app/ReportingProcedure.h"
 #include "app/SettingsKeys.h"
@@ -36,13 +37,6 @@ void saveSetting(const char* key, const QString& value)
                           QLatin1String(key), value);
 }
 
-template <class W> W* place(QWidget* parent, const QRect& where)
-{
-    auto* widget = new W(parent);
-    widget->setGeometry(where);
-    return widget;
-}
-
 QLabel* label(QWidget* parent, const QString& caption, const QRect& where, QWidget* buddy = nullptr)
 {
     auto* l = place<QLabel>(parent, where);
@@ -52,15 +46,6 @@ QLabel* label(QWidget* parent, const QString& caption, const QRect& where, QWidg
         buddy->setAccessibleName(QString(caption).remove(QLatin1Char(':')));
     }
     return l;
-}
-
-QPushButton* button(QWidget* parent, const QString& caption, const QRect& where)
-{
-    auto* b = place<QPushButton>(parent, where);
-    b->setText(caption);
-    b->setFont(boldArial(11.25));
-    b->setAutoDefault(false);
-    return b;
 }
 
 } // namespace
@@ -94,8 +79,7 @@ void Form1::buildControls()
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(boldArial(9));
 
-    Frame1 = place<QGroupBox>(this, twipsRect(120, 120, 7800, 3180));
-    Frame1->setTitle(QStringLiteral("MS SQL Server Login"));
+    Frame1 = frame(this, QStringLiteral("MS SQL Server Login"), twipsRect(120, 120, 7800, 3180));
     Text1 = place<QLineEdit>(Frame1, twipsRect(1320, 360, 4575, 345));
     Text9 = place<QLineEdit>(Frame1, twipsRect(6600, 360, 975, 345));
     Text2 = place<QLineEdit>(Frame1, twipsRect(1320, 840, 6255, 345));

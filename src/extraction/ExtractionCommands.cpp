@@ -19,10 +19,19 @@ namespace rq {
 
 namespace {
 
-void gatherFor(Form2& form)
+// The steps both commands start their work with: the hourglass, the database text gathered when it
+// needs gathering, and the text to search. The text is a copy, cheap and whole even if a command run
+// during this one's yields gathers the text afresh.
+QString startExtraction(ReportingProcedure& proc, Form2& form)
 {
-    gatherDatabaseText(form.context().database, form.connectionFields(),
-                       [&form](const QString& status) { form.Label1->setText(status); });
+    proc.step(104, [&] { form.pointer().set(Hourglass); });
+    proc.step(106, [&] {
+        gatherDatabaseText(form.context().database, form.connectionFields(),
+                           [&form](const QString& status) { form.Label1->setText(status); });
+    });
+    QString text;
+    proc.step(108, [&] { text = form.context().database.DatabaseText; });
+    return text;
 }
 
 } // namespace
@@ -36,11 +45,7 @@ void Form2::PushButton5_Click()
         proc.step(126, [&] { showMessage(context_.messages, QStringLiteral("Fill out text to use to extract lines.")); });
         return;
     }
-    proc.step(104, [&] { pointer_->set(Hourglass); });
-    proc.step(106, [&] { gatherFor(*this); });
-    // A copy, cheap and whole even if a command run during this one's yields gathers the text afresh.
-    QString text;
-    proc.step(108, [&] { text = context_.database.DatabaseText; });
+    const QString text = startExtraction(proc, *this);
     proc.step(110, [&] {
         LineSearch search;
         search.searchText = [this] { return Text1->text(); };
@@ -72,10 +77,7 @@ void Form2::PushButton1_Click()
         });
         return;
     }
-    proc.step(104, [&] { pointer_->set(Hourglass); });
-    proc.step(106, [&] { gatherFor(*this); });
-    QString text;
-    proc.step(108, [&] { text = context_.database.DatabaseText; });
+    const QString text = startExtraction(proc, *this);
     proc.step(110, [&] {
         extractBetween(
             text, startMarker, endMarker,

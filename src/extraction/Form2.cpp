@@ -1,6 +1,7 @@
 #include "Form2.h"
 
 #include "app/AppContext.h"
+#include "app/Controls.h"
 #include "app/Main.h"
 #include "app/ReportingProcedure.h"
 #include "app/Twips.h"
@@ -22,29 +23,6 @@
 namespace rq {
 
 namespace {
-
-template <class W> W* place(QWidget* parent, const QRect& where)
-{
-    auto* widget = new W(parent);
-    widget->setGeometry(where);
-    return widget;
-}
-
-QPushButton* button(QWidget* parent, const QString& caption, const QRect& where)
-{
-    auto* b = place<QPushButton>(parent, where);
-    b->setText(caption);
-    b->setFont(boldArial(11.25));
-    b->setAutoDefault(false);
-    return b;
-}
-
-QGroupBox* frame(QWidget* parent, const QString& caption, const QRect& where)
-{
-    auto* f = place<QGroupBox>(parent, where);
-    f->setTitle(caption);
-    return f;
-}
 
 } // namespace
 
