@@ -79,6 +79,6 @@ QString appTitleFor(const QString& productTitle)
 
 void SetAppTitle() { platform::setApplicationTitle(appTitleFor(QString::fromLatin1(kProductTitle))); }
 
-bool ListContains(const ResultsList& list, QStringView text) { return list.contains(text); }
+bool ListContains(const ResultsList& list, const QString& text) { return list.contains(text); }
 
 } // namespace rq

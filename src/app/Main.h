@@ -38,7 +38,7 @@ QString appTitleFor(const QString& productTitle);
 void SetAppTitle();
 
 // Exact, case-sensitive; answered from the list's index without reading its items.
-bool ListContains(const ResultsList& list, QStringView text);
+bool ListContains(const ResultsList& list, const QString& text);
 
 // Gives a widget a solid background of the given palette colour.
 void setBackground(QWidget& widget, const QColor& colour);

@@ -2,8 +2,6 @@
 
 namespace rq {
 
-bool ResultsList::contains(QStringView text) const { return counts_.contains(text.toString()); }
-
 void ResultsList::append(const QString& text)
 {
     const int row = static_cast<int>(items_.size());

@@ -54,20 +54,20 @@ TEST(Main, SetAppTitleCutsLongTitlesAtTheirLastBlank)
 TEST(Main, ListContainsIsExactAndFollowsEveryChange)
 {
     ResultsList list;
-    EXPECT_FALSE(ListContains(list, u"abc"));
+    EXPECT_FALSE(ListContains(list, QStringLiteral("abc")));
     list.append("Abc");
-    EXPECT_FALSE(ListContains(list, u"abc"));
-    EXPECT_FALSE(ListContains(list, u"Abc "));
+    EXPECT_FALSE(ListContains(list, QStringLiteral("abc")));
+    EXPECT_FALSE(ListContains(list, QStringLiteral("Abc ")));
     list.append("abc");
     list.append("abc");
-    EXPECT_TRUE(ListContains(list, u"abc"));
+    EXPECT_TRUE(ListContains(list, QStringLiteral("abc")));
     list.removeAt(1);
-    EXPECT_TRUE(ListContains(list, u"abc")); // one copy left
+    EXPECT_TRUE(ListContains(list, QStringLiteral("abc"))); // one copy left
     list.removeAt(1);
-    EXPECT_FALSE(ListContains(list, u"abc"));
-    EXPECT_TRUE(ListContains(list, u"Abc"));
+    EXPECT_FALSE(ListContains(list, QStringLiteral("abc")));
+    EXPECT_TRUE(ListContains(list, QStringLiteral("Abc")));
     list.clear();
-    EXPECT_FALSE(ListContains(list, u"Abc"));
+    EXPECT_FALSE(ListContains(list, QStringLiteral("Abc")));
     EXPECT_EQ(list.count(), 0);
 }
 
