@@ -3,6 +3,7 @@
 #include "app/Twips.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QWidget>
 
@@ -31,6 +32,20 @@ inline QGroupBox* frame(QWidget* parent, const QString& caption, const QRect& wh
     auto* f = place<QGroupBox>(parent, where);
     f->setTitle(caption);
     return f;
+}
+
+// A label that names a box, also for screen readers: the box's accessible name is the caption without
+// its colon.
+inline QLabel* label(QWidget* parent, const QString& caption, const QRect& where, QWidget* box)
+{
+    auto* l = place<QLabel>(parent, where);
+    l->setText(caption);
+    l->setBuddy(box);
+    QString name = caption;
+    if (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    box->setAccessibleName(name);
+    return l;
 }
 
 } // namespace rq

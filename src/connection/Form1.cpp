@@ -37,17 +37,6 @@ void saveSetting(const char* key, const QString& value)
                           QLatin1String(key), value);
 }
 
-QLabel* label(QWidget* parent, const QString& caption, const QRect& where, QWidget* buddy = nullptr)
-{
-    auto* l = place<QLabel>(parent, where);
-    l->setText(caption);
-    if (buddy) {
-        l->setBuddy(buddy);
-        buddy->setAccessibleName(QString(caption).remove(QLatin1Char(':')));
-    }
-    return l;
-}
-
 } // namespace
 
 Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(context)
@@ -56,8 +45,7 @@ Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     pointer_ = new WindowPointer(*this);
     for (QWidget* b : {PushButton2, PushButton3, PushButton5})
         pointer_->addButton(b);
-    for (QWidget* s : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Text1), static_cast<QWidget*>(Text2),
-                       static_cast<QWidget*>(Text3), static_cast<QWidget*>(Text4), static_cast<QWidget*>(Text9)})
+    for (QWidget* s : std::initializer_list<QWidget*>{Frame1, Text1, Text2, Text3, Text4, Text9})
         pointer_->addSurface(s);
 
     bindToSetting(Text1, settings::kServer);

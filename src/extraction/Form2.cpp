@@ -59,16 +59,10 @@ void Form2::buildControls()
     PushButton5 = button(Frame1, QStringLiteral("Extract"), twipsRect(120, 598, 3735, 405));
 
     Frame4 = frame(this, QStringLiteral("Extract between (repeatedly)"), twipsRect(120, 1320, 3975, 2055));
-    Label3 = place<QLabel>(Frame4, twipsRect(120, 360, 975, 255));
-    Label3->setText(QStringLiteral("Start with:"));
     Text3 = place<QLineEdit>(Frame4, twipsRect(1200, 360, 2655, 330));
-    Label3->setBuddy(Text3);
-    Text3->setAccessibleName(Label3->text());
-    Label2 = place<QLabel>(Frame4, twipsRect(120, 840, 975, 255));
-    Label2->setText(QStringLiteral("End with:"));
+    Label3 = label(Frame4, QStringLiteral("Start with:"), twipsRect(120, 360, 975, 255), Text3);
     Text4 = place<QLineEdit>(Frame4, twipsRect(1200, 840, 2655, 330));
-    Label2->setBuddy(Text4);
-    Text4->setAccessibleName(Label2->text());
+    Label2 = label(Frame4, QStringLiteral("End with:"), twipsRect(120, 840, 975, 255), Text4);
     Check3 = place<QCheckBox>(Frame4, twipsRect(240, 1200, 3375, 255));
     Check3->setText(QStringLiteral("Keep Duplicates"));
     PushButton1 = button(Frame4, QStringLiteral("Extract"), twipsRect(120, 1558, 3735, 405));
@@ -104,7 +98,11 @@ void Form2::Form_Load()
     ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("Form_Load"));
     proc.step(100, [&] { ApplyFormColours(*this); });
     proc.step(102, [&] { setWindowIcon(QIcon(QStringLiteral(":/rowquarry.png"))); });
-    proc.step(106, [&] { pointer_->loadCustomCursor(platform::programFolder() + QLatin1String("/HAND-M.CUR")); });
+    const QString handCursor = platform::programFolder() + QLatin1String("/HAND-M.CUR");
+    bool haveHandCursor = false;
+    proc.step(106, [&] { haveHandCursor = FileExists(handCursor); });
+    if (haveHandCursor)
+        proc.step(108, [&] { pointer_->loadCustomCursor(handCursor); });
     proc.step(110, [&] { setWindowTitle(QLatin1String(kProductTitle)); });
     proc.step(112, [&] { results_->addColumn(QString()); });
     proc.step(114, [&] { results_->addColumn(QString()); });

@@ -49,7 +49,7 @@ TEST(Form2, LoadSetsUpTheListAndTheStatusLine)
     EXPECT_EQ(w.form.results().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "");
     EXPECT_TRUE(w.form.ListView1->toolTip().startsWith("Double-click item to remove it."));
     EXPECT_FALSE(w.form.Check3->isChecked());
-    EXPECT_EQ(w.form.Text3->accessibleName(), "Start with:");
+    EXPECT_EQ(w.form.Text3->accessibleName(), "Start with");
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
 
     w.form.show();
