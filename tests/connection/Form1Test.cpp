@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 using namespace rq;
@@ -47,6 +48,9 @@ TEST(Form1, FirstStartShowsEmptyBoxesAndTheDefaultPort)
     Form1& form = s.start();
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.windowTitle(), "Rowquarry");
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()); // fixed size, no maximise button
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_LE((form.frameGeometry().center() - form.screen()->availableGeometry().center()).manhattanLength(), 8);
     for (QLineEdit* box : {form.Text1, form.Text2, form.Text3, form.Text4})
         EXPECT_TRUE(box->text().isEmpty());
     EXPECT_EQ(form.Text9->text(), "1433");

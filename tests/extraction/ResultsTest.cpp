@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <QWidget>
 
 using namespace rq;
@@ -123,6 +124,28 @@ TEST(ResultsFile, AFailedSaveKeepsTheOldFileAndReportsOnce)
     const QStringList reports = test::failureReports(f.env.messages);
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("Form2.PushButton6_Click at line 106")) << qPrintable(reports[0]);
+    EXPECT_EQ(f.pointer.value(), Arrow);
+}
+
+TEST(ResultsFile, ASaveStartedDuringAnotherSavesYieldsLeavesItAlone)
+{
+    SaveFixture f;
+    for (int i = 0; i < 1000; ++i)
+        f.list.append(QString::number(i));
+    const QString first = f.env.path("first.txt"), second = f.env.path("second.txt");
+    f.env.fileDialog.answerNext(first);
+    bool nested = false;
+    QTimer::singleShot(0, [&] {
+        f.env.fileDialog.answerNext(second);
+        f.list.append("added during the first save");
+        f.save();
+        nested = true;
+    });
+    f.save();
+    ASSERT_TRUE(nested);
+    EXPECT_EQ(contents(first).count("\r\n"), 1000); // the items as they stood when its writing began
+    EXPECT_EQ(contents(second).count("\r\n"), 1001);
+    EXPECT_TRUE(f.env.messages.shown().isEmpty());
     EXPECT_EQ(f.pointer.value(), Arrow);
 }
 
