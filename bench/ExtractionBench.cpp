@@ -23,8 +23,8 @@ constexpr qsizetype kUnits = 100'000'000; // 200 MB of UTF-16
 // Lines of words like a database's fields; `marked` of them carry <b>..</b> pairs, a few the needle.
 QString generateText(int hits, int markedLines, int pairsPerMarkedLine)
 {
-    static const char* words[] = {"alpha", "Bravo", "charlie", "delta", "Echo", "foxtrot", "golf", "hotel",
-                                  "india", "juliett", "kilo", "Lima", "mike", "november", "oscar", "papa"};
+    static const char* words[] = {"alpha", "Bravo",   "charlie", "delta", "Echo", "foxtrot",  "golf",  "hotel",
+                                  "india", "juliett", "kilo",    "Lima",  "mike", "november", "oscar", "papa"};
     QRandomGenerator random(42);
     QString text;
     text.reserve(kUnits + 1000);
@@ -60,7 +60,8 @@ qsizetype countLines(const QString& text, const QString& word)
 qsizetype countBetween(const QString& text, const QString& start, const QString& end)
 {
     qsizetype found = 0;
-    extractBetween(text, start, end, [&](QStringView) { ++found; }, [] { return false; });
+    extractBetween(
+        text, start, end, [&](QStringView) { ++found; }, [] { return false; });
     return found;
 }
 
@@ -124,7 +125,7 @@ int main(int argc, char** argv)
                 list.append(candidate);
         }
     });
-    std::printf("%-58s %8.3f s  (target < 1 s) %s\n", "Keep Duplicates off, 1,000,000 candidates, 90% repeats",
-                dedupe, dedupe < 1.0 ? "ok" : "MISSED");
+    std::printf("%-58s %8.3f s  (target < 1 s) %s\n", "Keep Duplicates off, 1,000,000 candidates, 90% repeats", dedupe,
+                dedupe < 1.0 ? "ok" : "MISSED");
     return 0;
 }

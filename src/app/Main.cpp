@@ -1,8 +1,8 @@
 #include "Main.h"
 
 #include "extraction/ResultsList.h"
-#include "platform/Failure.h"
 #include "platform/ApplicationTitle.h"
+#include "platform/Failure.h"
 #include "platform/FileSystem.h"
 
 #include <QCheckBox>

@@ -10,8 +10,8 @@ QString failureLocation(const QString& form, const QString& procedure)
 QString failureReportText(const QString& description, const QString& form, const QString& procedure, int step)
 {
     return description + QLatin1String("\r\n") + failureLocation(form, procedure) + QLatin1String("at line ") +
-           QString::number(step) + QLatin1String("\r\r") + QLatin1String("Please email screenshot of this message to ") +
-           QLatin1String(kSupportAddress);
+           QString::number(step) + QLatin1String("\r\r") +
+           QLatin1String("Please email screenshot of this message to ") + QLatin1String(kSupportAddress);
 }
 
 void ReportingProcedure::report(const QString& description)

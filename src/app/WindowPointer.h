@@ -44,8 +44,8 @@ private:
     QWidget& window_;
     int value_ = Default;
     std::optional<QCursor> custom_;
-    QHash<QObject*, bool> rules_;                            // true: button rule, false: surface rule
-    QHash<QWidget*, std::optional<QCursor>> ownCursors_;      // each widget's cursor before we set ours
+    QHash<QObject*, bool> rules_;                        // true: button rule, false: surface rule
+    QHash<QWidget*, std::optional<QCursor>> ownCursors_; // each widget's cursor before we set ours
 };
 
 // Reads a .cur file with its hot spot (Qt's image reader drops the hot spot).

@@ -11,12 +11,15 @@ namespace rq {
 QString connectionHelpText()
 {
     const QStringList paragraphs = {
-        QStringLiteral("If you cannot establish connection to your MS SQL Server database with this program, please go to: "),
+        QStringLiteral(
+            "If you cannot establish connection to your MS SQL Server database with this program, please go to: "),
         QLatin1String(kDatabaseToolDownload),
         QStringLiteral("Download and install the EMS SQL Manager 2005 Lite for SQL Server. Try to connect to ") +
-            QStringLiteral("the same database (with the same login information you are using here). This will determine if ") +
+            QStringLiteral(
+                "the same database (with the same login information you are using here). This will determine if ") +
             QStringLiteral("the login you are using is correct."),
-        QStringLiteral("If you are using Microsoft SQL Server Express Edition and connecting locally, you may need to use"),
+        QStringLiteral(
+            "If you are using Microsoft SQL Server Express Edition and connecting locally, you may need to use"),
         QStringLiteral("localhost\\SQLEXPRESS"),
         QStringLiteral("for example, for Server."),
     };

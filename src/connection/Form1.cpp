@@ -33,8 +33,8 @@ QString setting(const char* key, const char* defaultValue = "")
 void saveSetting(const char* key, const QString& value)
 {
     // A failed write is not reported: typing goes on, and the next change writes again.
-    platform::saveSetting(QLatin1String(settings::kApplication), QLatin1String(settings::kSection),
-                          QLatin1String(key), value);
+    platform::saveSetting(QLatin1String(settings::kApplication), QLatin1String(settings::kSection), QLatin1String(key),
+                          value);
 }
 
 } // namespace
@@ -53,8 +53,9 @@ Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     bindToSetting(Text3, settings::kPassword);
     bindToSetting(Text4, settings::kDatabase);
     bindToSetting(Text9, settings::kPort);
-    connect(Check6, &QCheckBox::toggled, this,
-            [](bool ticked) { saveSetting(settings::kLocalConnection, ticked ? QStringLiteral("1") : QStringLiteral("0")); });
+    connect(Check6, &QCheckBox::toggled, this, [](bool ticked) {
+        saveSetting(settings::kLocalConnection, ticked ? QStringLiteral("1") : QStringLiteral("0"));
+    });
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
@@ -133,7 +134,8 @@ void Form1::Form_Load()
     proc.step(116, [&] { Text4->setText(setting(settings::kDatabase)); });
     proc.step(118, [&] { Text9->setText(setting(settings::kPort, settings::kDefaultPort)); });
     proc.step(120, [&] {
-        Check6->setChecked(setting(settings::kLocalConnection, settings::kDefaultLocalConnection) != QLatin1String("0"));
+        Check6->setChecked(setting(settings::kLocalConnection, settings::kDefaultLocalConnection) !=
+                           QLatin1String("0"));
     });
     bool goOn = false;
     proc.step(122, [&] {

@@ -34,11 +34,11 @@ public:
     // Shows the extraction window, loading it on its first use.
     std::function<void()> showExtractionWindow;
 
-    QLineEdit* Text1;  // server
-    QLineEdit* Text9;  // port
-    QLineEdit* Text2;  // user
-    QLineEdit* Text3;  // password
-    QLineEdit* Text4;  // database
+    QLineEdit* Text1; // server
+    QLineEdit* Text9; // port
+    QLineEdit* Text2; // user
+    QLineEdit* Text3; // password
+    QLineEdit* Text4; // database
     QGroupBox* Frame1;
     QLabel* Label4;
     QLabel* Label3;

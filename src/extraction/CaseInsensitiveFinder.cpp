@@ -12,8 +12,7 @@
 
 namespace rq {
 
-CaseInsensitiveFinder::CaseInsensitiveFinder(QStringView needle)
-    : lowered_(CaseFolding::instance().lowered(needle))
+CaseInsensitiveFinder::CaseInsensitiveFinder(QStringView needle) : lowered_(CaseFolding::instance().lowered(needle))
 {
     hasSurrogates_ = std::any_of(needle.begin(), needle.end(), [](QChar c) { return c.isSurrogate(); });
     if (!lowered_.isEmpty() && !hasSurrogates_) {

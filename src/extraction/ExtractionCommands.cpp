@@ -42,7 +42,8 @@ void Form2::PushButton5_Click()
     bool filled = false;
     proc.step(102, [&] { filled = !Text1->text().isEmpty(); });
     if (!filled) {
-        proc.step(126, [&] { showMessage(context_.messages, QStringLiteral("Fill out text to use to extract lines.")); });
+        proc.step(126,
+                  [&] { showMessage(context_.messages, QStringLiteral("Fill out text to use to extract lines.")); });
         return;
     }
     const QString text = startExtraction(proc, *this);
@@ -72,8 +73,9 @@ void Form2::PushButton1_Click()
     });
     if (startMarker.isEmpty() || endMarker.isEmpty()) {
         proc.step(102, [&] {
-            showMessage(context_.messages,
-                        QStringLiteral("Fill out starting text (or character) and fill out ending text (or character)."));
+            showMessage(
+                context_.messages,
+                QStringLiteral("Fill out starting text (or character) and fill out ending text (or character)."));
         });
         return;
     }

@@ -86,8 +86,8 @@ void Form2::buildControls()
     Label1 = place<QLabel>(this, twipsRect(120, 3500, 8040, 255));
     Label1->setText(QStringLiteral("Label1"));
 
-    QWidget* order[] = {Text1, Text3, Text4, Check3, ListView1, PushButton5, PushButton1, PushButton6, PushButton9,
-                        PushButton2};
+    QWidget* order[] = {Text1,       Text3,       Text4,       Check3,      ListView1,
+                        PushButton5, PushButton1, PushButton6, PushButton9, PushButton2};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     Text1->setFocus();

@@ -49,7 +49,7 @@ public:
     QLabel* Label3;
     QLineEdit* Text3; // start marker
     QLabel* Label2;
-    QLineEdit* Text4; // end marker
+    QLineEdit* Text4;  // end marker
     QCheckBox* Check3; // "Keep Duplicates"
     QPushButton* PushButton1;
     QGroupBox* Frame2;

@@ -60,7 +60,8 @@ void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform
     bool confirmed = true;
     proc.step(102, [&] {
         if (FileExists(path))
-            confirmed = askYesNo(messages, QLatin1String("Are you sure you wish to overwrite ") + path + QLatin1String(" ?"));
+            confirmed =
+                askYesNo(messages, QLatin1String("Are you sure you wish to overwrite ") + path + QLatin1String(" ?"));
     });
     if (!confirmed)
         return;

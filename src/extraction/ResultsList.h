@@ -3,13 +3,13 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 namespace rq {
 
-// The ordered results: one text per item, shown in the first column. A count of every text is kept beside the items, so asking whether a text is present
-// costs one hash look-up however long the list grows.
+// The ordered results: one text per item, shown in the first column. A count of every text is kept beside the items, so
+// asking whether a text is present costs one hash look-up however long the list grows.
 class ResultsList : public QAbstractTableModel {
     Q_OBJECT
 public:

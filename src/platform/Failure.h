@@ -10,10 +10,7 @@ namespace rq {
 // as its first line.
 class Failure : public std::exception {
 public:
-    explicit Failure(QString description)
-        : description_(std::move(description)), utf8_(description_.toUtf8())
-    {
-    }
+    explicit Failure(QString description) : description_(std::move(description)), utf8_(description_.toUtf8()) {}
     const QString& description() const noexcept { return description_; }
     const char* what() const noexcept override { return utf8_.constData(); }
 

@@ -28,8 +28,8 @@ const SQLWCHAR* wide(const QString& text) { return reinterpret_cast<const SQLWCH
         const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message, 1024, &length);
         if (!SQL_SUCCEEDED(rc))
             break;
-        const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(message),
-                                                qMin<qsizetype>(length, 1023));
+        const QString text =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(message), qMin<qsizetype>(length, 1023));
         if (firstState.isEmpty())
             firstState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
         if (!description.isEmpty())
@@ -99,8 +99,8 @@ QString Connection::dbmsName()
 {
     SQLWCHAR name[256] = {};
     SQLSMALLINT bytes = 0;
-    check(SQLGetInfoW(connection_.get(), SQL_DBMS_NAME, name, sizeof name, &bytes), SQL_HANDLE_DBC,
-          connection_.get(), "SQLGetInfo");
+    check(SQLGetInfoW(connection_.get(), SQL_DBMS_NAME, name, sizeof name, &bytes), SQL_HANDLE_DBC, connection_.get(),
+          "SQLGetInfo");
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(name));
 }
 
@@ -161,8 +161,8 @@ bool Statement::appendText(int column, QString& target)
     const qsizetype start = target.size();
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR, chunk,
-                                        chunkBytes, &indicator);
+        const SQLRETURN rc =
+            SQLGetData(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR, chunk, chunkBytes, &indicator);
         if (rc == SQL_NO_DATA) // every piece has been read
             return true;
         if (!SQL_SUCCEEDED(rc)) {

@@ -13,7 +13,9 @@ namespace rq::platform::odbc {
 
 class OdbcError : public Failure {
 public:
-    OdbcError(QString description, QString sqlState) : Failure(std::move(description)), sqlState_(std::move(sqlState)) {}
+    OdbcError(QString description, QString sqlState) : Failure(std::move(description)), sqlState_(std::move(sqlState))
+    {
+    }
     const QString& sqlState() const noexcept { return sqlState_; }
 
 private:

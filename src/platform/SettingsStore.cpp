@@ -30,8 +30,7 @@ QString settingsFilePath(const QString& application)
     return QDir(configurationFolder()).filePath(application + QLatin1String(".ini"));
 }
 
-QString getSetting(const QString& application, const QString& section, const QString& key,
-                   const QString& defaultValue)
+QString getSetting(const QString& application, const QString& section, const QString& key, const QString& defaultValue)
 {
     QSettings settings(settingsFilePath(application), QSettings::IniFormat);
     settings.beginGroup(section);

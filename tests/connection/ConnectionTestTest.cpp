@@ -1,7 +1,7 @@
+#include "connection/ConnectionTest.h"
 #include "app/ReportingProcedure.h"
 #include "app/WindowPointer.h"
 #include "connection/ConnectionHelp.h"
-#include "connection/ConnectionTest.h"
 #include "connection/OpenConnection.h"
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
@@ -57,7 +57,8 @@ TEST(TestConnection, AConnectionObjectThatCannotBeCreatedGivesAReportThenTheAnsw
     QWidget window;
     WindowPointer pointer(window);
     TestConnection(
-        env.messages, pointer, []() -> std::unique_ptr<platform::odbc::Connection> { throw Failure("ActiveX component can't create object"); },
+        env.messages, pointer,
+        []() -> std::unique_ptr<platform::odbc::Connection> { throw Failure("ActiveX component can't create object"); },
         [] { return ConnectionFields{}; });
     ASSERT_EQ(env.messages.shown().size(), 2);
     EXPECT_EQ(env.messages.shown()[0].text,

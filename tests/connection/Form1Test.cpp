@@ -1,6 +1,6 @@
+#include "connection/Form1.h"
 #include "app/WindowFlow.h"
 #include "app/WindowPointer.h"
-#include "connection/Form1.h"
 #include "extraction/Form2.h"
 #include "support/Settings.h"
 #include "support/SqliteDatabase.h"
@@ -134,8 +134,11 @@ TEST(Form1, BoxesAreNamedByTheirLabels)
 {
     Started s;
     Form1& form = s.start();
-    const QList<QPair<QWidget*, QString>> expected = {
-        {form.Text1, "Server"}, {form.Text9, "Port"}, {form.Text2, "Username"}, {form.Text3, "Password"}, {form.Text4, "Database"}};
+    const QList<QPair<QWidget*, QString>> expected = {{form.Text1, "Server"},
+                                                      {form.Text9, "Port"},
+                                                      {form.Text2, "Username"},
+                                                      {form.Text3, "Password"},
+                                                      {form.Text4, "Database"}};
     for (const auto& [box, name] : expected) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
         ASSERT_NE(accessible, nullptr);

@@ -1,5 +1,5 @@
-#include "extraction/CaseFolding.h"
 #include "extraction/CaseInsensitiveFinder.h"
+#include "extraction/CaseFolding.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>

@@ -13,15 +13,16 @@ namespace {
 QStringList lines(const QString& text, const QString& searchText)
 {
     QStringList found;
-    extractLines(text, {[&] { return searchText; }, [&](QStringView line) { found << line.toString(); },
-                        [] { return false; }});
+    extractLines(
+        text, {[&] { return searchText; }, [&](QStringView line) { found << line.toString(); }, [] { return false; }});
     return found;
 }
 
 QStringList between(const QString& text, const QString& start, const QString& end)
 {
     QStringList found;
-    extractBetween(text, start, end, [&](QStringView item) { found << item.toString(); }, [] { return false; });
+    extractBetween(
+        text, start, end, [&](QStringView item) { found << item.toString(); }, [] { return false; });
     return found;
 }
 
