@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,8 +109,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     // Whole text selected whenever a box receives the focus, by Tab or by mouse. Selecting after the
     // event keeps a mouse press from moving the cursor and undoing the selection.
+    // Coming back to the window from another one is not moving into a box: that keeps its selection.
     if (event->type() == QEvent::FocusIn) {
-        if (auto* box = qobject_cast<QLineEdit*>(watched))
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        auto* box = qobject_cast<QLineEdit*>(watched);
+        if (box && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
             QTimer::singleShot(0, box, [box] { box->selectAll(); });
     }
     return QWidget::eventFilter(watched, event);

@@ -1,6 +1,7 @@
 #include "connection/ConnectionTest.h"
 #include "app/ReportingProcedure.h"
 #include "app/WindowPointer.h"
+#include "platform/FileSystem.h"
 #include "connection/ConnectionHelp.h"
 #include "connection/OpenConnection.h"
 #include "support/SqliteDatabase.h"
@@ -83,11 +84,14 @@ TEST(ConnectionHelp, ExplainsThenOpensThePictureOnlyOnYes)
     EXPECT_EQ(env.messages.shown()[1].text, kLocalExampleQuestion);
     EXPECT_TRUE(env.processes.started.isEmpty()); // answered No
 
+    const QString folderWithBlanks = env.path("Program Files/Rowquarry");
+    platform::setProgramFolder(folderWithBlanks);
     env.messages.answerNext(platform::Answer::Yes);
     ShowConnectionHelp(env.messages, env.processes);
     ASSERT_EQ(env.processes.started.size(), 1);
     const platform::StartRequest& started = env.processes.started.first();
-    EXPECT_EQ(started.arguments.join(' ').remove('"'), env.programFolder() + "/local-connection-example.jpg");
+    ASSERT_EQ(started.arguments.size(), 1); // the whole path as one argument, blanks and all
+    EXPECT_EQ(QString(started.arguments[0]).remove('"'), folderWithBlanks + "/local-connection-example.jpg");
 
     env.messages.clear();
     env.messages.answerNext(platform::Answer::Yes);
