@@ -6,8 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build
 source scripts/sample-env.sh
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display: start Rowquarry from a desktop session (or set DISPLAY)." >&2
+if [ -z "${DISPLAY:-}" ]; then
+    echo "No X display: start Rowquarry from a desktop session (on Wayland, through XWayland) or set DISPLAY." >&2
     exit 1
 fi
 exec build/src/rowquarry

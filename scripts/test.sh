@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh build
+bash scripts/build.sh build -DROWQUARRY_BENCHMARKS=OFF
 (cd build && ctest -j"$(nproc)" --output-on-failure --timeout 300)
 
 bash scripts/build.sh build-sanitize -DROWQUARRY_SANITIZE=ON -DROWQUARRY_BENCHMARKS=OFF

@@ -19,10 +19,8 @@ WindowFlow::~WindowFlow() = default;
 void WindowFlow::start()
 {
     form1_->Form_Load();
-    if (!(form2_ && form2_->isVisible())) {
-        centreOnScreen(*form1_);
-        form1_->show();
-    }
+    if (!(form2_ && form2_->isVisible()))
+        showConnectionWindow();
 }
 
 void WindowFlow::showExtractionWindow()
@@ -37,7 +35,13 @@ void WindowFlow::showExtractionWindow()
     form2_->show();
 }
 
-void WindowFlow::showConnectionWindow() { form1_->show(); }
+void WindowFlow::showConnectionWindow()
+{
+    if (!form1Shown_) // also when start-up went straight on to the extraction window
+        centreOnScreen(*form1_);
+    form1Shown_ = true;
+    form1_->show();
+}
 
 void centreOnScreen(QWidget& window)
 {

@@ -26,9 +26,12 @@ public:
     void showConnectionWindow();
 
 private:
+    void showCentredTheFirstTime(QWidget& window);
+
     AppContext& context_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<Form2> form2_;
+    bool form1Shown_ = false;
 };
 
 // Moves a window to the middle of its screen.

@@ -109,12 +109,15 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     // Whole text selected whenever a box receives the focus, by Tab or by mouse. Selecting after the
     // event keeps a mouse press from moving the cursor and undoing the selection.
-    // Coming back to the window from another one is not moving into a box: that keeps its selection.
+    // The focus a box gets when the window appears counts; coming back to the window from another
+    // program's window does not (it would put the whole text at risk of the next key).
     if (event->type() == QEvent::FocusIn) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         auto* box = qobject_cast<QLineEdit*>(watched);
-        if (box && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        const bool activation = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        if (box && (!activation || justShown_))
             QTimer::singleShot(0, box, [box] { box->selectAll(); });
+        justShown_ = false;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -167,6 +170,12 @@ void Form1::PushButton3_Click()
 }
 
 void Form1::PushButton5_Click() { ShowConnectionHelp(context_.messages, context_.processes); }
+
+void Form1::showEvent(QShowEvent* event)
+{
+    justShown_ = true;
+    QWidget::showEvent(event);
+}
 
 void Form1::closeEvent(QCloseEvent* event)
 {

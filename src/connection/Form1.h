@@ -51,6 +51,7 @@ public:
     QPushButton* PushButton2;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -60,6 +61,7 @@ private:
 
     AppContext& context_;
     WindowPointer* pointer_;
+    bool justShown_ = false; // the focus that comes with showing the window selects like a Tab
 };
 
 } // namespace rq

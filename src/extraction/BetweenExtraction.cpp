@@ -8,7 +8,9 @@ namespace rq {
 
 namespace {
 
-constexpr qsizetype kStretch = 1 << 20;
+// Searched between two yields: the yield reads the clock every 1024 calls, so that is every
+// 4 M units or about a millisecond, and the window repaints while a long text is searched.
+constexpr qsizetype kStretch = 4096;
 
 // The first end marker in [from, limit), remembered so that the many questions asked about one piece
 // scan each stretch of it once.

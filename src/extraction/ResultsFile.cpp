@@ -26,7 +26,8 @@ void writeAll(QIODevice& device, const QByteArray& bytes, qsizetype size)
 
 void writeResults(QIODevice& device, const QList<QString>& items, const std::function<bool()>& yield)
 {
-    QStringEncoder encoder(QStringConverter::System);
+    // Each item on its own: a broken surrogate at the end of one item must not spill into the next.
+    QStringEncoder encoder(QStringConverter::System, QStringConverter::Flag::Stateless);
     QByteArray buffer(kFlushAt, Qt::Uninitialized);
     qsizetype used = 0;
     for (const QString& item : items) {

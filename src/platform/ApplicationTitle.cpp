@@ -1,11 +1,26 @@
 #include "ApplicationTitle.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 namespace rq::platform {
 
-void setApplicationTitle(const QString& title) { QGuiApplication::setApplicationDisplayName(title); }
+namespace {
+QString& title()
+{
+    static QString value;
+    return value;
+}
+} // namespace
 
-QString applicationTitle() { return QGuiApplication::applicationDisplayName(); }
+// Qt's application display name would be appended to every window title on some desktops
+// ("Application Error — Rowquarry"), so the title is kept here and given to the desktop as the
+// application's name.
+void setApplicationTitle(const QString& applicationTitle)
+{
+    title() = applicationTitle;
+    QCoreApplication::setApplicationName(applicationTitle);
+}
+
+QString applicationTitle() { return title().isEmpty() ? QCoreApplication::applicationName() : title(); }
 
 } // namespace rq::platform

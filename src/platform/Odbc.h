@@ -23,7 +23,7 @@ private:
 };
 
 struct HandleDeleter {
-    short type;
+    short type = 0;
     void operator()(void* handle) const noexcept;
 };
 using Handle = std::unique_ptr<void, HandleDeleter>;

@@ -9,6 +9,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -111,7 +112,10 @@ TEST(Form1, TabOrderAndSelectAllOnFocus)
     form.Text2->setText("user");
     QApplication::setActiveWindow(&form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    form.Text1->setFocus();
+    QApplication::processEvents();
+    // The focus that comes with the window's appearing selects too.
+    EXPECT_EQ(QApplication::focusWidget(), form.Text1);
+    EXPECT_EQ(form.Text1->selectedText(), "server");
     QList<QWidget*> visited;
     for (int i = 0; i < 9; ++i) {
         visited << QApplication::focusWidget();
@@ -128,6 +132,18 @@ TEST(Form1, TabOrderAndSelectAllOnFocus)
     QApplication::processEvents();
     EXPECT_EQ(QApplication::focusWidget(), form.Text2);
     EXPECT_EQ(form.Text2->selectedText(), "user");
+
+    // Back from another program's window: the box keeps its cursor, nothing is selected.
+    form.Text2->deselect();
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), form.Text2);
+    EXPECT_EQ(form.Text2->selectedText(), "");
 }
 
 TEST(Form1, BoxesAreNamedByTheirLabels)
@@ -151,7 +167,13 @@ TEST(Form1, NextWithADatabaseThatDoesNotOpenChangesNothing)
     Started s;
     Form1& form = s.start();
     form.Text4->setText(s.env.path("no-folder/x.db"));
+    QFile settingsFile(s.env.settingsFile());
+    ASSERT_TRUE(settingsFile.open(QIODevice::ReadOnly));
+    const QByteArray settingsBefore = settingsFile.readAll();
+    settingsFile.close();
     form.PushButton2->click();
+    ASSERT_TRUE(settingsFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(settingsFile.readAll(), settingsBefore);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(s.flow->extractionWindowIfLoaded(), nullptr);
     EXPECT_TRUE(s.env.messages.shown().isEmpty());

@@ -3,6 +3,7 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUdpSocket>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -15,22 +16,22 @@ namespace {
 // and hangs up at once, so the driver's login fails quickly.
 class LoopbackListener {
 public:
-    LoopbackListener()
+    explicit LoopbackListener(quint16 port = 0)
     {
-        std::atomic<bool> listening = false;
-        thread_ = std::thread([this, &listening] {
+        std::atomic<bool> ready = false;
+        thread_ = std::thread([this, port, &ready] {
             QTcpServer server;
-            server.listen(QHostAddress::LocalHost);
+            listening_ = server.listen(QHostAddress::LocalHost, port);
             port_ = server.serverPort();
-            listening = true;
-            while (!stop_) {
+            ready = true;
+            while (listening_ && !stop_) {
                 if (server.waitForNewConnection(50)) {
                     delete server.nextPendingConnection();
                     ++accepted_;
                 }
             }
         });
-        while (!listening)
+        while (!ready)
             std::this_thread::yield();
     }
     ~LoopbackListener()
@@ -38,12 +39,14 @@ public:
         stop_ = true;
         thread_.join();
     }
+    bool listening() const { return listening_; }
     quint16 port() const { return port_; }
     int accepted() const { return accepted_; }
 
 private:
     std::thread thread_;
     std::atomic<bool> stop_ = false;
+    std::atomic<bool> listening_ = false;
     std::atomic<int> accepted_ = 0;
     std::atomic<quint16> port_ = 0;
 };
@@ -58,13 +61,67 @@ TEST(FreeTds, NetworkFormReachesTheNamedPortAndFailsCleanly)
     EXPECT_GE(listener.accepted(), 1);
 }
 
-TEST(FreeTds, LocalFormCarriesNoPortAndAClosedPortFails)
-{
-    LoopbackListener listener;
-    ConnectionFields local{"127.0.0.1", QString::number(listener.port()), "sa", "pw", "master", true};
-    EXPECT_FALSE(OpenConnection(local)); // the default port: nothing listens there
-    EXPECT_EQ(listener.accepted(), 0);
+// Answers a SQL Server Browser question for an instance's port (UDP 1434) with the given port.
+class BrowserStandIn {
+public:
+    explicit BrowserStandIn(quint16 instancePort)
+    {
+        std::atomic<bool> ready = false;
+        thread_ = std::thread([this, instancePort, &ready] {
+            QUdpSocket socket;
+            bound_ = socket.bind(QHostAddress::LocalHost, 1434);
+            ready = true;
+            while (bound_ && !stop_) {
+                if (!socket.waitForReadyRead(50))
+                    continue;
+                QHostAddress from;
+                quint16 fromPort = 0;
+                QByteArray question(int(socket.pendingDatagramSize()), 0);
+                socket.readDatagram(question.data(), question.size(), &from, &fromPort);
+                ++questions_;
+                const QByteArray answer = "ServerName;TEST;InstanceName;SQLEXPRESS;IsClustered;No;Version;15.0.2000.5;tcp;" +
+                                          QByteArray::number(instancePort) + ";;";
+                QByteArray reply(1, char(0x05));
+                reply.append(char(answer.size() & 0xff)).append(char(answer.size() >> 8)).append(answer);
+                socket.writeDatagram(reply, from, fromPort);
+            }
+        });
+        while (!ready)
+            std::this_thread::yield();
+    }
+    ~BrowserStandIn()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    bool bound() const { return bound_; }
+    int questions() const { return questions_; }
 
+private:
+    std::thread thread_;
+    std::atomic<bool> stop_ = false;
+    std::atomic<bool> bound_ = false;
+    std::atomic<int> questions_ = 0;
+};
+
+// The local form names no port: with an instance name the driver asks the SQL Server Browser for the
+// port, and the port box plays no part.
+TEST(FreeTds, LocalFormFindsANamedInstanceWithoutThePortBox)
+{
+    LoopbackListener instance;
+    LoopbackListener portBox;
+    BrowserStandIn browser(instance.port());
+    if (!browser.bound())
+        GTEST_SKIP() << "UDP port 1434 is taken here";
+    ConnectionFields local{"127.0.0.1\\SQLEXPRESS", QString::number(portBox.port()), "sa", "pw", "master", true};
+    EXPECT_FALSE(OpenConnection(local)); // our listener speaks no TDS
+    EXPECT_GE(browser.questions(), 1);
+    EXPECT_GE(instance.accepted(), 1);
+    EXPECT_EQ(portBox.accepted(), 0);
+}
+
+TEST(FreeTds, AClosedPortFailsCleanly)
+{
     quint16 closedPort = 0;
     {
         QTcpServer probe;

@@ -125,6 +125,21 @@ TEST(BetweenExtraction, AgreesWithThePlainRulesOnRandomTexts)
     }
 }
 
+// The text is searched in stretches between yields: a match may straddle any boundary.
+TEST(Extraction, MatchesAcrossTheStretchesOfALongText)
+{
+    const QString filler = QString(1 << 21, 'x');
+    for (const qsizetype boundary : {qsizetype(1) << 12, qsizetype(1) << 16, qsizetype(1) << 20}) {
+        for (qsizetype at = boundary - 4; at <= boundary + 1; ++at) {
+            QString text = filler;
+            text.replace(at, 5, "[NeE]");
+            text.append('\r');
+            ASSERT_EQ(lines(text, "nee").size(), 1) << at;
+            ASSERT_EQ(between(text, "[", "]"), QStringList{"NeE"}) << at;
+        }
+    }
+}
+
 TEST(BetweenExtraction, PositionsPastSixteenBitsWork)
 {
     const QString text = QString(70000, 'x') + "[far]" + QString(40000, 'y') + "[away]\r";

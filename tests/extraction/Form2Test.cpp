@@ -155,6 +155,20 @@ TEST(Form2, BetweenExtractionWithAndWithoutDuplicates)
     EXPECT_TRUE(test::failureReports(w.env.messages).isEmpty());
 }
 
+TEST(Form2, ADatabaseWithoutUserTablesIsScannedAgainNextTime)
+{
+    ExtractionWindow w;
+    w.form.Text1->setText("late");
+    w.form.PushButton5->click();
+    EXPECT_TRUE(w.items().isEmpty());
+    EXPECT_EQ(w.form.Label1->text(), ""); // no table: the status line is not touched
+    EXPECT_EQ(w.form.pointer().value(), Default);
+    w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('a late row')");
+    w.form.PushButton5->click();
+    EXPECT_EQ(w.items(), QStringList{"a late row"});
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
+}
+
 TEST(Form2, BetweenExtractionGathersTheTextWhenNothingWasGathered)
 {
     ExtractionWindow w;

@@ -62,8 +62,10 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
         f.list.append(item);
     const QString path = f.env.path("results"); // no extension added
     f.env.fileDialog.answerNext(path);
-    QList<int> pointerWhileWriting;
+    int pointerWhileWriting = -1;
+    QTimer::singleShot(0, [&] { pointerWhileWriting = f.pointer.value(); }); // runs in the first yield
     f.save();
+    EXPECT_EQ(pointerWhileWriting, Hourglass);
     EXPECT_EQ(contents(path), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(f.env.fileDialog.lastOptions().title, "Save");
     EXPECT_EQ(f.env.fileDialog.lastOptions().filters, (QStringList{"Text Files (*.txt)", "All Files (*.*)"}));
