@@ -3,6 +3,8 @@
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
 
+#include <QFile>
+
 using namespace rq;
 
 namespace {
@@ -73,6 +75,31 @@ TEST(DatabaseScan, AFailingTableEndsTheScanKeepingWhatWasRead)
     Scan failed;
     EXPECT_THROW(failed.run(missing), platform::odbc::OdbcError);
     EXPECT_TRUE(failed.text.isEmpty());
+}
+
+TEST(DatabaseScan, ADamagedDatabaseFileFailsTheScanPartWay)
+{
+    test::TestEnvironment env;
+    const QString path = env.path("damaged.db");
+    {
+        test::SqliteDatabase db(path);
+        db.exec("CREATE TABLE First(a TEXT); INSERT INTO First VALUES ('kept')");
+        db.exec("CREATE TABLE Second(a TEXT)");
+        db.insertRows("Second", 5000, [](int i) { return QStringLiteral("'%1'").arg(QString(200, QChar('a' + i % 26))); });
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qint64 size = file.size();
+    ASSERT_GT(size, 500000);
+    file.seek(size / 2); // the second table's pages: the driver meets garbage while reading them
+    file.write(QByteArray(size / 4, char(0xA5)));
+    file.close();
+
+    Scan scan;
+    test::SqliteDatabase reopened(path);
+    EXPECT_THROW(scan.run(reopened.fields()), Failure);
+    EXPECT_TRUE(scan.text.startsWith("kept\r"));
+    EXPECT_EQ(scan.text.size() % 201, 5 % 201); // whole values only: "kept" + CR, then 200 + CR each
 }
 
 TEST(DatabaseScan, TablesPastSixteenBitsAreReadWhole)
