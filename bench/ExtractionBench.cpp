@@ -2,9 +2,9 @@
 // side by side with its anchor in one run.
 #include "BenchSupport.h"
 
-#include "extraction/BetweenExtraction.h"
-#include "extraction/LineExtraction.h"
-#include "extraction/ResultsList.h"
+#include "logic/BetweenExtraction.h"
+#include "logic/LineExtraction.h"
+#include "logic/ResultsList.h"
 
 #include <QCoreApplication>
 #include <QFile>

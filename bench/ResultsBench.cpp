@@ -2,8 +2,8 @@
 // against writing the same bytes with one buffered write.
 #include "BenchSupport.h"
 
-#include "extraction/ResultsFile.h"
-#include "extraction/ResultsList.h"
+#include "logic/ResultsFile.h"
+#include "logic/ResultsList.h"
 
 #include <QApplication>
 #include <QSaveFile>

@@ -5,7 +5,8 @@
 //   bench_scan --read MODE DB    (internal) read DB once as MODE: scan | minimal; print seconds and peak KB
 #include "BenchSupport.h"
 
-#include "extraction/DatabaseScan.h"
+#include "logic/DatabaseScan.h"
+#include "platform/EventYield.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -119,15 +120,16 @@ qsizetype readMinimal(const QString& path)
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     const QString connection = connectionString(fieldsFor(path));
-    if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, (SQLWCHAR*)connection.utf16(), SQL_NTS, nullptr, 0, nullptr,
-                                         SQL_DRIVER_NOPROMPT)))
+    if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr,
+                                         const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(connection.utf16())),
+                                         SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
         std::exit(2);
     QString text;
     SQLWCHAR buffer[4096];
     for (const char* table : kTables) {
         SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
         const QString sql = QStringLiteral("SELECT * FROM [%1]").arg(table);
-        SQLExecDirectW(stmt, (SQLWCHAR*)sql.utf16(), SQL_NTS);
+        SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(sql.utf16())), SQL_NTS);
         SQLSMALLINT columns = 0;
         SQLNumResultCols(stmt, &columns);
         while (SQL_SUCCEEDED(SQLFetch(stmt))) {
@@ -160,7 +162,8 @@ int readOnce(const QString& mode, const QString& path)
     qsizetype units = 0;
     if (mode == "scan") {
         QString text;
-        ScanDatabase(fieldsFor(path), text, [](const QString&) {});
+        ScanDatabase(
+            fieldsFor(path), text, [](const QString&) {}, platform::yieldToEvents);
         units = text.size();
     } else {
         units = readMinimal(path);

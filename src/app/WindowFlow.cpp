@@ -1,8 +1,8 @@
 #include "WindowFlow.h"
 
-#include "app/AppContext.h"
-#include "connection/Form1.h"
-#include "extraction/Form2.h"
+#include "ui/AppContext.h"
+#include "ui/Form1.h"
+#include "ui/Form2.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <deque>
 
 namespace rq::platform {
 
@@ -17,25 +16,6 @@ class FileDialog {
 public:
     virtual ~FileDialog() = default;
     virtual QString askSaveFileName(const SaveDialogOptions& options) = 0;
-};
-
-class QtFileDialog final : public FileDialog {
-public:
-    QString askSaveFileName(const SaveDialogOptions& options) override;
-};
-
-// Answers from a script (cancel once it runs out) and records how it was asked.
-class ScriptedFileDialog final : public FileDialog {
-public:
-    QString askSaveFileName(const SaveDialogOptions& options) override;
-    void answerNext(const QString& path) { answers_.push_back(path); }
-    const SaveDialogOptions& lastOptions() const { return last_; }
-    int timesShown() const { return shown_; }
-
-private:
-    std::deque<QString> answers_;
-    SaveDialogOptions last_;
-    int shown_ = 0;
 };
 
 } // namespace rq::platform

@@ -32,6 +32,15 @@ bool pathCanBeDated(const QString& path)
     return info.exists() && info.lastModified().isValid();
 }
 
+bool FileExists(const QString& path)
+{
+    try {
+        return pathCanBeDated(path);
+    } catch (...) {
+        return false;
+    }
+}
+
 bool isPlainVisibleFile(const QString& path)
 {
     const QFileInfo info(path);

@@ -10,6 +10,8 @@ void setProgramFolder(const QString& folder);
 
 // True when the path names something the file system can date (a file or a folder).
 bool pathCanBeDated(const QString& path);
+// The same, never failing: false for anything that cannot be asked about.
+bool FileExists(const QString& path);
 // True for a regular file that is not hidden (on Windows, nor a system file).
 bool isPlainVisibleFile(const QString& path);
 

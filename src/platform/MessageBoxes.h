@@ -23,10 +23,4 @@ public:
     virtual Answer show(const MessageBox& box) = 0;
 };
 
-// QMessageBox, modal to the application.
-class QtMessageBoxes final : public MessageBoxes {
-public:
-    Answer show(const MessageBox& box) override;
-};
-
 } // namespace rq::platform

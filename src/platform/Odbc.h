@@ -75,3 +75,13 @@ private:
 };
 
 } // namespace rq::platform::odbc
+
+namespace rq::platform {
+
+// The value, or the default when the value is Null (std::nullopt). Empty texts and zeros are values.
+template <class T> T NullToDefault(const std::optional<T>& value, T defaultValue)
+{
+    return value ? *value : std::move(defaultValue);
+}
+
+} // namespace rq::platform

@@ -22,17 +22,6 @@ public:
     bool startDetached(const StartRequest& request) override;
 };
 
-class ScriptedProcessStarter final : public ProcessStarter {
-public:
-    bool startDetached(const StartRequest& request) override
-    {
-        started.append(request);
-        return succeed;
-    }
-    QList<StartRequest> started;
-    bool succeed = true;
-};
-
 // How the desktop opens a file with the viewer it associates with the file's type: the file browser
 // ("explorer" with the quoted path) on Windows, xdg-open elsewhere.
 StartRequest openWithDefaultViewer(const QString& path);

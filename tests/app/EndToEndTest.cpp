@@ -1,10 +1,10 @@
 // The whole program, driven as a user would: connection fields typed, "Next >", both extractions,
 // "Save Results", and the saved file compared byte for byte.
 #include "app/WindowFlow.h"
-#include "connection/Form1.h"
-#include "extraction/Form2.h"
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
+#include "ui/Form1.h"
+#include "ui/Form2.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "app/WindowFlow.h"
-#include "connection/Form1.h"
-#include "extraction/Form2.h"
-#include "extraction/ResultsList.h"
+#include "logic/ResultsList.h"
 #include "support/Settings.h"
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
+#include "ui/Form1.h"
+#include "ui/Form2.h"
 
 #include <QCheckBox>
 #include <QFile>

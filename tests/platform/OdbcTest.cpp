@@ -2,7 +2,7 @@
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
 
-#include "connection/ConnectionString.h"
+#include "logic/ConnectionString.h"
 
 using namespace rq;
 using namespace rq::platform::odbc;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "extraction/Form2.h"
-#include "extraction/ResultsList.h"
+#include "logic/ResultsList.h"
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
+#include "ui/Form2.h"
 
 #include <QStringList>
 

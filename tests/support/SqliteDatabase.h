@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection/ConnectionString.h"
+#include "logic/ConnectionString.h"
 
 #include <QString>
 #include <functional>

@@ -21,7 +21,7 @@ TestEnvironment::~TestEnvironment() { platform::setYieldPolicy(16, 1024); }
 
 QString TestEnvironment::settingsFile() const { return platform::settingsFilePath(QStringLiteral("Quillmark")); }
 
-QStringList failureReports(const platform::ScriptedMessageBoxes& messages)
+QStringList failureReports(const ScriptedMessageBoxes& messages)
 {
     QStringList reports;
     for (const platform::MessageBox& box : messages.shown()) {

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "app/AppContext.h"
-#include "platform/FileDialog.h"
-#include "platform/ProcessStarter.h"
-#include "platform/ScriptedMessageBoxes.h"
+#include "support/ScriptedDoubles.h"
+#include "ui/AppContext.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -21,9 +19,9 @@ public:
     QString programFolder() const { return root_.filePath(QStringLiteral("program")); }
     QString settingsFile() const;
 
-    platform::ScriptedMessageBoxes messages;
-    platform::ScriptedFileDialog fileDialog;
-    platform::ScriptedProcessStarter processes;
+    ScriptedMessageBoxes messages;
+    ScriptedFileDialog fileDialog;
+    ScriptedProcessStarter processes;
     AppContext context{messages, fileDialog, processes};
     int endProgramCalls = 0;
 
@@ -32,6 +30,6 @@ private:
 };
 
 // Reports shown as failure reports ("Application Error").
-QStringList failureReports(const platform::ScriptedMessageBoxes& messages);
+QStringList failureReports(const ScriptedMessageBoxes& messages);
 
 } // namespace rq::test

@@ -1,8 +1,14 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+// Every test binary runs against the private ODBC registration and settings folder its build names,
+// whether CTest starts it or a developer does; never against the machine's own driver or settings.
 int main(int argc, char** argv)
 {
+    qputenv("ODBCSYSINI", ROWQUARRY_TEST_ODBCSYSINI);
+    qputenv("ODBCINSTINI", "odbcinst.ini");
+    qputenv("HOME", ROWQUARRY_TEST_HOME);
+    qputenv("XDG_CONFIG_HOME", ROWQUARRY_TEST_HOME "/config");
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

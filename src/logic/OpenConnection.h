@@ -1,0 +1,20 @@
+#pragma once
+
+#include "logic/ConnectionString.h"
+#include "platform/Odbc.h"
+
+#include <functional>
+#include <memory>
+
+namespace rq {
+
+// Creates an unopened connection object. The program uses makeOdbcConnection; tests can stand in a
+// factory that fails, which no real driver can be made to do.
+using ConnectionFactory = std::function<std::unique_ptr<platform::odbc::Connection>()>;
+std::unique_ptr<platform::odbc::Connection> makeOdbcConnection();
+
+// True when a connection opens with these fields. Silent: every failure gives false. The connection is
+// closed again before it returns.
+bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory = makeOdbcConnection);
+
+} // namespace rq

@@ -1,0 +1,187 @@
+#include "Form1.h"
+
+#include "logic/ConnectionHelp.h"
+#include "logic/ConnectionTest.h"
+#include "logic/ProductTitle.h"
+#include "logic/ReportingProcedure.h"
+#include "logic/SettingsKeys.h"
+#include "platform/FileSystem.h"
+#include "platform/SettingsStore.h"
+#include "ui/AppContext.h"
+#include "ui/Controls.h"
+#include "ui/FormStyle.h"
+#include "ui/Twips.h"
+#include "ui/WindowPointer.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace rq {
+
+namespace {
+
+QString setting(const char* key, const char* defaultValue = "")
+{
+    return platform::getSetting(QLatin1String(settings::kApplication), QLatin1String(settings::kSection),
+                                QLatin1String(key), QLatin1String(defaultValue));
+}
+
+void saveSetting(const char* key, const QString& value)
+{
+    // A failed write is not reported: typing goes on, and the next change writes again.
+    platform::saveSetting(QLatin1String(settings::kApplication), QLatin1String(settings::kSection), QLatin1String(key),
+                          value);
+}
+
+} // namespace
+
+Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(context)
+{
+    buildControls();
+    pointer_ = new WindowPointer(*this);
+    for (QWidget* b : {PushButton2, PushButton3, PushButton5})
+        pointer_->addButton(b);
+    for (QWidget* s : std::initializer_list<QWidget*>{Frame1, Text1, Text2, Text3, Text4, Text9})
+        pointer_->addSurface(s);
+
+    bindToSetting(Text1, settings::kServer);
+    bindToSetting(Text2, settings::kUser);
+    bindToSetting(Text3, settings::kPassword);
+    bindToSetting(Text4, settings::kDatabase);
+    bindToSetting(Text9, settings::kPort);
+    connect(Check6, &QCheckBox::toggled, this, [](bool ticked) {
+        saveSetting(settings::kLocalConnection, ticked ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+}
+
+void Form1::buildControls()
+{
+    setFixedSize(twips(8040), twips(3945));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFont(boldArial(9));
+
+    Frame1 = frame(this, QStringLiteral("MS SQL Server Login"), twipsRect(120, 120, 7800, 3180));
+    Text1 = place<QLineEdit>(Frame1, twipsRect(1320, 360, 4575, 345));
+    Text9 = place<QLineEdit>(Frame1, twipsRect(6600, 360, 975, 345));
+    Text2 = place<QLineEdit>(Frame1, twipsRect(1320, 840, 6255, 345));
+    Text3 = place<QLineEdit>(Frame1, twipsRect(1320, 1320, 6255, 345));
+    Text3->setEchoMode(QLineEdit::Password);
+    Text3->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // one '*' per character
+    Text4 = place<QLineEdit>(Frame1, twipsRect(1320, 1800, 6255, 345));
+    Label4 = label(Frame1, QStringLiteral("Password:"), twipsRect(240, 1365, 1095, 255), Text3);
+    Label3 = label(Frame1, QStringLiteral("Database:"), twipsRect(240, 1845, 975, 255), Text4);
+    Label2 = label(Frame1, QStringLiteral("Server:"), twipsRect(240, 405, 1095, 255), Text1);
+    Label1 = label(Frame1, QStringLiteral("Username:"), twipsRect(240, 885, 1095, 255), Text2);
+    Label9 = label(Frame1, QStringLiteral("Port:"), twipsRect(6120, 405, 495, 255), Text9);
+    Check6 = place<QCheckBox>(Frame1, twipsRect(1305, 2250, 1950, 255));
+    Check6->setText(QStringLiteral("Local Connection"));
+    PushButton3 = button(Frame1, QStringLiteral("Test Connection"), twipsRect(240, 2610, 3600, 405));
+    PushButton5 = button(Frame1, QStringLiteral("Help"), twipsRect(3960, 2610, 3600, 405));
+    PushButton2 = button(this, QStringLiteral("Next >"), twipsRect(120, 3420, 7800, 405));
+
+    // Designed white; a skin beside the program recolours the window at load.
+    setBackground(*this, Qt::white);
+    for (QWidget* plain : std::initializer_list<QWidget*>{Frame1, Label1, Label2, Label3, Label4, Label9, Check6})
+        setBackground(*plain, Qt::white);
+
+    QWidget* order[] = {Text1, Text9, Text2, Text3, Text4, Check6, PushButton3, PushButton5, PushButton2};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    for (QLineEdit* box : {Text1, Text9, Text2, Text3, Text4})
+        box->installEventFilter(this);
+}
+
+void Form1::bindToSetting(QLineEdit* box, const char* key)
+{
+    connect(box, &QLineEdit::textChanged, this, [key](const QString& text) { saveSetting(key, text); });
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    // Whole text selected whenever a box receives the focus, by Tab or by mouse. Selecting after the
+    // event keeps a mouse press from moving the cursor and undoing the selection.
+    // The focus a box gets when the window appears counts; coming back to the window from another
+    // program's window does not (it would put the whole text at risk of the next key).
+    if (event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        auto* box = qobject_cast<QLineEdit*>(watched);
+        const bool activation = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        if (box && (!activation || justShown_))
+            QTimer::singleShot(0, box, [box] { box->selectAll(); });
+        justShown_ = false;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+ConnectionFields Form1::fields() const
+{
+    return {Text1->text(), Text9->text(), Text2->text(), Text3->text(), Text4->text(), Check6->isChecked()};
+}
+
+void Form1::Form_Load()
+{
+    ReportingProcedure proc(context_.messages, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+    proc.step(100, [&] { ApplySkin(*this); });
+    proc.step(102, [&] { setWindowTitle(QLatin1String(kProductTitle)); });
+    proc.step(104, [&] { setWindowIcon(QIcon(QStringLiteral(":/rowquarry.png"))); });
+    proc.step(106, [&] { SetAppTitle(); });
+    proc.step(108, [&] { pointer_->loadCustomCursor(platform::programFolder() + QLatin1String("/HAND-M.CUR")); });
+    proc.step(110, [&] { Text1->setText(setting(settings::kServer)); });
+    proc.step(112, [&] { Text2->setText(setting(settings::kUser)); });
+    proc.step(114, [&] { Text3->setText(setting(settings::kPassword)); });
+    proc.step(116, [&] { Text4->setText(setting(settings::kDatabase)); });
+    proc.step(118, [&] { Text9->setText(setting(settings::kPort, settings::kDefaultPort)); });
+    proc.step(120, [&] {
+        Check6->setChecked(setting(settings::kLocalConnection, settings::kDefaultLocalConnection) !=
+                           QLatin1String("0"));
+    });
+    bool goOn = false;
+    proc.step(122, [&] {
+        goOn = !Text1->text().isEmpty() && !Text2->text().isEmpty() && !Text3->text().isEmpty() &&
+               !Text4->text().isEmpty() && OpenConnection(fields(), context_.connectionFactory);
+    });
+    if (goOn)
+        proc.step(124, [&] { PushButton2_Click(); });
+}
+
+void Form1::PushButton2_Click()
+{
+    ReportingProcedure proc(context_.messages, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
+    bool opens = false;
+    proc.step(100, [&] { opens = OpenConnection(fields(), context_.connectionFactory); });
+    if (!opens)
+        return;
+    proc.step(102, [&] { showExtractionWindow(); });
+    proc.step(104, [&] { hide(); });
+}
+
+void Form1::PushButton3_Click()
+{
+    TestConnection(context_.messages, *pointer_, context_.connectionFactory, [this] { return fields(); });
+}
+
+void Form1::PushButton5_Click() { ShowConnectionHelp(context_.messages, context_.processes); }
+
+void Form1::showEvent(QShowEvent* event)
+{
+    justShown_ = true;
+    QWidget::showEvent(event);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    context_.endProgram();
+}
+
+} // namespace rq

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "logic/ConnectionString.h"
+
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace rq {
+
+struct AppContext;
+class WindowPointer;
+
+// The connection window: where the database is and how to log in. Every change of a field is written
+// to the settings store at once.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(AppContext& context, QWidget* parent = nullptr);
+
+    ConnectionFields fields() const;
+    WindowPointer& pointer() const { return *pointer_; }
+
+    void Form_Load();
+    void PushButton2_Click(); // "Next >"
+    void PushButton3_Click(); // "Test Connection"
+    void PushButton5_Click(); // "Help"
+
+    // Shows the extraction window, loading it on its first use.
+    std::function<void()> showExtractionWindow;
+
+    QLineEdit* Text1; // server
+    QLineEdit* Text9; // port
+    QLineEdit* Text2; // user
+    QLineEdit* Text3; // password
+    QLineEdit* Text4; // database
+    QGroupBox* Frame1;
+    QLabel* Label4;
+    QLabel* Label3;
+    QLabel* Label2;
+    QLabel* Label1;
+    QLabel* Label9;
+    QCheckBox* Check6; // "Local Connection"
+    QPushButton* PushButton3;
+    QPushButton* PushButton5;
+    QPushButton* PushButton2;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void bindToSetting(QLineEdit* box, const char* key);
+
+    AppContext& context_;
+    WindowPointer* pointer_;
+    bool justShown_ = false; // the focus that comes with showing the window selects like a Tab
+};
+
+} // namespace rq

@@ -1,0 +1,166 @@
+#include "Form2.h"
+
+#include "logic/ProductTitle.h"
+#include "logic/ReportingProcedure.h"
+#include "logic/ResultsFile.h"
+#include "logic/ResultsList.h"
+#include "platform/FileSystem.h"
+#include "ui/AppContext.h"
+#include "ui/Controls.h"
+#include "ui/FormStyle.h"
+#include "ui/Twips.h"
+#include "ui/WindowPointer.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+
+namespace rq {
+
+namespace {
+
+} // namespace
+
+Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(context)
+{
+    results_ = new ResultsList(this);
+    buildControls();
+    pointer_ = new WindowPointer(*this);
+    for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9})
+        pointer_->addButton(b);
+    for (QWidget* s : std::initializer_list<QWidget*>{Frame1, Frame2, Frame4, Label1, Label2, Label3, Text1, Text3,
+                                                      Text4, ListView1, Check3})
+        pointer_->addSurface(s);
+
+    connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
+    connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
+    connect(PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
+    ListView1->installEventFilter(this);
+    ListView1->viewport()->installEventFilter(this);
+}
+
+void Form2::buildControls()
+{
+    setFixedSize(twips(8280), twips(3825));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFont(boldArial(9));
+
+    Frame1 = frame(this, QStringLiteral("Extract entire line containing this text"), twipsRect(120, 120, 3975, 1155));
+    Text1 = place<QLineEdit>(Frame1, twipsRect(120, 240, 3735, 330));
+    Text1->setAccessibleName(Frame1->title());
+    PushButton5 = button(Frame1, QStringLiteral("Extract"), twipsRect(120, 598, 3735, 405));
+
+    Frame4 = frame(this, QStringLiteral("Extract between (repeatedly)"), twipsRect(120, 1320, 3975, 2055));
+    Text3 = place<QLineEdit>(Frame4, twipsRect(1200, 360, 2655, 330));
+    Label3 = label(Frame4, QStringLiteral("Start with:"), twipsRect(120, 360, 975, 255), Text3);
+    Text4 = place<QLineEdit>(Frame4, twipsRect(1200, 840, 2655, 330));
+    Label2 = label(Frame4, QStringLiteral("End with:"), twipsRect(120, 840, 975, 255), Text4);
+    Check3 = place<QCheckBox>(Frame4, twipsRect(240, 1200, 3375, 255));
+    Check3->setText(QStringLiteral("Keep Duplicates"));
+    PushButton1 = button(Frame4, QStringLiteral("Extract"), twipsRect(120, 1558, 3735, 405));
+
+    Frame2 = frame(this, QStringLiteral("Results"), twipsRect(4200, 120, 3960, 2775));
+    ListView1 = place<QTreeView>(Frame2, twipsRect(100, 240, 3735, 1935));
+    ListView1->setModel(results_);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setItemsExpandable(false);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->setToolTip(
+        QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names."));
+    ListView1->setAccessibleName(Frame2->title());
+    PushButton6 = button(Frame2, QStringLiteral("Save Results"), twipsRect(100, 2280, 2175, 405));
+    PushButton9 = button(Frame2, QStringLiteral("Clear List"), twipsRect(2380, 2278, 1455, 405));
+
+    PushButton2 = button(this, QStringLiteral("Switch SQL Server Database"), twipsRect(4200, 2950, 3960, 405));
+    Label1 = place<QLabel>(this, twipsRect(120, 3500, 8040, 255));
+    Label1->setText(QStringLiteral("Label1"));
+
+    QWidget* order[] = {Text1,       Text3,       Text4,       Check3,      ListView1,
+                        PushButton5, PushButton1, PushButton6, PushButton9, PushButton2};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    Text1->setFocus();
+}
+
+void Form2::Form_Load()
+{
+    ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("Form_Load"));
+    proc.step(100, [&] { ApplyFormColours(*this); });
+    proc.step(102, [&] { setWindowIcon(QIcon(QStringLiteral(":/rowquarry.png"))); });
+    const QString handCursor = platform::programFolder() + QLatin1String("/HAND-M.CUR");
+    bool haveHandCursor = false;
+    proc.step(106, [&] { haveHandCursor = platform::FileExists(handCursor); });
+    if (haveHandCursor)
+        proc.step(108, [&] { pointer_->loadCustomCursor(handCursor); });
+    proc.step(110, [&] { setWindowTitle(QLatin1String(kProductTitle)); });
+    proc.step(112, [&] { results_->addColumn(QString()); });
+    proc.step(114, [&] { results_->addColumn(QString()); });
+    proc.step(116, [&] { ListView1->setColumnWidth(0, twips(3000)); });
+    proc.step(118, [&] { ListView1->setColumnWidth(1, 0); });
+    proc.step(120, [&] { Label1->setText(QString()); });
+    proc.step(122, [&] { setBackground(*Label1, Qt::white); });
+}
+
+void Form2::PushButton6_Click() { SaveResults(*results_, context_.fileDialog, context_.messages, *pointer_); }
+
+void Form2::PushButton9_Click()
+{
+    ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton9_Click"));
+    proc.step(100, [&] {
+        if (!pointer_->busy())
+            results_->clear();
+    });
+}
+
+void Form2::PushButton2_Click()
+{
+    ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton2_Click"));
+    proc.step(100, [&] { showConnectionWindow(); });
+    proc.step(102, [&] { hide(); });
+}
+
+void Form2::ListView1_KeyDown(int key)
+{
+    if (key == Qt::Key_Delete)
+        removeSelectedItem();
+}
+
+void Form2::ListView1_DblClick() { removeSelectedItem(); }
+
+void Form2::removeSelectedItem()
+{
+    if (pointer_->busy() || results_->count() == 0)
+        return;
+    const QModelIndexList selected = ListView1->selectionModel()->selectedRows();
+    if (!selected.isEmpty())
+        results_->removeAt(selected.first().row());
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListView1 && event->type() == QEvent::KeyPress)
+        ListView1_KeyDown(static_cast<QKeyEvent*>(event)->key());
+    else if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        ListView1_DblClick();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    context_.endProgram();
+}
+
+} // namespace rq

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "logic/ConnectionString.h"
+
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+namespace rq {
+
+struct AppContext;
+class ResultsList;
+class WindowPointer;
+
+// The extraction window: the two extraction commands, the results list and its file, and the way back
+// to the connection window.
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form2(AppContext& context, QWidget* parent = nullptr);
+
+    WindowPointer& pointer() const { return *pointer_; }
+    ResultsList& results() const { return *results_; }
+    AppContext& context() const { return context_; }
+
+    void Form_Load();
+    void PushButton5_Click(); // line "Extract"
+    void PushButton1_Click(); // between "Extract"
+    void PushButton6_Click(); // "Save Results"
+    void PushButton9_Click(); // "Clear List"
+    void PushButton2_Click(); // "Switch SQL Server Database"
+    void ListView1_KeyDown(int key);
+    void ListView1_DblClick();
+
+    // The connection window's fields as they stand now, and the way back to that window.
+    std::function<ConnectionFields()> connectionFields;
+    std::function<void()> showConnectionWindow;
+
+    QGroupBox* Frame1;
+    QLineEdit* Text1; // search text
+    QPushButton* PushButton5;
+    QGroupBox* Frame4;
+    QLabel* Label3;
+    QLineEdit* Text3; // start marker
+    QLabel* Label2;
+    QLineEdit* Text4;  // end marker
+    QCheckBox* Check3; // "Keep Duplicates"
+    QPushButton* PushButton1;
+    QGroupBox* Frame2;
+    QTreeView* ListView1;
+    QPushButton* PushButton6;
+    QPushButton* PushButton9;
+    QPushButton* PushButton2;
+    QLabel* Label1; // status line
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void removeSelectedItem();
+
+    AppContext& context_;
+    ResultsList* results_;
+    WindowPointer* pointer_;
+};
+
+} // namespace rq

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/FileDialog.h"
+
+namespace rq {
+
+// QFileDialog, modal to the application.
+class QtFileDialog final : public platform::FileDialog {
+public:
+    QString askSaveFileName(const platform::SaveDialogOptions& options) override;
+};
+
+} // namespace rq

@@ -1,0 +1,102 @@
+#include "logic/ConnectionTest.h"
+#include "logic/ConnectionHelp.h"
+#include "logic/OpenConnection.h"
+#include "logic/ReportingProcedure.h"
+#include "platform/FileSystem.h"
+#include "support/SqliteDatabase.h"
+#include "support/TestEnvironment.h"
+#include "ui/WindowPointer.h"
+
+#include <QWidget>
+
+using namespace rq;
+
+TEST(OpenConnection, TrueForAnExistingDatabaseFalseForAMissingFolder)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE t(a)");
+    EXPECT_TRUE(OpenConnection(db.fields()));
+    EXPECT_TRUE(OpenConnection(db.fields())); // a second, separate connection
+    ConnectionFields missing = db.fields();
+    missing.database = env.path("no-folder/t.db");
+    EXPECT_FALSE(OpenConnection(missing));
+    int created = 0;
+    EXPECT_FALSE(OpenConnection(db.fields(), [&]() -> std::unique_ptr<platform::odbc::Connection> {
+        ++created;
+        throw Failure("cannot create");
+    }));
+    EXPECT_EQ(created, 1);
+}
+
+TEST(TestConnection, SaysOnlyWhetherItConnectedAndShowsTheHourglassMeanwhile)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    QWidget window;
+    WindowPointer pointer(window);
+    QList<int> pointerWhileOpen;
+    env.messages.whileOpen = [&](const platform::MessageBox&) { pointerWhileOpen << pointer.value(); };
+
+    TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return db.fields(); });
+    ConnectionFields missing = db.fields();
+    missing.database = env.path("no-folder/t.db");
+    TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return missing; });
+
+    EXPECT_EQ(env.messages.texts(), (QStringList{kConnectionSuccessful, kCouldNotConnect}));
+    for (const platform::MessageBox& box : env.messages.shown()) {
+        EXPECT_EQ(box.icon, platform::Icon::None);
+        EXPECT_EQ(box.buttons, platform::Buttons::Ok);
+    }
+    EXPECT_EQ(pointerWhileOpen, (QList<int>{Hourglass, Hourglass}));
+    EXPECT_EQ(pointer.value(), Default);
+}
+
+TEST(TestConnection, AConnectionObjectThatCannotBeCreatedGivesAReportThenTheAnswer)
+{
+    test::TestEnvironment env;
+    QWidget window;
+    WindowPointer pointer(window);
+    TestConnection(
+        env.messages, pointer,
+        []() -> std::unique_ptr<platform::odbc::Connection> { throw Failure("ActiveX component can't create object"); },
+        [] { return ConnectionFields{}; });
+    ASSERT_EQ(env.messages.shown().size(), 2);
+    EXPECT_EQ(env.messages.shown()[0].text,
+              failureReportText("ActiveX component can't create object", "Form1", "PushButton3_Click", 100));
+    EXPECT_EQ(env.messages.shown()[1].text, kCouldNotConnect);
+    EXPECT_EQ(pointer.value(), Default);
+}
+
+TEST(ConnectionHelp, ExplainsThenOpensThePictureOnlyOnYes)
+{
+    test::TestEnvironment env;
+    ShowConnectionHelp(env.messages, env.processes);
+    ASSERT_EQ(env.messages.shown().size(), 2);
+    const QString help = env.messages.shown()[0].text;
+    EXPECT_TRUE(help.startsWith("If you cannot establish connection to your MS SQL Server database with this "
+                                "program, please go to: \r\rhttps://"));
+    EXPECT_TRUE(help.contains("\r\rlocalhost\\SQLEXPRESS\r\rfor example, for Server."));
+    EXPECT_TRUE(help.contains("here). This will determine if the login you are using is correct.\r\r"));
+    EXPECT_EQ(help.count("\r\r"), 5);
+    EXPECT_FALSE(help.contains('\n'));
+    EXPECT_EQ(env.messages.shown()[1].buttons, platform::Buttons::YesNo);
+    EXPECT_EQ(env.messages.shown()[1].text, kLocalExampleQuestion);
+    EXPECT_TRUE(env.processes.started.isEmpty()); // answered No
+
+    const QString folderWithBlanks = env.path("Program Files/Rowquarry");
+    platform::setProgramFolder(folderWithBlanks);
+    env.messages.answerNext(platform::Answer::Yes);
+    ShowConnectionHelp(env.messages, env.processes);
+    ASSERT_EQ(env.processes.started.size(), 1);
+    const platform::StartRequest& started = env.processes.started.first();
+    ASSERT_EQ(started.arguments.size(), 1); // the whole path as one argument, blanks and all
+    EXPECT_EQ(QString(started.arguments[0]).remove('"'), folderWithBlanks + "/local-connection-example.jpg");
+
+    env.messages.clear();
+    env.messages.answerNext(platform::Answer::Yes);
+    env.processes.succeed = false;
+    ShowConnectionHelp(env.messages, env.processes);
+    ASSERT_EQ(test::failureReports(env.messages).size(), 1);
+    EXPECT_TRUE(test::failureReports(env.messages)[0].contains("PushButton5_Click at line 104"));
+}

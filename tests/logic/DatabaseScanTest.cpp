@@ -1,0 +1,154 @@
+#include "logic/DatabaseScan.h"
+#include "platform/EventYield.h"
+#include "platform/Odbc.h"
+#include "support/SqliteDatabase.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+
+using namespace rq;
+
+namespace {
+
+struct Scan {
+    QString text;
+    QStringList statuses;
+    void run(const ConnectionFields& fields)
+    {
+        ScanDatabase(
+            fields, text, [this](const QString& status) { statuses << status; }, platform::yieldToEvents);
+    }
+};
+
+} // namespace
+
+TEST(DatabaseScan, ReadsUserTablesOnlyFieldByFieldWithCarriageReturns)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE Customers(name TEXT, note TEXT, city TEXT)");
+    db.exec("INSERT INTO Customers VALUES ('a', NULL, 'b'), ('x\r\ny', '', 'z')");
+    db.exec("CREATE TABLE sysdiagrams(a TEXT); INSERT INTO sysdiagrams VALUES ('hidden1')");
+    db.exec("CREATE TABLE MySystemLog(a TEXT); INSERT INTO MySystemLog VALUES ('hidden2')");
+    db.exec("CREATE TABLE OrderSYStems(a TEXT); INSERT INTO OrderSYStems VALUES ('hidden3')");
+    db.exec("CREATE TABLE Analysis(n INTEGER, r REAL); INSERT INTO Analysis VALUES (7, 1.5)");
+    db.exec("CREATE TABLE Empty(a TEXT)");
+    db.exec("CREATE VIEW CustomerView AS SELECT name FROM Customers");
+
+    Scan scan;
+    scan.run(db.fields());
+    EXPECT_EQ(scan.text, "a\r\rb\rx\r\ny\r\rz\r7\r1.5\r");
+    EXPECT_EQ(scan.statuses, (QStringList{"Indexing CUSTOMERS to be searched. Please wait...",
+                                          "Indexing ANALYSIS to be searched. Please wait...",
+                                          "Indexing EMPTY to be searched. Please wait..."}));
+    EXPECT_TRUE(isUserTable("TABLE", "Customers"));
+    EXPECT_FALSE(isUserTable("table", "Customers"));
+    EXPECT_FALSE(isUserTable("VIEW", "Customers"));
+    EXPECT_EQ(tableQuery("Customers"), "SELECT * FROM [Customers]");
+    EXPECT_EQ(tableQuery("we]ird"), "SELECT * FROM [we]]ird]");
+}
+
+TEST(DatabaseScan, EmptyDatabaseLeavesEverythingEmpty)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("empty.db"));
+    Scan scan;
+    scan.run(db.fields());
+    EXPECT_TRUE(scan.text.isEmpty());
+    EXPECT_TRUE(scan.statuses.isEmpty());
+}
+
+TEST(DatabaseScan, AFailingTableEndsTheScanKeepingWhatWasRead)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE One(a); INSERT INTO One VALUES ('first')");
+    db.exec("CREATE TABLE Two(a); INSERT INTO Two VALUES ('second')");
+    db.exec("CREATE TABLE \"Thr]ee\"(a); INSERT INTO \"Thr]ee\" VALUES ('third')"); // SQLite cannot quote ] in brackets
+    db.exec("CREATE TABLE Four(a); INSERT INTO Four VALUES ('fourth')");
+    db.exec("CREATE TABLE Five(a); INSERT INTO Five VALUES ('fifth')");
+    Scan scan;
+    EXPECT_THROW(scan.run(db.fields()), platform::odbc::OdbcError);
+    EXPECT_EQ(scan.text, "first\rsecond\r");
+    EXPECT_EQ(scan.statuses.size(), 3);
+
+    ConnectionFields missing = db.fields();
+    missing.database = env.path("no-folder/x.db");
+    Scan failed;
+    EXPECT_THROW(failed.run(missing), platform::odbc::OdbcError);
+    EXPECT_TRUE(failed.text.isEmpty());
+}
+
+TEST(DatabaseScan, ADamagedDatabaseFileFailsTheScanPartWay)
+{
+    test::TestEnvironment env;
+    const QString path = env.path("damaged.db");
+    {
+        test::SqliteDatabase db(path);
+        db.exec("CREATE TABLE First(a TEXT); INSERT INTO First VALUES ('kept')");
+        db.exec("CREATE TABLE Second(a TEXT)");
+        db.insertRows("Second", 5000,
+                      [](int i) { return QStringLiteral("'%1'").arg(QString(200, QChar('a' + i % 26))); });
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qint64 size = file.size();
+    ASSERT_GT(size, 500000);
+    file.seek(size / 2); // the second table's pages: the driver meets garbage while reading them
+    file.write(QByteArray(size / 4, char(0xA5)));
+    file.close();
+
+    Scan scan;
+    test::SqliteDatabase reopened(path);
+    EXPECT_THROW(scan.run(reopened.fields()), Failure);
+    EXPECT_TRUE(scan.text.startsWith("kept\r"));
+    EXPECT_EQ(scan.text.size() % 201, 5 % 201); // whole values only: "kept" + CR, then 200 + CR each
+}
+
+TEST(DatabaseScan, TablesPastSixteenBitsAreReadWhole)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("big.db"));
+    db.exec("CREATE TABLE Big(n INTEGER, t TEXT)");
+    db.insertRows("Big", 40000, [](int i) { return QStringLiteral("%1, 'row%1'").arg(i); });
+    Scan scan;
+    scan.run(db.fields());
+    EXPECT_EQ(scan.text.count('\r'), 80000);
+    EXPECT_TRUE(scan.text.endsWith("39999\rrow39999\r"));
+}
+
+TEST(DatabaseScan, GatheringIsRedoneOnlyWhenNeeded)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase first(env.path("first.db"));
+    first.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('one')");
+    test::SqliteDatabase second(env.path("second.db"));
+    second.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('two')");
+    DatabaseTextState state;
+    const StatusLine ignore = [](const QString&) {};
+
+    gatherDatabaseText(state, first.fields(), ignore, platform::yieldToEvents);
+    EXPECT_EQ(state.DatabaseText, "one\r");
+    first.exec("INSERT INTO T VALUES ('later')");
+    gatherDatabaseText(state, first.fields(), ignore, platform::yieldToEvents); // complete and current: reused
+    EXPECT_EQ(state.DatabaseText, "one\r");
+    gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents); // another database: gathered afresh
+    EXPECT_EQ(state.DatabaseText, "two\r");
+
+    second.exec("CREATE TABLE \"X]\"(a); INSERT INTO \"X]\" VALUES (1)");
+    gatherDatabaseText(state, first.fields(), ignore, platform::yieldToEvents);
+    EXPECT_EQ(state.DatabaseText, "one\rlater\r");
+    EXPECT_TRUE(state.complete);
+    EXPECT_THROW(gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents), Failure);
+    EXPECT_EQ(state.DatabaseText, "two\r");
+    EXPECT_FALSE(state.complete);
+    EXPECT_FALSE(state.scanning);
+    second.exec("DROP TABLE \"X]\"");
+    gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents); // an incomplete text is gathered again
+    EXPECT_TRUE(state.complete);
+
+    state.scanning = true; // a command started inside a scan's yield never starts a second scan
+    state.DatabaseText.clear();
+    gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents);
+    EXPECT_TRUE(state.DatabaseText.isEmpty());
+}

@@ -1,0 +1,38 @@
+#include "ScriptedDoubles.h"
+
+namespace rq::test {
+
+Answer ScriptedMessageBoxes::show(const platform::MessageBox& box)
+{
+    shown_.append(box);
+    if (whileOpen)
+        whileOpen(box);
+    if (box.buttons == platform::Buttons::Ok)
+        return Answer::Ok;
+    if (answers_.empty())
+        return Answer::No;
+    const Answer answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+}
+
+QStringList ScriptedMessageBoxes::texts() const
+{
+    QStringList result;
+    for (const platform::MessageBox& box : shown_)
+        result.append(box.text);
+    return result;
+}
+
+QString ScriptedFileDialog::askSaveFileName(const platform::SaveDialogOptions& options)
+{
+    last_ = options;
+    ++shown_;
+    if (answers_.empty())
+        return {};
+    QString answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+}
+
+} // namespace rq::test

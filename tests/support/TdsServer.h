@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace rq::test {
+
+// Column types, named after their SQL Server declarations.
+enum class TdsType {
+    TinyInt,
+    SmallInt,
+    Int,
+    BigInt,
+    Bit,
+    Decimal, // precision and scale
+    Money,
+    Real,
+    Float,
+    DateTime,
+    DateTime2, // scale
+    Date,
+    Time, // scale
+    UniqueIdentifier,
+    Char,  // char(length): padded with blanks
+    NChar, // nchar(length): padded with blanks
+    VarChar,
+    NVarChar,
+    VarCharMax,
+    NVarCharMax,
+    Text,
+    NText,
+    Binary, // binary(length): padded with zero bytes
+    VarBinary,
+    VarBinaryMax,
+    Image,
+    Xml,
+};
+
+struct TdsColumn {
+    QString name;
+    TdsType type = TdsType::Int;
+    // Characters for nchar/nvarchar, bytes for char/varchar/binary/varbinary; 0 takes 1 for the fixed
+    // types and the largest non-max size (4000 or 8000) for the variable ones. Longer values are cut.
+    int length = 0;
+    int precision = 18;
+    int scale = -1;        // -1: 0 for decimal, 7 for time and datetime2
+    int codePage = 1252;   // char, varchar, varchar(max) and text: the collation's code page
+};
+
+// std::nullopt is Null. Otherwise, by type: qint64 (integers), bool, double (real, float, money), QString
+// (decimal and money as text such as "-12.50", any text type), QByteArray (binary types; bytes already in
+// the column's code page for the code-page types), QDateTime (datetime, datetime2), QDate, QTime, QUuid.
+using TdsValue = std::optional<QVariant>;
+
+struct TdsTable {
+    QString schema = QStringLiteral("dbo");
+    QString name;
+    QString type = QStringLiteral("TABLE"); // as sp_tables lists it: "TABLE", "VIEW", "SYSTEM TABLE"
+    QList<TdsColumn> columns;
+    QList<QList<TdsValue>> rows;
+    // Big tables: `generatedRows` rows follow `rows`, row i made by `generate(i)`. Connections run in
+    // threads of their own, so `generate` must be safe to call from several at once.
+    int generatedRows = 0;
+    std::function<QList<TdsValue>(int)> generate;
+    // After this many rows the scan fails: ERROR 601 (severity 12) and a DONE with the error bit.
+    int failAfterRows = -1;
+};
+
+struct TdsDatabase {
+    QString name;
+    QList<TdsTable> tables;
+};
+
+// A SQL Server stand-in on 127.0.0.1 that the real FreeTDS driver talks to (TDS 7.4, no encryption). It
+// serves the databases it is given: logins, `SET ...`, `USE`, `SELECT * FROM [schema].[name]`, the
+// `sp_tables` procedure, transaction requests and attention; anything else gets an error (50000), never
+// silence. Names are matched without regard to case, as SQL Server's default collation does.
+// `SET TEXTSIZE n` cuts text, ntext, image and the (max) types to n bytes (4096 until it is set).
+//
+// Each connection is served in a thread of its own, so the driver may be called on the test's thread and
+// a stalled connection never holds up another. The destructor stops everything and joins promptly.
+class TdsServer {
+public:
+    enum class Fault {
+        None,
+        NeverAnswer,      // accepts connections and never sends a byte
+        NoLoginAnswer,    // answers PRELOGIN, never LOGIN7
+        SilentAfterLogin, // logs in, then never answers a batch or procedure call
+    };
+
+    struct Options {
+        QString user, password; // an empty user accepts every login
+        QList<TdsDatabase> databases; // the first is the default database
+        quint16 port = 0;             // 0: any free port
+        Fault fault = Fault::None;
+        bool ignoreAttention = false; // neither stop nor acknowledge when the driver cancels
+        qint64 closeAfterBytes = -1;  // hang up each connection after sending this many bytes
+        int rowDelayMs = 0;           // pause after every row, sending it at once (a slow scan)
+    };
+
+    struct Login {
+        QString user, password, database, appName, hostName;
+        quint32 tdsVersion = 0; // as LOGIN7 states it: 0x74000004 for TDS 7.4
+        quint32 packetSize = 0;
+    };
+
+    explicit TdsServer(Options options);
+    ~TdsServer();
+    TdsServer(const TdsServer&) = delete;
+    TdsServer& operator=(const TdsServer&) = delete;
+
+    bool listening() const { return listening_; }
+    quint16 port() const { return port_; }
+
+    // What the driver sent, in arrival order, over all connections.
+    QList<Login> logins() const;
+    QStringList batches() const;    // SQL batch texts
+    QStringList procedures() const; // names of the procedures called by RPC
+    int accepted() const;           // connections accepted
+    int attentions() const;         // cancel requests (attention packets) received
+
+    struct Shared; // what the serving threads share with the test
+
+private:
+    std::shared_ptr<Shared> shared_;
+    std::atomic<bool> listening_ = false;
+    std::atomic<quint16> port_ = 0;
+    std::thread acceptor_; // last: started after, and joined before, what it writes
+};
+
+} // namespace rq::test

@@ -1,0 +1,198 @@
+#include "ui/Form1.h"
+#include "app/WindowFlow.h"
+#include "support/Settings.h"
+#include "support/SqliteDatabase.h"
+#include "support/TestEnvironment.h"
+#include "ui/Form2.h"
+#include "ui/WindowPointer.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+using namespace rq;
+using test::storedSetting;
+
+namespace {
+
+struct Started {
+    test::TestEnvironment env;
+    int connectionsCreated = 0;
+    std::unique_ptr<WindowFlow> flow;
+    Started()
+    {
+        env.context.connectionFactory = [this] {
+            ++connectionsCreated;
+            return makeOdbcConnection();
+        };
+    }
+    // Also a later start of the program with the same settings.
+    Form1& start()
+    {
+        flow.reset();
+        flow = std::make_unique<WindowFlow>(env.context);
+        flow->start();
+        return flow->connectionWindow();
+    }
+};
+
+} // namespace
+
+TEST(Form1, FirstStartShowsEmptyBoxesAndTheDefaultPort)
+{
+    Started s;
+    Form1& form = s.start();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.windowTitle(), "Rowquarry");
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()); // fixed size, no maximise button
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_LE((form.frameGeometry().center() - form.screen()->availableGeometry().center()).manhattanLength(), 8);
+    for (QLineEdit* box : {form.Text1, form.Text2, form.Text3, form.Text4})
+        EXPECT_TRUE(box->text().isEmpty());
+    EXPECT_EQ(form.Text9->text(), "1433");
+    EXPECT_FALSE(form.Check6->isChecked());
+    EXPECT_EQ(s.connectionsCreated, 0);
+    EXPECT_EQ(storedSetting("Port"), "1433"); // written back by the box's change handling
+    EXPECT_EQ(storedSetting("MSServer"), "<absent>");
+    EXPECT_TRUE(s.env.messages.shown().isEmpty());
+    EXPECT_EQ(s.flow->extractionWindowIfLoaded(), nullptr);
+}
+
+TEST(Form1, EveryChangeIsStoredAtOnceAndComesBackAtTheNextStart)
+{
+    Started s;
+    Form1& form = s.start();
+    QStringList written;
+    for (const char* key : {"a", "b", "c"}) {
+        QTest::keyClick(form.Text1, key[0]);
+        written << storedSetting("MSServer");
+    }
+    EXPECT_EQ(written, (QStringList{"a", "ab", "abc"}));
+    form.Text3->setText("  pass word ");
+    EXPECT_EQ(form.Text3->displayText(), QString(12, '*'));
+    form.Text9->clear();
+    form.Check6->click();
+    EXPECT_EQ(storedSetting("Local Connection"), "1");
+    EXPECT_TRUE(form.Text9->isEnabled());
+    QTest::keyClicks(form.Text9, "77"); // still editable and stored while local
+    EXPECT_EQ(storedSetting("Port"), "77");
+    form.Text9->clear();
+
+    const int connectionsBefore = s.connectionsCreated;
+    Form1& again = s.start();
+    EXPECT_EQ(again.Text1->text(), "abc");
+    EXPECT_EQ(again.Text3->text(), "  pass word ");
+    EXPECT_EQ(again.Text9->text(), ""); // cleared, not the default
+    EXPECT_TRUE(again.Check6->isChecked());
+    EXPECT_EQ(s.connectionsCreated, connectionsBefore); // user and database empty: no attempt
+}
+
+TEST(Form1, AnyStoredLocalConnectionTextButZeroTicksTheBox)
+{
+    for (const QString stored : {"", "yes", "1"}) {
+        Started s;
+        test::storeSetting("Local Connection", stored);
+        Form1& form = s.start();
+        EXPECT_TRUE(form.Check6->isChecked()) << qPrintable(stored);
+        EXPECT_EQ(storedSetting("Local Connection"), "1");
+    }
+}
+
+TEST(Form1, TabOrderAndSelectAllOnFocus)
+{
+    Started s;
+    Form1& form = s.start();
+    form.Text1->setText("server");
+    form.Text9->setText("1433");
+    form.Text2->setText("user");
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QApplication::processEvents();
+    // The focus that comes with the window's appearing selects too.
+    EXPECT_EQ(QApplication::focusWidget(), form.Text1);
+    EXPECT_EQ(form.Text1->selectedText(), "server");
+    QList<QWidget*> visited;
+    for (int i = 0; i < 9; ++i) {
+        visited << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, (QList<QWidget*>{form.Text1, form.Text9, form.Text2, form.Text3, form.Text4, form.Check6,
+                                        form.PushButton3, form.PushButton5, form.PushButton2}));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // round to the server box
+    QApplication::processEvents();
+    EXPECT_EQ(form.Text1->selectedText(), "server");
+
+    // By mouse too: the click does not undo the selection.
+    QTest::mouseClick(form.Text2, Qt::LeftButton, {}, QPoint(5, 5));
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), form.Text2);
+    EXPECT_EQ(form.Text2->selectedText(), "user");
+
+    // Back from another program's window: the box keeps its cursor, nothing is selected.
+    form.Text2->deselect();
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), form.Text2);
+    EXPECT_EQ(form.Text2->selectedText(), "");
+}
+
+TEST(Form1, BoxesAreNamedByTheirLabels)
+{
+    Started s;
+    Form1& form = s.start();
+    const QList<QPair<QWidget*, QString>> expected = {{form.Text1, "Server"},
+                                                      {form.Text9, "Port"},
+                                                      {form.Text2, "Username"},
+                                                      {form.Text3, "Password"},
+                                                      {form.Text4, "Database"}};
+    for (const auto& [box, name] : expected) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Name), name);
+    }
+}
+
+TEST(Form1, NextWithADatabaseThatDoesNotOpenChangesNothing)
+{
+    Started s;
+    Form1& form = s.start();
+    form.Text4->setText(s.env.path("no-folder/x.db"));
+    QFile settingsFile(s.env.settingsFile());
+    ASSERT_TRUE(settingsFile.open(QIODevice::ReadOnly));
+    const QByteArray settingsBefore = settingsFile.readAll();
+    settingsFile.close();
+    form.PushButton2->click();
+    ASSERT_TRUE(settingsFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(settingsFile.readAll(), settingsBefore);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(s.flow->extractionWindowIfLoaded(), nullptr);
+    EXPECT_TRUE(s.env.messages.shown().isEmpty());
+    EXPECT_EQ(form.pointer().value(), Default);
+}
+
+TEST(Form1, ClosingEitherWindowEndsTheProgram)
+{
+    Started s;
+    Form1& form = s.start();
+    form.close();
+    EXPECT_EQ(s.env.endProgramCalls, 1);
+
+    test::SqliteDatabase db(s.env.path("t.db"));
+    Started second;
+    Form1& f = second.start();
+    f.Text4->setText(db.path());
+    f.PushButton2->click();
+    ASSERT_NE(second.flow->extractionWindowIfLoaded(), nullptr);
+    second.flow->extractionWindowIfLoaded()->close();
+    EXPECT_EQ(second.env.endProgramCalls, 1);
+}

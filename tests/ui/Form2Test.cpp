@@ -1,0 +1,240 @@
+#include "logic/ReportingProcedure.h"
+#include "support/ExtractionWindow.h"
+#include "ui/Twips.h"
+#include "ui/WindowPointer.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+using namespace rq;
+using test::ExtractionWindow;
+
+namespace {
+
+void fillCustomers(test::SqliteDatabase& db)
+{
+    db.exec("CREATE TABLE Customers(name TEXT, note TEXT)");
+    db.exec("INSERT INTO Customers VALUES ('xxabcxx', NULL), ('Abc', 'first\r\nsecond row'), ('Abc', 'none')");
+}
+
+// Records the window's pointer as the first yield of a command sees it.
+int pointerDuringRun(Form2& form, const std::function<void()>& command)
+{
+    int seen = -1;
+    QTimer::singleShot(0, &form, [&] { seen = form.pointer().value(); });
+    command();
+    return seen;
+}
+
+} // namespace
+
+TEST(Form2, LoadSetsUpTheListAndTheStatusLine)
+{
+    ExtractionWindow w;
+    EXPECT_EQ(w.form.windowTitle(), "Rowquarry");
+    EXPECT_EQ(w.form.Label1->text(), "");
+    EXPECT_EQ(w.form.Label1->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_EQ(w.form.Frame1->palette().color(QPalette::Window), w.form.palette().color(QPalette::Button));
+    EXPECT_EQ(w.form.results().columnCount(), 2);
+    EXPECT_EQ(w.form.ListView1->columnWidth(0), twips(3000));
+    EXPECT_EQ(w.form.ListView1->columnWidth(1), 0);
+    EXPECT_EQ(w.form.results().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "");
+    EXPECT_TRUE(w.form.ListView1->toolTip().startsWith("Double-click item to remove it."));
+    EXPECT_FALSE(w.form.Check3->isChecked());
+    EXPECT_EQ(w.form.Text3->accessibleName(), "Start with");
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
+
+    w.form.show();
+    QApplication::setActiveWindow(&w.form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
+    QList<QWidget*> visited;
+    for (int i = 0; i < 10; ++i) {
+        visited << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, (QList<QWidget*>{w.form.Text1, w.form.Text3, w.form.Text4, w.form.Check3, w.form.ListView1,
+                                        w.form.PushButton5, w.form.PushButton1, w.form.PushButton6, w.form.PushButton9,
+                                        w.form.PushButton2}));
+}
+
+TEST(Form2, LineExtractionFromTheDatabase)
+{
+    ExtractionWindow w;
+    fillCustomers(w.db);
+    w.form.Text1->setText("ABC");
+    EXPECT_EQ(pointerDuringRun(w.form, [&] { w.form.PushButton5->click(); }), Hourglass);
+    EXPECT_EQ(w.items(), (QStringList{"xxabcxx", "Abc", "Abc"}));
+    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.Label1->text(), "Indexing CUSTOMERS to be searched. Please wait...");
+
+    w.form.Text1->setText("second");
+    w.form.showMinimized();
+    w.form.PushButton5->click();
+    EXPECT_EQ(w.items().last(), "\nsecond row");
+    EXPECT_FALSE(w.form.isMinimized());
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
+}
+
+TEST(Form2, EmptySearchTextOnlyAsks)
+{
+    ExtractionWindow w;
+    fillCustomers(w.db);
+    w.form.pointer().set(Arrow);
+    w.form.PushButton5->click();
+    EXPECT_EQ(w.env.messages.texts(), QStringList{"Fill out text to use to extract lines."});
+    EXPECT_EQ(w.form.pointer().value(), Arrow);
+    EXPECT_TRUE(w.env.context.database.gatheredWith.isEmpty()); // no scan
+    EXPECT_TRUE(w.items().isEmpty());
+
+    w.env.messages.clear();
+    w.form.Text3->setText("<");
+    w.form.PushButton1->click();
+    EXPECT_EQ(w.env.messages.texts(),
+              QStringList{"Fill out starting text (or character) and fill out ending text (or character)."});
+    EXPECT_EQ(w.form.pointer().value(), Arrow);
+}
+
+TEST(Form2, AScanFailureIsReportedOnceAndTheTextSoFarIsSearched)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE A(t); INSERT INTO A VALUES ('match one')");
+    w.db.exec("CREATE TABLE B(t); INSERT INTO B VALUES ('match two')");
+    w.db.exec("CREATE TABLE \"C]\"(t); INSERT INTO \"C]\" VALUES ('match three')");
+    w.db.exec("CREATE TABLE D(t); INSERT INTO D VALUES ('match four')");
+    w.db.exec("CREATE TABLE E(t); INSERT INTO E VALUES ('match five')");
+    w.form.Text1->setText("match");
+    w.form.PushButton5->click();
+    const QStringList reports = test::failureReports(w.env.messages);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].contains("\r\nin Tabelvane2021/08/31.Form2.PushButton5_Click at line 106\r\r"));
+    EXPECT_EQ(w.items(), (QStringList{"match one", "match two"}));
+    EXPECT_EQ(w.form.pointer().value(), Default);
+
+    w.fields.database = w.env.path("no-folder/x.db"); // cannot open: reported, nothing found
+    w.form.PushButton5->click();
+    EXPECT_EQ(test::failureReports(w.env.messages).size(), 2);
+    EXPECT_EQ(w.items().size(), 2);
+    EXPECT_EQ(w.form.pointer().value(), Default);
+}
+
+TEST(Form2, BetweenExtractionWithAndWithoutDuplicates)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE Pages(html TEXT)");
+    w.db.exec("INSERT INTO Pages VALUES ('<b>Bold</b> <B>bold</B> <b>Bold</b>'), ('name=\"bob\"'), ('x<b></b>y')");
+    w.form.Text1->setText("name");
+    w.form.PushButton5->click(); // a line item, then the same text between markers is a repeat
+    w.form.Text3->setText("<B>");
+    w.form.Text4->setText("</b>");
+    EXPECT_EQ(pointerDuringRun(w.form, [&] { w.form.PushButton1->click(); }), Hourglass);
+    EXPECT_EQ(w.items(), (QStringList{"name=\"bob\"", "Bold", "bold"}));
+    EXPECT_EQ(w.form.pointer().value(), Default);
+
+    w.form.Check3->setChecked(true);
+    w.form.PushButton1->click();
+    EXPECT_EQ(w.items().mid(3), (QStringList{"Bold", "bold", "Bold"}));
+
+    w.form.Check3->setChecked(false);
+    w.form.Text3->setText("name=\"");
+    w.form.Text4->setText("\"");
+    w.form.PushButton1->click();
+    EXPECT_EQ(w.items().last(), "bob");
+    w.form.PushButton1->click(); // "bob" is listed already
+    EXPECT_EQ(w.items().size(), 7);
+    w.form.Text3->setText("NAME=\"bob");
+    w.form.PushButton1->click(); // an empty item is never added
+    EXPECT_EQ(w.items().size(), 7);
+    EXPECT_TRUE(test::failureReports(w.env.messages).isEmpty());
+}
+
+TEST(Form2, ADatabaseWithoutUserTablesIsScannedAgainNextTime)
+{
+    ExtractionWindow w;
+    w.form.Text1->setText("late");
+    w.form.PushButton5->click();
+    EXPECT_TRUE(w.items().isEmpty());
+    EXPECT_EQ(w.form.Label1->text(), ""); // no table: the status line is not touched
+    EXPECT_EQ(w.form.pointer().value(), Default);
+    w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('a late row')");
+    w.form.PushButton5->click();
+    EXPECT_EQ(w.items(), QStringList{"a late row"});
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
+}
+
+TEST(Form2, BetweenExtractionGathersTheTextWhenNothingWasGathered)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('[x]')");
+    w.form.Text3->setText("[");
+    w.form.Text4->setText("]");
+    w.form.PushButton1->click();
+    EXPECT_EQ(w.items(), QStringList{"x"});
+}
+
+TEST(Form2, ACommandStartedDuringAYieldRunsToItsEndThere)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('(inner) outer')");
+    w.form.Text1->setText("outer");
+    w.form.Text3->setText("(");
+    w.form.Text4->setText(")");
+    // During the scan's yields: the nested command works on the text gathered so far (none yet) and
+    // starts no second scan.
+    int nestedRuns = 0;
+    QTimer::singleShot(0, &w.form, [&] {
+        w.form.PushButton1->click();
+        ++nestedRuns;
+        EXPECT_EQ(w.form.pointer().value(), Default); // the nested run ends by setting it
+    });
+    w.form.PushButton5->click();
+    EXPECT_EQ(nestedRuns, 1);
+    EXPECT_EQ(w.items(), QStringList{"(inner) outer"});
+    EXPECT_EQ(w.form.pointer().value(), Default);
+
+    // During the extraction's own yields, with the text gathered.
+    QTimer::singleShot(0, &w.form, [&] {
+        w.form.PushButton1->click();
+        ++nestedRuns;
+    });
+    w.form.PushButton5->click();
+    EXPECT_EQ(nestedRuns, 2);
+    EXPECT_EQ(w.items(), (QStringList{"(inner) outer", "inner", "(inner) outer"}));
+    EXPECT_EQ(w.form.pointer().value(), Default);
+}
+
+TEST(Form2, RemovalAndClearingAreRefusedWhileBusy)
+{
+    ExtractionWindow w;
+    QTest::keyClick(w.form.ListView1, Qt::Key_Delete); // empty list: nothing
+    w.form.ListView1_DblClick();
+    for (const char* item : {"one", "two", "three"})
+        w.form.results().append(item);
+    w.form.ListView1->setCurrentIndex(w.form.results().index(1, 0));
+    w.form.pointer().set(Hourglass);
+    QTest::keyClick(w.form.ListView1, Qt::Key_Delete);
+    w.form.ListView1_DblClick();
+    w.form.PushButton9->click();
+    EXPECT_EQ(w.items().size(), 3);
+
+    w.form.pointer().set(Default);
+    QTest::keyClick(w.form.ListView1, Qt::Key_A); // other keys do nothing
+    EXPECT_EQ(w.items().size(), 3);
+    QTest::keyClick(w.form.ListView1, Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(w.items(), (QStringList{"one", "three"}));
+    w.form.ListView1->setCurrentIndex(w.form.results().index(0, 0));
+    QTest::mouseDClick(w.form.ListView1->viewport(), Qt::LeftButton, {},
+                       w.form.ListView1->visualRect(w.form.results().index(0, 0)).center());
+    EXPECT_EQ(w.items(), QStringList{"three"});
+    w.form.PushButton9->click();
+    EXPECT_TRUE(w.items().isEmpty());
+    QTest::keyClick(w.form.ListView1, Qt::Key_Delete); // after a clear: nothing, no failure
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
+}
