@@ -1,9 +1,14 @@
 #include "SettingsStore.h"
 
+#include "IniFile.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSettings>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <optional>
 
 namespace rq::platform {
 
@@ -23,6 +28,41 @@ QString configurationFolder()
 
 constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
+// The file's bytes; empty when there is no file yet; nothing when it is there but cannot be read,
+// since writing then would throw away what other programs keep in it.
+std::optional<QByteArray> readFile(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return QByteArray();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+bool writePrivately(const QString& path, const QByteArray& bytes)
+{
+    // Made private before anything is written, also when the file is written in place below and a failure
+    // there would leave it cut short.
+    if (QFileInfo::exists(path) && !QFile::setPermissions(path, ownerOnly))
+        return false;
+    QSaveFile file(path);
+    // Where the folder takes no new file beside it but the file itself is writable, write it in place as an
+    // editor would, rather than not at all.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // A new file starts with the umask's permissions; the password must not go into it before they are narrowed.
+    if (!file.setPermissions(ownerOnly) || file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 } // namespace
 
 QString settingsFilePath(const QString& application)
@@ -32,28 +72,27 @@ QString settingsFilePath(const QString& application)
 
 QString getSetting(const QString& application, const QString& section, const QString& key, const QString& defaultValue)
 {
-    QSettings settings(settingsFilePath(application), QSettings::IniFormat);
-    settings.beginGroup(section);
-    return settings.value(key, defaultValue).toString();
+    const std::optional<QByteArray> bytes = readFile(settingsFilePath(application));
+    if (!bytes)
+        return defaultValue;
+    return IniFile(*bytes).value(section, key).value_or(defaultValue);
 }
 
 bool saveSetting(const QString& application, const QString& section, const QString& key, const QString& value)
 {
     const QString path = settingsFilePath(application);
-    if (!QFile::exists(path)) {
-        // Create it private before the first value goes in; later rewrites keep its permissions.
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly, ownerOnly))
-            return false;
-    }
-    QSettings settings(path, QSettings::IniFormat);
-    settings.beginGroup(section);
-    settings.setValue(key, value);
-    settings.endGroup();
-    settings.sync();
-    QFile::setPermissions(path, ownerOnly);
-    return settings.status() == QSettings::NoError;
+    const std::optional<QByteArray> bytes = readFile(path);
+    if (!bytes)
+        return false;
+    IniFile ini(*bytes);
+    if (!ini.setValue(section, key, value))
+        return false;
+    // Start-up fills the boxes and each fill saves its field: those saves must leave the file as it was.
+    if (ini.bytes() == *bytes)
+        return true;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    return writePrivately(path, ini.bytes());
 }
 
 } // namespace rq::platform

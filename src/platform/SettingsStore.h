@@ -4,14 +4,18 @@
 
 // The per-user store of named text values: one INI file per application name in the user's
 // configuration folder, one section per section name. Read and written on every call; nothing is cached.
+// Other programs keep their own sections in the same file, so a save edits one line and keeps the rest.
 namespace rq::platform {
 
 // $XDG_CONFIG_HOME (or ~/.config, or the platform's configuration folder) + "/" + application + ".ini"
 QString settingsFilePath(const QString& application);
 
+// The stored text exactly as it stands after the '=', or the default when the file, section or key is missing.
 QString getSetting(const QString& application, const QString& section, const QString& key, const QString& defaultValue);
 // The file holds the password in plain text, so it is readable and writable by its owner only.
-// Returns false when the file could not be written.
+// Saving the value the file already holds leaves the file untouched.
+// Returns false when the file could not be read or written, or when the value (or a name) holds a line break,
+// which one INI line cannot store.
 bool saveSetting(const QString& application, const QString& section, const QString& key, const QString& value);
 
 } // namespace rq::platform
