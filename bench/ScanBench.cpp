@@ -162,8 +162,9 @@ int readOnce(const QString& mode, const QString& path)
     qsizetype units = 0;
     if (mode == "scan") {
         QString text;
+        TextOrigins origins;
         ScanDatabase(
-            fieldsFor(path), text, [](const QString&) {}, platform::yieldToEvents);
+            fieldsFor(path), text, origins, [](const QString&) {}, platform::yieldToEvents);
         units = text.size();
     } else {
         units = readMinimal(path);

@@ -8,6 +8,9 @@
 
 namespace rq {
 
+// Every open gives up after this much login, as the Windows data components do by default.
+inline constexpr unsigned kLoginTimeoutSeconds = 15;
+
 // Creates an unopened connection object. The program uses makeOdbcConnection; tests can stand in a
 // factory that fails, which no real driver can be made to do.
 using ConnectionFactory = std::function<std::unique_ptr<platform::odbc::Connection>()>;

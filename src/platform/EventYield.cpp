@@ -8,8 +8,6 @@ namespace rq::platform {
 namespace {
 struct YieldState {
     int budgetMs = 16;
-    int checkEvery = 1024;
-    int calls = 0;
     QElapsedTimer sinceEvents;
 };
 YieldState& state()
@@ -22,9 +20,6 @@ YieldState& state()
 bool yieldToEvents()
 {
     YieldState& s = state();
-    if (++s.calls < s.checkEvery)
-        return false;
-    s.calls = 0;
     if (!s.sinceEvents.isValid()) {
         s.sinceEvents.start();
         if (s.budgetMs > 0)
@@ -37,12 +32,8 @@ bool yieldToEvents()
     return true;
 }
 
-void setYieldPolicy(int budgetMilliseconds, int checkEvery)
-{
-    YieldState& s = state();
-    s.budgetMs = budgetMilliseconds;
-    s.checkEvery = checkEvery < 1 ? 1 : checkEvery;
-    s.calls = 0;
-}
+void letWindowRepaint() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+void setYieldBudget(int milliseconds) { state().budgetMs = milliseconds; }
 
 } // namespace rq::platform

@@ -2,12 +2,17 @@
 
 namespace rq::platform {
 
-// Lets pending window events run, but only once about 16 ms have passed since they last ran: the clock
-// is read once every `checkEvery` calls, so a call costs a counter increment. Long loops call it once
-// per pass. Returns true when events did run.
+// Lets pending window events run, but only once about 16 ms have passed since they last ran. The clock
+// is read on every call (a few tens of nanoseconds), so loops call it once per pass of coarse work
+// (a table, a row, an item, a few thousand units of text) and the window never waits on a call count.
+// Returns true when events did run.
 bool yieldToEvents();
 
-// Tests make every call run events (budget 0, check every call) to drive commands inside a yield.
-void setYieldPolicy(int budgetMilliseconds, int checkEvery);
+// While the window thread waits for a connection to open: repaints and window-system events (closing a
+// window) run, clicks and keys wait, so that nothing the user does starts a second command meanwhile.
+void letWindowRepaint();
+
+// Tests make every call run events (budget 0) to drive commands inside a yield.
+void setYieldBudget(int milliseconds);
 
 } // namespace rq::platform

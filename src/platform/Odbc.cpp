@@ -118,8 +118,21 @@ void Statement::setQueryTimeout(unsigned seconds)
 
 void Statement::execute(const QString& sql)
 {
-    check(SQLExecDirectW(statement_.get(), const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS), SQL_HANDLE_STMT,
-          statement_.get(), "SQLExecDirect");
+    const SQLRETURN rc = SQLExecDirectW(statement_.get(), const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS);
+    if (rc == SQL_NO_DATA) // a statement that returns no rows and no count (SET TEXTSIZE through FreeTDS)
+        return;
+    check(rc, SQL_HANDLE_STMT, statement_.get(), "SQLExecDirect");
+}
+
+QString Statement::columnName(int column)
+{
+    SQLWCHAR name[512] = {};
+    SQLSMALLINT bytes = 0;
+    check(SQLColAttributeW(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_DESC_NAME, name, sizeof name,
+                           &bytes, nullptr),
+          SQL_HANDLE_STMT, statement_.get(), "SQLColAttribute");
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
+                              qMin<qsizetype>(bytes / qsizetype(sizeof(SQLWCHAR)), 511));
 }
 
 void Statement::listTables()
@@ -157,13 +170,20 @@ bool Statement::appendText(int column, QString& target)
     // A chunk of 8 KB reads short and long values alike at the driver's speed.
     constexpr SQLLEN chunkUnits = 4096;
     constexpr SQLLEN chunkBytes = chunkUnits * sizeof(SQLWCHAR);
+    constexpr SQLLEN unitBytes = sizeof(SQLWCHAR);
     SQLWCHAR chunk[chunkUnits];
     const qsizetype start = target.size();
+    // A part that fills the buffer is taken provisionally; the driver's next length indicator (the bytes
+    // left) says how long it really was. Some drivers give less than a full buffer: FreeTDS gives binary
+    // values as hex of whole bytes only, one unit short.
+    qsizetype partStart = -1;
+    SQLLEN leftBeforePart = SQL_NO_TOTAL;
     for (;;) {
+        chunk[chunkUnits - 1] = 1; // the terminator lands here only when the driver fills the buffer
         SQLLEN indicator = 0;
         const SQLRETURN rc =
             SQLGetData(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR, chunk, chunkBytes, &indicator);
-        if (rc == SQL_NO_DATA) // every piece has been read
+        if (rc == SQL_NO_DATA) // every part has been read
             return true;
         if (!SQL_SUCCEEDED(rc)) {
             target.truncate(start); // no half values
@@ -171,11 +191,19 @@ bool Statement::appendText(int column, QString& target)
         }
         if (indicator == SQL_NULL_DATA)
             return false;
+        if (partStart >= 0 && leftBeforePart != SQL_NO_TOTAL && indicator != SQL_NO_TOTAL && leftBeforePart > indicator)
+            target.truncate(partStart + (leftBeforePart - indicator) / unitBytes);
         const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= chunkBytes);
-        const SQLLEN units = more ? chunkUnits - 1 : indicator / SQLLEN(sizeof(SQLWCHAR)); // less the terminator
-        target.append(reinterpret_cast<const QChar*>(chunk), units);
-        if (!more)
+        if (!more) {
+            target.append(reinterpret_cast<const QChar*>(chunk), indicator / unitBytes);
             return true;
+        }
+        SQLLEN units = chunkUnits - 1; // less the terminator
+        if (chunk[chunkUnits - 1] != 0 && chunk[chunkUnits - 2] == 0)
+            units = chunkUnits - 2;
+        partStart = target.size();
+        leftBeforePart = indicator;
+        target.append(reinterpret_cast<const QChar*>(chunk), units);
     }
 }
 

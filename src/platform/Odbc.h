@@ -57,11 +57,14 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     void setQueryTimeout(unsigned seconds);
+    // Runs a statement; one that gives no rows and no count (SQL_NO_DATA) has succeeded too.
     void execute(const QString& sql);
+
     // The driver's list of every table-like object, unrestricted.
     void listTables();
     bool fetch();
     int columnCount();
+    QString columnName(int column);
     // Reads one column of the current row as wide text, long values in several pieces. Gives
     // std::nullopt for Null, otherwise a view of `buffer`, which is reused from field to field.
     std::optional<QStringView> readText(int column, QString& buffer);

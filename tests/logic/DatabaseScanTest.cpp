@@ -12,11 +12,13 @@ namespace {
 
 struct Scan {
     QString text;
+    TextOrigins origins;
     QStringList statuses;
+    ScanOutcome outcome;
     void run(const ConnectionFields& fields)
     {
-        ScanDatabase(
-            fields, text, [this](const QString& status) { statuses << status; }, platform::yieldToEvents);
+        outcome = ScanDatabase(
+            fields, text, origins, [this](const QString& status) { statuses << status; }, platform::yieldToEvents);
     }
 };
 
@@ -44,8 +46,9 @@ TEST(DatabaseScan, ReadsUserTablesOnlyFieldByFieldWithCarriageReturns)
     EXPECT_TRUE(isUserTable("TABLE", "Customers"));
     EXPECT_FALSE(isUserTable("table", "Customers"));
     EXPECT_FALSE(isUserTable("VIEW", "Customers"));
-    EXPECT_EQ(tableQuery("Customers"), "SELECT * FROM [Customers]");
-    EXPECT_EQ(tableQuery("we]ird"), "SELECT * FROM [we]]ird]");
+    EXPECT_EQ(tableQuery({"", "Customers"}), "SELECT * FROM [Customers]");
+    EXPECT_EQ(tableQuery({"", "we]ird"}), "SELECT * FROM [we]]ird]");
+    EXPECT_EQ(tableQuery({"Sal]es", "Or der"}), "SELECT * FROM [Sal]]es].[Or der]");
 }
 
 TEST(DatabaseScan, EmptyDatabaseLeavesEverythingEmpty)
@@ -58,7 +61,7 @@ TEST(DatabaseScan, EmptyDatabaseLeavesEverythingEmpty)
     EXPECT_TRUE(scan.statuses.isEmpty());
 }
 
-TEST(DatabaseScan, AFailingTableEndsTheScanKeepingWhatWasRead)
+TEST(DatabaseScan, ATableThatCannotBeReadIsPassedOverAndTheRestIsRead)
 {
     test::TestEnvironment env;
     test::SqliteDatabase db(env.path("t.db"));
@@ -68,9 +71,12 @@ TEST(DatabaseScan, AFailingTableEndsTheScanKeepingWhatWasRead)
     db.exec("CREATE TABLE Four(a); INSERT INTO Four VALUES ('fourth')");
     db.exec("CREATE TABLE Five(a); INSERT INTO Five VALUES ('fifth')");
     Scan scan;
-    EXPECT_THROW(scan.run(db.fields()), platform::odbc::OdbcError);
-    EXPECT_EQ(scan.text, "first\rsecond\r");
-    EXPECT_EQ(scan.statuses.size(), 3);
+    scan.run(db.fields());
+    EXPECT_EQ(scan.text, "first\rsecond\rfourth\rfifth\r");
+    EXPECT_EQ(scan.statuses.size(), 5);
+    EXPECT_EQ(scan.outcome.passedOver, QStringList{"Thr]ee"});
+    EXPECT_FALSE(scan.outcome.firstFailure.isEmpty());
+    EXPECT_TRUE(scan.outcome.report().contains("Thr]ee")) << scan.outcome.report().toStdString();
 
     ConnectionFields missing = db.fields();
     missing.database = env.path("no-folder/x.db");
@@ -79,7 +85,7 @@ TEST(DatabaseScan, AFailingTableEndsTheScanKeepingWhatWasRead)
     EXPECT_TRUE(failed.text.isEmpty());
 }
 
-TEST(DatabaseScan, ADamagedDatabaseFileFailsTheScanPartWay)
+TEST(DatabaseScan, ADamagedTableIsPassedOverPartWayKeepingWholeValues)
 {
     test::TestEnvironment env;
     const QString path = env.path("damaged.db");
@@ -100,7 +106,8 @@ TEST(DatabaseScan, ADamagedDatabaseFileFailsTheScanPartWay)
 
     Scan scan;
     test::SqliteDatabase reopened(path);
-    EXPECT_THROW(scan.run(reopened.fields()), Failure);
+    scan.run(reopened.fields());
+    EXPECT_EQ(scan.outcome.passedOver, QStringList{"Second"});
     EXPECT_TRUE(scan.text.startsWith("kept\r"));
     EXPECT_EQ(scan.text.size() % 201, 5 % 201); // whole values only: "kept" + CR, then 200 + CR each
 }
@@ -139,12 +146,23 @@ TEST(DatabaseScan, GatheringIsRedoneOnlyWhenNeeded)
     gatherDatabaseText(state, first.fields(), ignore, platform::yieldToEvents);
     EXPECT_EQ(state.DatabaseText, "one\rlater\r");
     EXPECT_TRUE(state.complete);
+    // A table passed over is reported once; the text counts as complete and is not gathered again for it.
     EXPECT_THROW(gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents), Failure);
     EXPECT_EQ(state.DatabaseText, "two\r");
-    EXPECT_FALSE(state.complete);
+    EXPECT_TRUE(state.complete);
     EXPECT_FALSE(state.scanning);
+    second.exec("INSERT INTO T VALUES ('more')");
+    gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents);
+    EXPECT_EQ(state.DatabaseText, "two\r");
+    EXPECT_EQ(state.origins.at(state.DatabaseText, 0).description(), "T.a, row 1");
+
+    ConnectionFields missing = second.fields();
+    missing.database = env.path("no-folder/x.db"); // a failed connection leaves the text incomplete
+    EXPECT_THROW(gatherDatabaseText(state, missing, ignore, platform::yieldToEvents), Failure);
+    EXPECT_FALSE(state.complete);
     second.exec("DROP TABLE \"X]\"");
-    gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents); // an incomplete text is gathered again
+    gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents); // gathered again
+    EXPECT_EQ(state.DatabaseText, "two\rmore\r");
     EXPECT_TRUE(state.complete);
 
     state.scanning = true; // a command started inside a scan's yield never starts a second scan

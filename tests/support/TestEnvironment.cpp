@@ -13,11 +13,11 @@ TestEnvironment::TestEnvironment()
     qputenv("XDG_CONFIG_HOME", root_.filePath(QStringLiteral("config")).toUtf8());
     QDir(root_.path()).mkpath(QStringLiteral("program"));
     platform::setProgramFolder(programFolder());
-    platform::setYieldPolicy(0, 1);
+    platform::setYieldBudget(0);
     context.endProgram = [this] { ++endProgramCalls; };
 }
 
-TestEnvironment::~TestEnvironment() { platform::setYieldPolicy(16, 1024); }
+TestEnvironment::~TestEnvironment() { platform::setYieldBudget(16); }
 
 QString TestEnvironment::settingsFile() const { return platform::settingsFilePath(QStringLiteral("Quillmark")); }
 

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <vector>
+
+namespace rq {
+
+// Where a stretch of the database text came from: a field of a row of a table.
+struct Origin {
+    QString schema; // empty where the driver names no schema (SQLite)
+    QString table;
+    QString column;
+    qint64 row = 0; // 1-based, in the order the scan read the table's rows
+
+    bool known() const { return row > 0; }
+    // "Sales.Customer.EmailAddress" (or "Customer.EmailAddress" without a schema)
+    QString field() const;
+    // "Sales.Customer.EmailAddress, row 1,204"
+    QString description() const;
+};
+
+// What the scan records beside the database text so that any position in it can be traced back to its
+// field, without changing the text's layout: where each row starts, and each table's columns. A field
+// ends at a carriage return; only rows whose values hold carriage returns themselves, or that are long,
+// keep their field ends, so finding a field never counts far. About 8 bytes a row.
+class TextOrigins {
+public:
+    void clear();
+    void beginTable(const QString& schema, const QString& name, const QStringList& columns);
+    // A row of the current table whose first field starts at `position` of the text.
+    void beginRow(qsizetype position);
+    // The end (the closing carriage return) of every field of the row begun last.
+    void setFieldEnds(std::vector<qsizetype> ends);
+
+    // The field that holds `position` of `text`, the text these origins were recorded with; an Origin
+    // that is not known() for a position before the first row.
+    Origin at(QStringView text, qsizetype position) const;
+
+private:
+    struct Table {
+        QString schema;
+        QString name;
+        QStringList columns;
+        qsizetype firstRow = 0;
+    };
+    QList<Table> tables_;
+    std::vector<qsizetype> rowStarts_;
+    std::vector<std::pair<qsizetype, std::vector<qsizetype>>> fieldEnds_; // by row index, ascending
+};
+
+} // namespace rq
