@@ -277,7 +277,7 @@ void gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields
     if (!state.DatabaseText.isEmpty() && state.complete && state.gatheredWith == wanted)
         return;
     state.DatabaseText.clear();
-    state.origins.clear();
+    state.origins = std::make_shared<TextOrigins>();
     state.gatheredWith = wanted;
     state.complete = false;
     state.scanning = true;
@@ -285,7 +285,7 @@ void gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields
         bool& flag;
         ~ScanningFlag() { flag = false; }
     } scanning{state.scanning};
-    const ScanOutcome outcome = ScanDatabase(fields, state.DatabaseText, state.origins, status, yield);
+    const ScanOutcome outcome = ScanDatabase(fields, state.DatabaseText, *state.origins, status, yield);
     state.complete = true;
     if (!outcome.passedOver.isEmpty())
         throw Failure(outcome.report());

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 namespace rq {
 
@@ -13,7 +14,9 @@ namespace rq {
 // by a carriage return, with where each field came from and how the text was gathered.
 struct DatabaseTextState {
     QString DatabaseText;
-    TextOrigins origins;
+    // A new object for every scan, so that a command that took the text and its origins at its start
+    // keeps a matching pair even if a command run during its yields gathers the text afresh.
+    std::shared_ptr<TextOrigins> origins = std::make_shared<TextOrigins>();
     QString gatheredWith; // the connection string of the scan that gathered it
     bool complete = false;
     bool scanning = false;

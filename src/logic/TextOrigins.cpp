@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <limits>
 
 namespace rq {
 
@@ -17,31 +18,53 @@ QString Origin::description() const
     return field() + QLatin1String(", row ") + english.toString(row);
 }
 
-void TextOrigins::clear()
-{
-    tables_.clear();
-    rowStarts_ = {};
-    fieldEnds_ = {};
+namespace {
+constexpr std::size_t kRowsPerBlock = 1 << 16;
 }
 
 void TextOrigins::beginTable(const QString& schema, const QString& name, const QStringList& columns)
 {
-    tables_.append({schema, name, columns, qsizetype(rowStarts_.size())});
+    tables_.append({schema, name, columns, rows_});
 }
 
-void TextOrigins::beginRow(qsizetype position) { rowStarts_.push_back(position); }
-
-void TextOrigins::setFieldEnds(std::vector<qsizetype> ends)
+void TextOrigins::beginRow(qsizetype position)
 {
-    fieldEnds_.emplace_back(qsizetype(rowStarts_.size()) - 1, std::move(ends));
+    if (blocks_.empty() || blocks_.back().offsets.size() == kRowsPerBlock ||
+        position - blocks_.back().base > std::numeric_limits<quint32>::max()) {
+        blocks_.push_back({rows_, position, {}});
+        blocks_.back().offsets.reserve(kRowsPerBlock);
+    }
+    blocks_.back().offsets.push_back(quint32(position - blocks_.back().base));
+    ++rows_;
+}
+
+void TextOrigins::setFieldEnds(std::vector<qsizetype> ends) { fieldEnds_.emplace_back(rows_ - 1, std::move(ends)); }
+
+qsizetype TextOrigins::rowStart(qsizetype row) const
+{
+    const auto block = std::upper_bound(blocks_.begin(), blocks_.end(), row,
+                                        [](qsizetype r, const RowBlock& b) { return r < b.firstRow; }) -
+                       1;
+    return block->base + block->offsets[row - block->firstRow];
+}
+
+qsizetype TextOrigins::rowAt(qsizetype position) const
+{
+    const auto blockAfter = std::upper_bound(blocks_.begin(), blocks_.end(), position,
+                                             [](qsizetype p, const RowBlock& b) { return p < b.base; });
+    if (blockAfter == blocks_.begin())
+        return -1;
+    const RowBlock& block = *(blockAfter - 1);
+    const auto after = std::upper_bound(block.offsets.begin(), block.offsets.end(), quint64(position - block.base),
+                                        [](quint64 p, quint32 offset) { return p < offset; });
+    return block.firstRow + (after - block.offsets.begin()) - 1;
 }
 
 Origin TextOrigins::at(QStringView text, qsizetype position) const
 {
-    const auto rowAfter = std::upper_bound(rowStarts_.begin(), rowStarts_.end(), position);
-    if (rowAfter == rowStarts_.begin() || tables_.isEmpty())
+    const qsizetype row = rowAt(position);
+    if (row < 0 || tables_.isEmpty())
         return {};
-    const qsizetype row = (rowAfter - rowStarts_.begin()) - 1;
     // The last table whose rows begin at or before this one (tables without rows share their first row).
     const auto tableAfter = std::upper_bound(tables_.begin(), tables_.end(), row,
                                              [](qsizetype r, const Table& table) { return r < table.firstRow; });
@@ -54,7 +77,7 @@ Origin TextOrigins::at(QStringView text, qsizetype position) const
         const auto& ends = detailed->second;
         column = std::lower_bound(ends.begin(), ends.end(), position) - ends.begin();
     } else {
-        const qsizetype start = rowStarts_[row];
+        const qsizetype start = rowStart(row);
         column = text.sliced(start, std::min(position, text.size()) - start).count(QLatin1Char('\r'));
     }
     Origin origin{table.schema, table.name, {}, row - table.firstRow + 1};

@@ -25,10 +25,10 @@ struct Origin {
 // What the scan records beside the database text so that any position in it can be traced back to its
 // field, without changing the text's layout: where each row starts, and each table's columns. A field
 // ends at a carriage return; only rows whose values hold carriage returns themselves, or that are long,
-// keep their field ends, so finding a field never counts far. About 8 bytes a row.
+// keep their field ends, so finding a field never counts far. About 4 bytes a row, kept in blocks that
+// never need copying as they grow.
 class TextOrigins {
 public:
-    void clear();
     void beginTable(const QString& schema, const QString& name, const QStringList& columns);
     // A row of the current table whose first field starts at `position` of the text.
     void beginRow(qsizetype position);
@@ -46,8 +46,18 @@ private:
         QStringList columns;
         qsizetype firstRow = 0;
     };
+    // Rows in blocks: each row's start as a 32-bit distance from its block's first row.
+    struct RowBlock {
+        qsizetype firstRow = 0;
+        qsizetype base = 0;
+        std::vector<quint32> offsets;
+    };
+    qsizetype rowStart(qsizetype row) const;
+    qsizetype rowAt(qsizetype position) const; // the last row starting at or before it, or -1
+
     QList<Table> tables_;
-    std::vector<qsizetype> rowStarts_;
+    std::vector<RowBlock> blocks_;
+    qsizetype rows_ = 0;
     std::vector<std::pair<qsizetype, std::vector<qsizetype>>> fieldEnds_; // by row index, ascending
 };
 

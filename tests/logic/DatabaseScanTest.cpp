@@ -5,6 +5,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QFile>
+#include <QLocale>
 
 using namespace rq;
 
@@ -117,11 +118,18 @@ TEST(DatabaseScan, TablesPastSixteenBitsAreReadWhole)
     test::TestEnvironment env;
     test::SqliteDatabase db(env.path("big.db"));
     db.exec("CREATE TABLE Big(n INTEGER, t TEXT)");
-    db.insertRows("Big", 40000, [](int i) { return QStringLiteral("%1, 'row%1'").arg(i); });
+    db.insertRows("Big", 70000, [](int i) { return QStringLiteral("%1, 'row%1'").arg(i); });
     Scan scan;
     scan.run(db.fields());
-    EXPECT_EQ(scan.text.count('\r'), 80000);
-    EXPECT_TRUE(scan.text.endsWith("39999\rrow39999\r"));
+    EXPECT_EQ(scan.text.count('\r'), 140000);
+    EXPECT_TRUE(scan.text.endsWith("69999\rrow69999\r"));
+    // Past the first block of row places too.
+    for (int row : {1, 65536, 65537, 70000}) {
+        const QString value = QStringLiteral("\rrow%1\r").arg(row - 1);
+        const qsizetype at = row == 1 ? scan.text.indexOf("row0\r") : scan.text.indexOf(value) + 1;
+        EXPECT_EQ(scan.origins.at(scan.text, at).description(),
+                  QStringLiteral("Big.t, row %1").arg(QLocale(QLocale::English).toString(row)));
+    }
 }
 
 TEST(DatabaseScan, GatheringIsRedoneOnlyWhenNeeded)
@@ -154,7 +162,7 @@ TEST(DatabaseScan, GatheringIsRedoneOnlyWhenNeeded)
     second.exec("INSERT INTO T VALUES ('more')");
     gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents);
     EXPECT_EQ(state.DatabaseText, "two\r");
-    EXPECT_EQ(state.origins.at(state.DatabaseText, 0).description(), "T.a, row 1");
+    EXPECT_EQ(state.origins->at(state.DatabaseText, 0).description(), "T.a, row 1");
 
     ConnectionFields missing = second.fields();
     missing.database = env.path("no-folder/x.db"); // a failed connection leaves the text incomplete
