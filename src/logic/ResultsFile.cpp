@@ -7,6 +7,7 @@
 #include "platform/EventYield.h"
 #include "platform/FileSystem.h"
 
+#include <QFile>
 #include <QSaveFile>
 #include <QStringEncoder>
 
@@ -68,13 +69,21 @@ void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform
         return;
     proc.step(104, [&] { pointer.set(Hourglass); });
 
-    // The chosen file is replaced only by a complete list: a failure leaves it as it was, reported once.
-    QSaveFile file(path);
-    file.setObjectName(path);
+    // The chosen file is replaced only by a complete list, written to a temporary file beside it: a failure leaves
+    // it as it was, reported once. Where the folder takes no new file (a temporary file cannot be made), the file
+    // is written in place as a plain editor would, provided it can be written at all.
+    QSaveFile replacement(path);
+    QFile inPlace(path);
+    replacement.setObjectName(path);
+    inPlace.setObjectName(path);
+    QFileDevice* file = &replacement;
     bool writing = false;
     proc.step(106, [&] {
-        if (!file.open(QIODevice::WriteOnly))
-            throw Failure(QStringLiteral("Cannot open %1 for writing: %2").arg(path, file.errorString()));
+        if (!replacement.open(QIODevice::WriteOnly)) {
+            if (!inPlace.open(QIODevice::WriteOnly))
+                throw Failure(QStringLiteral("Cannot open %1 for writing: %2").arg(path, inPlace.errorString()));
+            file = &inPlace;
+        }
         writing = true;
     });
     if (writing) {
@@ -82,9 +91,10 @@ void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform
             // The items as they stand now: later appends are not written, removals cannot disturb the loop.
             const QList<QString> items = list.snapshot();
             try {
-                writeResults(file, items, platform::yieldToEvents);
+                writeResults(*file, items, platform::yieldToEvents);
             } catch (...) {
-                file.cancelWriting();
+                if (file == &replacement)
+                    replacement.cancelWriting();
                 writing = false;
                 throw;
             }
@@ -92,8 +102,10 @@ void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform
     }
     if (writing) {
         proc.step(110, [&] {
-            if (!file.commit())
-                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+            const bool written = file == &replacement ? replacement.commit() : inPlace.flush();
+            if (!written)
+                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file->errorString()));
+            inPlace.close();
         });
     }
     proc.step(112, [&] { pointer.set(Arrow); });

@@ -102,10 +102,16 @@ bool WindowPointer::eventFilter(QObject* watched, QEvent* event)
     const auto rule = rules_.constFind(watched);
     if (rule == rules_.constEnd())
         return false;
+    // Only the control under the mouse has its say. A move that arrives here with one of this control's children
+    // under the mouse was passed on by that child (a control without a rule that tracks the mouse, such as a check
+    // box), and leaves the pointer as it is.
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (static_cast<QWidget*>(watched)->childAt(mouse->position().toPoint()))
+        return false;
     *rule ? buttonMouseMove() : surfaceMouseMove();
     // Each control's move is its own: a control that ignores it would otherwise pass it on to its
     // parent, whose rule would undo this one. Moves with a button held (drags) go on as usual.
-    if (static_cast<QMouseEvent*>(event)->buttons() != Qt::NoButton)
+    if (mouse->buttons() != Qt::NoButton)
         return false;
     event->accept();
     return true;

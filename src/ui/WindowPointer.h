@@ -13,8 +13,8 @@ class QWidget;
 namespace rq {
 
 // One pointer setting for a whole window, its custom (hand) cursor and the mouse-move rules: over a
-// push button the hand, over the surface and the other listed controls the default, and while the
-// window shows the hourglass (it is busy) no mouse move changes anything.
+// push button the hand, over the surface and the other listed controls the default, over any other
+// control no change, and while the window shows the hourglass (it is busy) no mouse move changes anything.
 class WindowPointer : public QObject, public PointerControl {
     Q_OBJECT
 public:

@@ -6,8 +6,11 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTimer>
 #include <QWidget>
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace rq;
 
@@ -32,6 +35,76 @@ struct SaveFixture {
     WindowPointer pointer{window};
     ResultsList list;
     void save() { SaveResults(list, env.fileDialog, env.messages, pointer); }
+};
+
+QString shown(const ResultsList& list, int row) { return list.data(list.index(row, 0), Qt::DisplayRole).toString(); }
+
+QByteArray systemEncoded(const QString& text)
+{
+    return QStringEncoder(QStringConverter::System, QStringConverter::Flag::Stateless)(text);
+}
+
+// Root passes every permission check, so a save that must meet a refused permission runs as an ordinary user: as
+// root, the process becomes "nobody" for the save and root again afterwards (the saved user stays root).
+class OrdinaryUser {
+public:
+    OrdinaryUser()
+    {
+        if (::geteuid() != 0)
+            return;
+        const passwd* nobody = ::getpwnam("nobody");
+        if (!nobody) {
+            available_ = false;
+            return;
+        }
+        switching_ = true;
+        uid_ = nobody->pw_uid;
+        gid_ = nobody->pw_gid;
+    }
+    bool available() const { return available_; }
+    // Makes the path the ordinary user's own.
+    bool own(const QString& path) const
+    {
+        return !switching_ || ::chown(QFile::encodeName(path).constData(), uid_, gid_) == 0;
+    }
+    template <class Work> void run(Work&& work) const
+    {
+        if (switching_) {
+            ASSERT_EQ(::setresgid(gid_, gid_, 0), 0);
+            ASSERT_EQ(::setresuid(uid_, uid_, 0), 0);
+        }
+        work();
+        if (switching_) {
+            ASSERT_EQ(::setresuid(0, 0, 0), 0);
+            ASSERT_EQ(::setresgid(0, 0, 0), 0);
+        }
+    }
+
+private:
+    bool available_ = true;
+    bool switching_ = false;
+    uid_t uid_ = 0;
+    gid_t gid_ = 0;
+};
+
+// A folder in the test's own that takes no new files from the ordinary user, holding one file.
+struct LockedFolder {
+    QString folder;
+    QString file;
+    LockedFolder(const test::TestEnvironment& env, const OrdinaryUser& user, const QByteArray& bytes, bool fileWritable)
+        : folder(env.path("locked")), file(folder + "/results.txt")
+    {
+        QFile::setPermissions(env.path(""), QFile::permissions(env.path("")) | QFile::ExeOther); // reachable
+        QDir().mkpath(folder);
+        writeFile(file, bytes);
+        if (fileWritable)
+            EXPECT_TRUE(user.own(file));
+        else
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::ExeOther);
+    }
+    ~LockedFolder() { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); }
 };
 
 // A device that accepts a few bytes and then fails, like a disk that fills up.
@@ -108,24 +181,50 @@ TEST(ResultsFile, CancelAndNoLeaveEverythingAsItWas)
 
 TEST(ResultsFile, AFailedSaveKeepsTheOldFileAndReportsOnce)
 {
+    const OrdinaryUser user;
+    if (!user.available())
+        GTEST_SKIP() << "running as root with no user \"nobody\" to take ordinary rights from";
     SaveFixture f;
     for (int i = 0; i < 100; ++i)
         f.list.append(QString::number(i));
-    const QString folder = f.env.path("locked");
-    QDir().mkpath(folder);
-    const QString path = folder + "/results.txt";
-    writeFile(path, "precious");
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-    if (QFile probe(folder + "/probe"); probe.open(QIODevice::WriteOnly))
-        GTEST_SKIP() << "running with rights that ignore folder permissions";
-    f.env.fileDialog.answerNext(path);
+    const LockedFolder locked(f.env, user, "precious", false);
+    f.env.fileDialog.answerNext(locked.file);
     f.env.messages.answerNext(platform::Answer::Yes);
-    f.save();
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(contents(path), "precious");
+    user.run([&] { f.save(); });
+    EXPECT_EQ(contents(locked.file), "precious");
     const QStringList reports = test::failureReports(f.env.messages);
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("Form2.PushButton6_Click at line 106")) << qPrintable(reports[0]);
+    EXPECT_EQ(f.pointer.value(), Arrow);
+}
+
+TEST(ResultsFile, TheFileIsReplacedWhereItsFolderAllowsAndWrittenInPlaceWhereNot)
+{
+    SaveFixture f;
+    f.list.append("a");
+    f.list.append("b");
+
+    // Replaced by a new file: another name of the old one keeps the old bytes.
+    const QString replaced = f.env.path("replaced.txt");
+    writeFile(replaced, "old");
+    ASSERT_EQ(::link(QFile::encodeName(replaced).constData(), QFile::encodeName(f.env.path("link.txt")).constData()),
+              0);
+    f.env.fileDialog.answerNext(replaced);
+    f.env.messages.answerNext(platform::Answer::Yes);
+    f.save();
+    EXPECT_EQ(contents(replaced), "a\r\nb\r\n");
+    EXPECT_EQ(contents(f.env.path("link.txt")), "old");
+
+    const OrdinaryUser user;
+    if (!user.available())
+        GTEST_SKIP() << "running as root with no user \"nobody\" to take ordinary rights from";
+    const LockedFolder locked(f.env, user, "old", true);
+    f.env.fileDialog.answerNext(locked.file);
+    f.env.messages.answerNext(platform::Answer::Yes);
+    user.run([&] { f.save(); });
+    EXPECT_EQ(contents(locked.file), "a\r\nb\r\n");
+    EXPECT_EQ(QDir(locked.folder).entryList(QDir::Files | QDir::Hidden), QStringList{"results.txt"});
+    EXPECT_TRUE(test::failureReports(f.env.messages).isEmpty());
     EXPECT_EQ(f.pointer.value(), Arrow);
 }
 
@@ -181,4 +280,84 @@ TEST(ResultsFile, AFileWhoseFolderTakesNoNewFilesStaysWhole)
     EXPECT_EQ(contents(path), before);
     EXPECT_EQ(test::failureReports(f.env.messages).size(), 1);
     EXPECT_EQ(f.pointer.value(), Arrow);
+}
+
+TEST(ResultsList, AHugeItemShowsItsBeginningAndIsSavedWhole)
+{
+    SaveFixture f;
+    QString huge;
+    huge.reserve(5'000'100);
+    for (int line = 0; huge.size() < 5'000'000; ++line)
+        huge += QStringLiteral("row %1 \u00e9\n").arg(line);
+    f.list.addColumn({});
+    f.list.append(huge);
+    f.list.append("next");
+    const QString head = shown(f.list, 0);
+    EXPECT_LE(head.size(), kShownUnits + 1);
+    EXPECT_TRUE(head.startsWith(QStringLiteral("row 0 \u00e9\u21b5row 1 \u00e9\u21b5"))) << qPrintable(head.left(40));
+    EXPECT_TRUE(head.endsWith(QChar(0x2026)));
+    EXPECT_EQ(shown(f.list, 1), "next");
+
+    f.env.fileDialog.answerNext(f.env.path("huge.txt"));
+    f.save();
+    EXPECT_TRUE(f.list.at(0) == huge);
+    // Not EXPECT_EQ: a failure would print megabytes.
+    EXPECT_TRUE(contents(f.env.path("huge.txt")) == systemEncoded(huge) + "\r\nnext\r\n");
+}
+
+TEST(ResultsList, HugeItemsThatDifferOnlyAtTheirEndAreTwoItems)
+{
+    const QString common(5'000'000, u'x');
+    const QString first = common + u'1', second = common + u'2';
+    ResultsList list;
+    list.addColumn({});
+    list.append(first);
+    EXPECT_FALSE(list.contains(second));
+    list.append(second);
+    ASSERT_EQ(shown(list, 0), shown(list, 1)); // the view cannot tell them apart
+    list.removeAt(0);
+    EXPECT_FALSE(list.contains(first));
+    EXPECT_TRUE(list.contains(second));
+    EXPECT_TRUE(list.at(0) == second);
+}
+
+TEST(ResultsList, ControlsAndBrokenSurrogatesShowAsSymbolsAndAreSavedAsTheyStand)
+{
+    static const char16_t raw[] = u"nul\0 hi\xD800 lo\xDC00 ls\u2028 emoji\U0001F600 cr\r lf\n crlf\r\n tab\t <b>x</b>";
+    const QString value = QString::fromUtf16(raw, std::size(raw) - 1);
+    SaveFixture f;
+    f.list.addColumn({});
+    f.list.append(value);
+    EXPECT_EQ(shown(f.list, 0).toStdString(), "nul\u2400 hi\uFFFD lo\uFFFD ls\u21B5 emoji\U0001F600 cr\u21B5 lf\u21B5 "
+                                              "crlf\u21B5 tab\u2409 <b>x</b>");
+
+    f.env.fileDialog.answerNext(f.env.path("controls.txt"));
+    f.save();
+    EXPECT_TRUE(f.list.at(0) == value);
+    // Every unit as it stands; the system encoding writes each broken surrogate as U+FFFD.
+    static const char bytes[] =
+        "nul\0 hi\xEF\xBF\xBD lo\xEF\xBF\xBD ls\xE2\x80\xA8 emoji\xF0\x9F\x98\x80 cr\r lf\n crlf\r\n "
+        "tab\t <b>x</b>\r\n";
+    EXPECT_EQ(contents(f.env.path("controls.txt")), QByteArray(bytes, std::size(bytes) - 1));
+}
+
+TEST(ResultsList, AShownTextIsCutAtTheLimitButNeverInsideASurrogatePair)
+{
+    const QString a(kShownUnits - 1, u'a');
+    const QString pair = QStringLiteral(u"\U0001F600");
+    const struct {
+        const char* name;
+        QString text;
+        QString shown;
+    } cases[] = {
+        {"exactly the limit", a + u'b', a + u'b'},
+        {"one unit over", a + QStringLiteral("bc"), a + u'b' + QChar(0x2026)},
+        {"a pair across the limit", a + pair, a + QChar(0x2026)},
+        {"a pair ending at the limit", a.left(kShownUnits - 2) + pair + u'c',
+         a.left(kShownUnits - 2) + pair + QChar(0x2026)},
+    };
+    for (const auto& c : cases) {
+        const QString got = shownText(c.text);
+        EXPECT_TRUE(got == c.shown) << c.name << ": ends \"" << qPrintable(got.right(3)) << '"';
+    }
 }

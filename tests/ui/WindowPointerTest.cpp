@@ -2,7 +2,9 @@
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -19,16 +21,27 @@ void moveOver(QWidget* widget)
     QApplication::sendEvent(widget, &move);
 }
 
+// Laid out like the connection window: a frame with a rule holding a check box without one.
 struct PointerWindow {
     QWidget window;
     QPushButton* button = new QPushButton(&window);
     QLineEdit* box = new QLineEdit(&window);
     QLabel* plain = new QLabel(&window); // no rule
+    QGroupBox* frame = new QGroupBox(&window);
+    QCheckBox* tick = new QCheckBox(QStringLiteral("Local Connection"), frame); // no rule
     WindowPointer pointer{window};
     PointerWindow()
     {
+        window.resize(400, 200);
+        button->setGeometry(10, 10, 80, 30);
+        box->setGeometry(10, 50, 80, 25);
+        plain->setGeometry(10, 90, 80, 20);
+        frame->setGeometry(100, 10, 250, 150);
+        tick->setGeometry(20, 60, 150, 25);
         pointer.addButton(button);
         pointer.addSurface(box);
+        pointer.addSurface(frame);
+        window.show(); // the controls under the mouse are the shown ones
     }
 };
 
@@ -38,14 +51,26 @@ TEST(WindowPointer, MouseMoveRulesAndTheBusyState)
 {
     PointerWindow w;
     EXPECT_EQ(w.pointer.value(), Default);
-    moveOver(w.button);
-    EXPECT_EQ(w.pointer.value(), Custom);
-    moveOver(w.plain); // no rule: the hand stays
-    EXPECT_EQ(w.pointer.value(), Custom);
-    moveOver(w.box);
-    EXPECT_EQ(w.pointer.value(), Default);
-    moveOver(&w.window);
-    EXPECT_EQ(w.pointer.value(), Default);
+    // Each move follows a move over the push button, which shows the hand.
+    const struct {
+        const char* name;
+        QWidget* control;
+        int pointer;
+    } moves[] = {
+        {"push button", w.button, Custom},
+        {"label without a rule", w.plain, Custom},
+        {"check box without a rule, in a frame with one", w.tick, Custom},
+        {"text box", w.box, Default},
+        {"frame", w.frame, Default},
+        {"window", &w.window, Default},
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.name);
+        moveOver(w.button);
+        ASSERT_EQ(w.pointer.value(), Custom);
+        moveOver(move.control);
+        EXPECT_EQ(w.pointer.value(), move.pointer);
+    }
 
     w.pointer.set(Hourglass);
     EXPECT_TRUE(w.pointer.busy());
