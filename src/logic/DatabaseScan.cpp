@@ -261,8 +261,8 @@ ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrig
                 reader.read(connection, table);
         },
         [&] {
+            yield(); // first, so that a command run here sees the text as it stood before this batch
             receiver.receive(channel->takeAll());
-            yield();
         },
         [] { return false; });
     return receiver.outcome;
