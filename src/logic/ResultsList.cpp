@@ -38,11 +38,12 @@ QString shownText(QStringView text)
     return shown;
 }
 
-void ResultsList::append(const QString& text)
+void ResultsList::append(const QString& text, const Origin& origin)
 {
     const int row = static_cast<int>(items_.size());
     beginInsertRows({}, row, row);
     items_.append(text);
+    origins_.append(origin);
     ++counts_[text];
     endInsertRows();
 }
@@ -53,9 +54,12 @@ void ResultsList::removeAt(qsizetype position)
         return;
     beginRemoveRows({}, static_cast<int>(position), static_cast<int>(position));
     const auto count = counts_.find(items_.at(position));
-    if (--*count == 0)
+    if (--*count == 0) {
+        morePlaces_.remove(count.key());
         counts_.erase(count);
+    }
     items_.removeAt(position);
+    origins_.removeAt(position);
     endRemoveRows();
 }
 
@@ -63,7 +67,9 @@ void ResultsList::clear()
 {
     beginResetModel();
     items_.clear();
+    origins_.clear();
     counts_.clear();
+    morePlaces_.clear();
     endResetModel();
 }
 
@@ -85,11 +91,39 @@ void ResultsList::addColumn(const QString& header)
     endInsertColumns();
 }
 
+void ResultsList::addPlace(const QString& text)
+{
+    if (!counts_.contains(text))
+        return;
+    ++morePlaces_[text];
+    // Every item with this text shows the count; finding them would cost a walk of the list, and a
+    // view repaints a changed range only where it is visible.
+    emit dataChanged(index(0, 1), index(rowCount() - 1, 1), {Qt::DisplayRole});
+}
+
+QString ResultsList::placeText(qsizetype position) const
+{
+    const Origin& origin = origins_.at(position);
+    if (!origin.known())
+        return {};
+    const qsizetype more = morePlaces_.value(items_.at(position));
+    if (more == 0)
+        return origin.description();
+    return origin.description() +
+           (more == 1 ? QStringLiteral(" and 1 more place") : QStringLiteral(" and %1 more places").arg(more));
+}
+
 QVariant ResultsList::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || index.column() != 0 || index.row() >= items_.size())
+    if (index.row() >= items_.size())
         return {};
-    return shownText(items_.at(index.row()));
+    if (role == Qt::ToolTipRole) {
+        const QString place = placeText(index.row());
+        return place.isEmpty() ? QVariant() : QVariant(place); // the list's own tool tip then shows
+    }
+    if (role != Qt::DisplayRole)
+        return {};
+    return index.column() == 0 ? QVariant(shownText(items_.at(index.row()))) : QVariant(placeText(index.row()));
 }
 
 QVariant ResultsList::headerData(int section, Qt::Orientation orientation, int role) const

@@ -6,11 +6,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "logic/TextOrigins.h"
+
 namespace rq {
 
-// The ordered results: one text per item, shown in the first column. A count of every text is kept beside the items, so
-// asking whether a text is present costs one hash look-up however long the list grows. The view is given only the
-// beginning of each text (shownText), made when a row is painted: drawing a whole value of millions of units would
+// The ordered results: one text per item, shown in the first column, with the place it came from in the
+// second (0 wide until the user drags it open) and in the item's tool tip. A count of every text is kept beside the
+// items, so asking whether a text is present costs one hash look-up however long the list grows. The view is given only
+// the beginning of each text (shownText), made when a row is painted: drawing a whole value of millions of units would
 // stall the window on every repaint.
 class ResultsList : public QAbstractTableModel {
     Q_OBJECT
@@ -26,7 +29,12 @@ public:
     // The list view's columns; only the first shows the items.
     void addColumn(const QString& header);
 
-    void append(const QString& text);
+    // An item and the place it was found; the second column and the tool tip show the place.
+    void append(const QString& text, const Origin& origin = {});
+    // One more place of a text the list holds (a duplicate that was not added): "and N more places".
+    void addPlace(const QString& text);
+    // "Sales.Customer.EmailAddress, row 1,204 and 3 more places", or empty where the place is unknown.
+    QString placeText(qsizetype position) const;
     void removeAt(qsizetype position);
     void clear();
 
@@ -37,6 +45,8 @@ public:
 
 private:
     QList<QString> items_;
+    QList<Origin> origins_;
+    QHash<QString, qsizetype> morePlaces_;
     QStringList headers_;
     QHash<QString, qsizetype> counts_;
 };

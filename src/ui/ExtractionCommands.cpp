@@ -18,10 +18,18 @@ namespace rq {
 
 namespace {
 
+// The text to search and where each of its fields came from, taken together at the start of a run:
+// a copy, cheap and whole even if a command run during this one's yields gathers the text afresh.
+struct SearchedText {
+    QString text;
+    std::shared_ptr<const TextOrigins> origins;
+    // The place of a stretch found in the text (a view into it).
+    Origin originOf(QStringView found) const { return origins->at(text, found.data() - text.constData()); }
+};
+
 // The steps both commands start their work with: the hourglass, the database text gathered when it
-// needs gathering, and the text to search. The text is a copy, cheap and whole even if a command run
-// during this one's yields gathers the text afresh.
-QString startExtraction(ReportingProcedure& proc, Form2& form)
+// needs gathering, and the text to search.
+SearchedText startExtraction(ReportingProcedure& proc, Form2& form)
 {
     proc.step(104, [&] { form.pointer().set(Hourglass); });
     proc.step(106, [&] {
@@ -29,9 +37,9 @@ QString startExtraction(ReportingProcedure& proc, Form2& form)
             form.context().database, form.connectionFields(),
             [&form](const QString& status) { form.Label1->setText(status); }, platform::yieldToEvents);
     });
-    QString text;
-    proc.step(108, [&] { text = form.context().database.DatabaseText; });
-    return text;
+    SearchedText searched{{}, std::make_shared<TextOrigins>()};
+    proc.step(108, [&] { searched = {form.context().database.DatabaseText, form.context().database.origins}; });
+    return searched;
 }
 
 } // namespace
@@ -46,13 +54,15 @@ void Form2::PushButton5_Click()
                   [&] { showMessage(context_.messages, QStringLiteral("Fill out text to use to extract lines.")); });
         return;
     }
-    const QString text = startExtraction(proc, *this);
+    const SearchedText searched = startExtraction(proc, *this);
     proc.step(110, [&] {
         LineSearch search;
         search.searchText = [this] { return Text1->text(); };
         search.yield = platform::yieldToEvents;
-        search.line = [&](QStringView line) { proc.step(118, [&] { results_->append(line.toString()); }); };
-        extractLines(text, search);
+        search.line = [&](QStringView line) {
+            proc.step(118, [&] { results_->append(line.toString(), searched.originOf(line)); });
+        };
+        extractLines(searched.text, search);
     });
     proc.step(122, [&] {
         if (isMinimized())
@@ -79,15 +89,17 @@ void Form2::PushButton1_Click()
         });
         return;
     }
-    const QString text = startExtraction(proc, *this);
+    const SearchedText searched = startExtraction(proc, *this);
     proc.step(110, [&] {
         extractBetween(
-            text, startMarker, endMarker,
+            searched.text, startMarker, endMarker,
             [&](QStringView item) {
                 proc.step(112, [&] {
                     const QString found = item.toString();
                     if (Check3->isChecked() || !ListContains(*results_, found))
-                        results_->append(found);
+                        results_->append(found, searched.originOf(item));
+                    else
+                        results_->addPlace(found);
                 });
             },
             platform::yieldToEvents);
