@@ -85,6 +85,7 @@ void Form2::buildControls()
 
     PushButton2 = button(this, QStringLiteral("Switch SQL Server Database"), twipsRect(4200, 2950, 3960, 405));
     Label1 = place<QLabel>(this, twipsRect(120, 3500, 8040, 255));
+    Label1->setTextFormat(Qt::PlainText); // it shows table names, which are the database's, not markup
     Label1->setText(QStringLiteral("Label1"));
 
     QWidget* order[] = {Text1,       Text3,       Text4,       Check3,      ListView1,

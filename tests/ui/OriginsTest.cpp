@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QToolTip>
 #include <QTreeView>
@@ -74,4 +75,37 @@ TEST(Origins, SkippedDuplicatesCountAsFurtherPlaces)
     };
     EXPECT_EQ(tipAt(view.visualRect(view.model()->index(1, 0)).center()), "A.v, row 1");
     EXPECT_EQ(tipAt(QPoint(5, view.viewport()->height() - 3)), view.toolTip());
+}
+
+TEST(Origins, HostileNamesAndValuesAreShownAsTheyAre)
+{
+    ExtractionWindow w;
+    const QString table = "<font size=7>Big</font> 'x щ"; // SQLite cannot read a ] in brackets
+    const QString column = "c]ol'<b>";
+    const QString value =
+        "ab" + QString(QChar(0x2028)) + "c\rd\r\ne\nf" + QString::fromUtf8("\xF0\x9F\x98\x80") + " hit";
+    w.db.exec(QString("CREATE TABLE \"%1\"(\"%2\" TEXT)").arg(table, column));
+    w.db.exec(QString("INSERT INTO \"%1\" VALUES ('%2')").arg(table, value));
+    w.form.Text1->setText(QString(100000, 'h') + "x"); // a long search text finds nothing, quickly
+    w.form.PushButton5_Click();
+    EXPECT_TRUE(w.items().isEmpty());
+    // The status line shows the name as text, not markup.
+    QLabel plain(w.form.Label1->text());
+    plain.setTextFormat(Qt::PlainText);
+    plain.setFont(w.form.Label1->font());
+    EXPECT_TRUE(w.form.Label1->text().contains("<FONT SIZE=7>"));
+    EXPECT_EQ(w.form.Label1->sizeHint(), plain.sizeHint());
+
+    w.form.Text1->setText("HIT");
+    w.form.PushButton5_Click();
+    ASSERT_EQ(w.items().size(), 1);
+    EXPECT_EQ(w.items()[0], "\ne\nf" + QString::fromUtf8("\xF0\x9F\x98\x80") + " hit");
+    EXPECT_EQ(places(w.form.results()), QStringList{table + "." + column + ", row 1"});
+    w.form.Text3->setText("a");
+    w.form.Text4->setText("a"); // markers equal to each other
+    w.form.PushButton1_Click();
+    w.form.Text3->setText("aa");
+    w.form.Text4->setText("aa"); // a marker that overlaps itself
+    w.form.PushButton1_Click();
+    EXPECT_EQ(w.items().size(), 1);
 }
