@@ -12,6 +12,8 @@
 
 namespace rq::test {
 
+struct TdsServerState; // what the serving threads share with the test
+
 // Column types, named after their SQL Server declarations.
 enum class TdsType {
     TinyInt,
@@ -50,8 +52,8 @@ struct TdsColumn {
     // types and the largest non-max size (4000 or 8000) for the variable ones. Longer values are cut.
     int length = 0;
     int precision = 18;
-    int scale = -1;        // -1: 0 for decimal, 7 for time and datetime2
-    int codePage = 1252;   // char, varchar, varchar(max) and text: the collation's code page
+    int scale = -1;      // -1: 0 for decimal, 7 for time and datetime2
+    int codePage = 1252; // char, varchar, varchar(max) and text: the collation's code page
 };
 
 // std::nullopt is Null. Otherwise, by type: qint64 (integers), bool, double (real, float, money), QString
@@ -69,7 +71,8 @@ struct TdsTable {
     // threads of their own, so `generate` must be safe to call from several at once.
     int generatedRows = 0;
     std::function<QList<TdsValue>(int)> generate;
-    // After this many rows the scan fails: ERROR 601 (severity 12) and a DONE with the error bit.
+    // After this many rows (all of them, if there are fewer) the scan fails: ERROR 601 "Could not continue
+    // scan with NOLOCK due to data movement." (severity 12) and a DONE with the error bit.
     int failAfterRows = -1;
 };
 
@@ -82,7 +85,8 @@ struct TdsDatabase {
 // serves the databases it is given: logins, `SET ...`, `USE`, `SELECT * FROM [schema].[name]`, the
 // `sp_tables` procedure, transaction requests and attention; anything else gets an error (50000), never
 // silence. Names are matched without regard to case, as SQL Server's default collation does.
-// `SET TEXTSIZE n` cuts text, ntext, image and the (max) types to n bytes (4096 until it is set).
+// `SET TEXTSIZE n` cuts text, ntext, image and the (max) types, xml aside, to n bytes (4096 until it is set),
+// as SQL Server does.
 //
 // Each connection is served in a thread of its own, so the driver may be called on the test's thread and
 // a stalled connection never holds up another. The destructor stops everything and joins promptly.
@@ -96,7 +100,7 @@ public:
     };
 
     struct Options {
-        QString user, password; // an empty user accepts every login
+        QString user, password;       // an empty user accepts every login
         QList<TdsDatabase> databases; // the first is the default database
         quint16 port = 0;             // 0: any free port
         Fault fault = Fault::None;
@@ -126,10 +130,8 @@ public:
     int accepted() const;           // connections accepted
     int attentions() const;         // cancel requests (attention packets) received
 
-    struct Shared; // what the serving threads share with the test
-
 private:
-    std::shared_ptr<Shared> shared_;
+    std::unique_ptr<TdsServerState> state_;
     std::atomic<bool> listening_ = false;
     std::atomic<quint16> port_ = 0;
     std::thread acceptor_; // last: started after, and joined before, what it writes
