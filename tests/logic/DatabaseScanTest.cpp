@@ -44,12 +44,34 @@ TEST(DatabaseScan, ReadsUserTablesOnlyFieldByFieldWithCarriageReturns)
     EXPECT_EQ(scan.statuses, (QStringList{"Indexing CUSTOMERS to be searched. Please wait...",
                                           "Indexing ANALYSIS to be searched. Please wait...",
                                           "Indexing EMPTY to be searched. Please wait..."}));
-    EXPECT_TRUE(isUserTable("TABLE", "Customers"));
-    EXPECT_FALSE(isUserTable("table", "Customers"));
-    EXPECT_FALSE(isUserTable("VIEW", "Customers"));
-    EXPECT_EQ(tableQuery({"", "Customers"}), "SELECT * FROM [Customers]");
-    EXPECT_EQ(tableQuery({"", "we]ird"}), "SELECT * FROM [we]]ird]");
-    EXPECT_EQ(tableQuery({"Sal]es", "Or der"}), "SELECT * FROM [Sal]]es].[Or der]");
+}
+
+TEST(DatabaseScan, WhichTablesAreReadAndHow)
+{
+    struct Listed {
+        const char* type;
+        const char* name;
+        bool read;
+    };
+    const Listed listed[] = {
+        {"TABLE", "Customers", true},         {"table", "Customers", false},   {"VIEW", "Customers", false},
+        {"SYSTEM TABLE", "Customers", false}, {"TABLE", "sysdiagrams", false}, {"TABLE", "MySystemLog", false},
+        {"TABLE", "OrderSYStems", false},     {"TABLE", "Physics", true},
+    };
+    for (const Listed& t : listed)
+        EXPECT_EQ(isUserTable(t.type, t.name), t.read) << t.type << " " << t.name;
+
+    struct Query {
+        TableName table;
+        const char* expected;
+    };
+    const Query queries[] = {
+        {{"", "Customers"}, "SELECT * FROM [Customers]"},
+        {{"", "we]ird"}, "SELECT * FROM [we]]ird]"},
+        {{"Sal]es", "Or der"}, "SELECT * FROM [Sal]]es].[Or der]"},
+    };
+    for (const Query& q : queries)
+        EXPECT_EQ(tableQuery(q.table), q.expected) << q.expected;
 }
 
 TEST(DatabaseScan, EmptyDatabaseLeavesEverythingEmpty)

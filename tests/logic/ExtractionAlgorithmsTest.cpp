@@ -92,17 +92,25 @@ TEST(LineExtraction, ReadsTheSearchTextAgainAfterEventsHaveRun)
 
 TEST(BetweenExtraction, WorkedExamples)
 {
-    EXPECT_EQ(between("|a| |b|", "|", "|"), (QStringList{"a", " ", "b"}));
-    EXPECT_EQ(between("(a(b)c)", "(", ")"), (QStringList{"a(b", "b"}));
-    EXPECT_EQ(between("x<>y", "<", ">"), QStringList());
-    EXPECT_EQ(between(">x<", "<", ">"), QStringList()); // the end marker only before the start marker
-    EXPECT_EQ(between("<B>Bold</b> and <b>more</B>", "<b>", "</B>"), (QStringList{"Bold", "more"}));
-    EXPECT_EQ(between("<b>one\r\ntwo</b>", "<b>", "</b>"), QStringList()); // CR LF separates pieces
-    EXPECT_EQ(between("<b>one\ntwo</b>", "<b>", "</b>"), QStringList{"one\ntwo"});
-    // The end marker is searched after the whole start marker.
-    EXPECT_EQ(between("name=\"bob\" name=\"amy\"", "name=\"", "\""), (QStringList{"bob", "amy"}));
-    EXPECT_EQ(between("", "a", "b"), QStringList());
-    EXPECT_EQ(between("a\rb", "a\r", "b"), QStringList());
+    struct Example {
+        const char* name;
+        QString text, start, end;
+        QStringList expected;
+    };
+    const Example examples[] = {
+        {"each start marker used", "|a| |b|", "|", "|", {"a", " ", "b"}},
+        {"nested starts", "(a(b)c)", "(", ")", {"a(b", "b"}},
+        {"empty stretches skipped", "x<>y", "<", ">", {}},
+        {"end marker only before the start", ">x<", "<", ">", {}},
+        {"markers ignore letter case", "<B>Bold</b> and <b>more</B>", "<b>", "</B>", {"Bold", "more"}},
+        {"CR LF separates pieces", "<b>one\r\ntwo</b>", "<b>", "</b>", {}},
+        {"a lone LF does not", "<b>one\ntwo</b>", "<b>", "</b>", {"one\ntwo"}},
+        {"end searched after the whole start", "name=\"bob\" name=\"amy\"", "name=\"", "\"", {"bob", "amy"}},
+        {"empty text", "", "a", "b", {}},
+        {"a marker holding CR matches nothing", "a\rb", "a\r", "b", {}},
+    };
+    for (const Example& e : examples)
+        EXPECT_EQ(between(e.text, e.start, e.end), e.expected) << e.name;
 }
 
 TEST(BetweenExtraction, AgreesWithThePlainRulesOnRandomTexts)
