@@ -1,4 +1,6 @@
 #include "app/WindowFlow.h"
+#include "cli/CommandLine.h"
+#include "cli/CommandLineOptions.h"
 #include "platform/ProcessStarter.h"
 #include "ui/AppContext.h"
 #include "ui/QtFileDialog.h"
@@ -10,6 +12,10 @@
 
 int main(int argc, char* argv[])
 {
+    // A command runs without windows, before anything asks for a display.
+    if (argc > 1 && rq::cli::startsCommandLine(QString::fromLocal8Bit(argv[1])))
+        return rq::cli::commandLineMain(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing either window ends the program, hidden or not
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/Failure.h"
+#include "platform/OdbcDrivers.h"
+
 #include <QString>
 
 namespace rq {
@@ -14,10 +17,26 @@ struct ConnectionFields {
     bool local = false;
 };
 
+// A field that the driver cannot be given as typed; the description tells the user which one.
+class UncarriableField : public Failure {
+public:
+    using Failure::Failure;
+};
+
 // "Driver={SQL Server};Server=<server>[,<port>];Database=<db>;Uid=<user>;Pwd=<password>;"
 // The port is written, even when empty, unless the connection is local. Values go in as typed; only a
-// value holding ';', '{' or '}' is put between braces with each '}' doubled, so that it reaches the
-// driver whole and cannot add keys of its own to the string.
-QString connectionString(const ConnectionFields& fields);
+// value holding ';' or starting with '{' is put between braces, so that it reaches the driver whole and
+// cannot add keys of its own. Inside braces Microsoft's driver reads "}}" as '}', FreeTDS reads every
+// character as it is up to the first "};" (so a braced value holding "};" cannot be given to it).
+// For FreeTDS the string also names the protocol version (see platform::freeTdsVersion) and, for a local
+// server named with neither instance nor port, port 1433, which FreeTDS has no default for.
+// Throws UncarriableField when a value cannot be given to the driver as typed.
+QString connectionString(const ConnectionFields& fields); // for the driver registered as "SQL Server"
+QString connectionString(const ConnectionFields& fields, const platform::SqlServerDriver& driver);
+
+// Empty when every field can be given to the driver as typed; otherwise a message for the user that
+// names the field to change.
+QString connectionProblem(const ConnectionFields& fields);
+QString connectionProblem(const ConnectionFields& fields, const platform::SqlServerDriver& driver);
 
 } // namespace rq

@@ -7,7 +7,7 @@
 namespace rq {
 
 void TestConnection(platform::MessageBoxes& messages, PointerControl& pointer, const ConnectionFactory& factory,
-                    const std::function<ConnectionFields()>& fields)
+                    const std::function<ConnectionFields()>& fields, const platform::SqlServerDriver& driver)
 {
     ReportingProcedure proc(messages, QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
     std::unique_ptr<platform::odbc::Connection> connection;
@@ -18,13 +18,28 @@ void TestConnection(platform::MessageBoxes& messages, PointerControl& pointer, c
         pointer.set(Hourglass);
         if (!connection)
             throw Failure(QStringLiteral("Object variable not set"));
-        connection->open(connectionString(fields()));
+        const QString text = connectionString(fields(), driver);
+        // The object moves to the thread that opens it, and is released there.
+        auto moved = std::make_shared<std::unique_ptr<platform::odbc::Connection>>(std::move(connection));
+        openAndClose([moved] { return std::move(*moved); }, text);
         showMessage(messages, QLatin1String(kConnectionSuccessful));
+        pointer.set(Default);
+    } catch (const UncarriableField& problem) {
+        showMessage(messages, problem.description()); // rather than send the server a value it was not given
         pointer.set(Default);
     } catch (...) {
         showMessage(messages, QLatin1String(kCouldNotConnect));
         pointer.set(Default);
     }
+}
+
+bool ShowConnectionProblem(platform::MessageBoxes& messages, const ConnectionFields& fields,
+                           const platform::SqlServerDriver& driver)
+{
+    const QString problem = connectionProblem(fields, driver);
+    if (!problem.isEmpty())
+        showMessage(messages, problem);
+    return !problem.isEmpty();
 }
 
 } // namespace rq

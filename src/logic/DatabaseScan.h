@@ -53,8 +53,8 @@ struct ScanOutcome {
 // however slow the server. A table that cannot be read is passed over (what was read of it, in whole
 // values, stays) and named in the outcome; a failure to connect or to list the tables ends the scan
 // with an exception, keeping what was appended.
-ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrigins& origins,
-                         const StatusLine& status, const std::function<bool()>& yield);
+ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrigins& origins, const StatusLine& status,
+                         const std::function<bool()>& yield);
 
 // Gathers the text afresh when it is empty, was gathered with another connection string, or was left
 // incomplete by a failed scan. Never starts a scan inside another: a command started during a scan's

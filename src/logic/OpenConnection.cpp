@@ -1,5 +1,8 @@
 #include "OpenConnection.h"
 
+#include "platform/EventYield.h"
+#include "platform/OffThread.h"
+
 namespace rq {
 
 std::unique_ptr<platform::odbc::Connection> makeOdbcConnection()
@@ -7,11 +10,24 @@ std::unique_ptr<platform::odbc::Connection> makeOdbcConnection()
     return std::make_unique<platform::odbc::Connection>();
 }
 
+void openAndClose(ConnectionFactory make, const QString& connectionString)
+{
+    // The work owns copies of all it uses; the connection is made, opened and released on its thread.
+    platform::OffThread::run(
+        [make = std::move(make), connectionString](const std::function<void()>&) {
+            const auto connection = make();
+            if (!connection)
+                throw Failure(QStringLiteral("Object variable not set"));
+            connection->setLoginTimeout(kLoginTimeoutSeconds);
+            connection->open(connectionString);
+        },
+        platform::letWindowRepaint, [] { return false; });
+}
+
 bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory)
 {
     try {
-        const auto connection = factory();
-        connection->open(connectionString(fields));
+        openAndClose(factory, connectionString(fields));
         return true;
     } catch (...) {
         return false;

@@ -8,7 +8,8 @@
 
 namespace rq {
 
-// Every open gives up after this much login, as the Windows data components do by default.
+// How long an open waits for the server's login answer before it gives up: the classic default of the
+// Windows data components.
 inline constexpr unsigned kLoginTimeoutSeconds = 15;
 
 // Creates an unopened connection object. The program uses makeOdbcConnection; tests can stand in a
@@ -16,8 +17,13 @@ inline constexpr unsigned kLoginTimeoutSeconds = 15;
 using ConnectionFactory = std::function<std::unique_ptr<platform::odbc::Connection>()>;
 std::unique_ptr<platform::odbc::Connection> makeOdbcConnection();
 
-// True when a connection opens with these fields. Silent: every failure gives false. The connection is
-// closed again before it returns.
+// Opens a connection made by `make` and closes it again, all on a thread of its own, so that the window
+// thread never waits on a driver: meanwhile it repaints and lets a window close, but holds clicks and
+// keys. The login gives up after kLoginTimeoutSeconds. Throws what the open threw.
+void openAndClose(ConnectionFactory make, const QString& connectionString);
+
+// True when a connection opens with these fields. Silent: every failure gives false, a field that the
+// driver cannot be given too. The connection is closed again before it returns.
 bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory = makeOdbcConnection);
 
 } // namespace rq

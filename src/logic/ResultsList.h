@@ -22,6 +22,7 @@ public:
 
     qsizetype count() const { return items_.size(); }
     const QString& at(qsizetype position) const { return items_.at(position); }
+    const Origin& origin(qsizetype position) const { return origins_.at(position); }
     bool contains(const QString& text) const { return counts_.contains(text); }
     // The items as they are now; a cheap copy that later changes to the list do not touch.
     QList<QString> snapshot() const { return items_; }

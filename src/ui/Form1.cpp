@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace rq {
@@ -31,6 +32,9 @@ QString setting(const char* key, const char* defaultValue = "")
     return platform::getSetting(QLatin1String(settings::kApplication), QLatin1String(settings::kSection),
                                 QLatin1String(key), QLatin1String(defaultValue));
 }
+
+// Whether the store holds the key at all: an absent key reads as whichever default is asked for.
+bool isStored(const char* key) { return setting(key, "0") == setting(key, "1"); }
 
 void saveSetting(const char* key, const QString& value)
 {
@@ -103,7 +107,10 @@ void Form1::buildControls()
 
 void Form1::bindToSetting(QLineEdit* box, const char* key)
 {
-    connect(box, &QLineEdit::textChanged, this, [key](const QString& text) { saveSetting(key, text); });
+    connect(box, &QLineEdit::textChanged, this, [this, key](const QString& text) {
+        if (!filling_)
+            saveSetting(key, text);
+    });
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
@@ -136,11 +143,20 @@ void Form1::Form_Load()
     proc.step(104, [&] { setWindowIcon(QIcon(QStringLiteral(":/rowquarry.png"))); });
     proc.step(106, [&] { SetAppTitle(); });
     proc.step(108, [&] { pointer_->loadCustomCursor(platform::programFolder() + QLatin1String("/HAND-M.CUR")); });
-    proc.step(110, [&] { Text1->setText(setting(settings::kServer)); });
-    proc.step(112, [&] { Text2->setText(setting(settings::kUser)); });
-    proc.step(114, [&] { Text3->setText(setting(settings::kPassword)); });
-    proc.step(116, [&] { Text4->setText(setting(settings::kDatabase)); });
-    proc.step(118, [&] { Text9->setText(setting(settings::kPort, settings::kDefaultPort)); });
+    {
+        // Filling a box is not an edit and stores nothing: a stored value longer than the box holds would be
+        // written back cut. Only an absent port is stored, as the default the box then shows.
+        const QScopedValueRollback filling(filling_, true);
+        proc.step(110, [&] { Text1->setText(setting(settings::kServer)); });
+        proc.step(112, [&] { Text2->setText(setting(settings::kUser)); });
+        proc.step(114, [&] { Text3->setText(setting(settings::kPassword)); });
+        proc.step(116, [&] { Text4->setText(setting(settings::kDatabase)); });
+        proc.step(118, [&] {
+            Text9->setText(setting(settings::kPort, settings::kDefaultPort));
+            if (!isStored(settings::kPort))
+                saveSetting(settings::kPort, QLatin1String(settings::kDefaultPort));
+        });
+    }
     proc.step(120, [&] {
         Check6->setChecked(setting(settings::kLocalConnection, settings::kDefaultLocalConnection) !=
                            QLatin1String("0"));
@@ -158,7 +174,10 @@ void Form1::PushButton2_Click()
 {
     ReportingProcedure proc(context_.messages, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
     bool opens = false;
-    proc.step(100, [&] { opens = OpenConnection(fields(), context_.connectionFactory); });
+    proc.step(100, [&] {
+        const ConnectionFields typed = fields();
+        opens = !ShowConnectionProblem(context_.messages, typed) && OpenConnection(typed, context_.connectionFactory);
+    });
     if (!opens)
         return;
     proc.step(102, [&] { showExtractionWindow(); });

@@ -62,6 +62,7 @@ private:
     AppContext& context_;
     WindowPointer* pointer_;
     bool justShown_ = false; // the focus that comes with showing the window selects like a Tab
+    bool filling_ = false;   // the load is putting the stored fields into the boxes
 };
 
 } // namespace rq

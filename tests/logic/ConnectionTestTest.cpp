@@ -68,6 +68,44 @@ TEST(TestConnection, AConnectionObjectThatCannotBeCreatedGivesAReportThenTheAnsw
     EXPECT_EQ(pointer.value(), Default);
 }
 
+TEST(TestConnection, AValueFreeTdsCannotBeGivenIsNamedInsteadOfSent)
+{
+    test::TestEnvironment env;
+    QWidget window;
+    WindowPointer pointer(window);
+    QList<int> pointerWhileOpen;
+    env.messages.whileOpen = [&](const platform::MessageBox&) { pointerWhileOpen << pointer.value(); };
+    test::SqliteDatabase db(env.path("t.db"));
+    ConnectionFields fields = db.fields(); // opens: only the password keeps it from the driver
+    fields.password = "x};y";
+    const platform::SqlServerDriver freeTds{platform::SqlServerDriver::FreeTds, "7.4"};
+    int made = 0;
+    const auto factory = [&] {
+        ++made;
+        return makeOdbcConnection();
+    };
+
+    TestConnection(
+        env.messages, pointer, factory, [&] { return fields; }, freeTds);
+    EXPECT_TRUE(ShowConnectionProblem(env.messages, fields, freeTds));
+    const QString problem = "The password contains \"};\", which the SQL Server driver (FreeTDS) cannot accept. "
+                            "Please change the password.";
+    EXPECT_EQ(env.messages.texts(), (QStringList{problem, problem}));
+    EXPECT_EQ(env.messages.shown()[0].icon, platform::Icon::None);
+    EXPECT_EQ(env.messages.shown()[0].buttons, platform::Buttons::Ok);
+    EXPECT_EQ(pointerWhileOpen.first(), Hourglass);
+    EXPECT_EQ(pointer.value(), Default);
+    EXPECT_EQ(made, 1); // at its step, as always
+
+    // The registered driver here (SQLite, standing in for Microsoft's) is given every value.
+    env.messages.clear();
+    EXPECT_FALSE(ShowConnectionProblem(env.messages, fields));
+    fields.password = "x}y"; // FreeTDS too: unbraced
+    EXPECT_FALSE(ShowConnectionProblem(env.messages, fields, freeTds));
+    TestConnection(env.messages, pointer, factory, [&] { return fields; });
+    EXPECT_EQ(env.messages.texts(), QStringList{kConnectionSuccessful});
+}
+
 TEST(ConnectionHelp, ExplainsThenOpensThePictureOnlyOnYes)
 {
     test::TestEnvironment env;

@@ -1,11 +1,30 @@
-// With FreeTDS registered as "SQL Server": the network form reaches the port it names.
+// With FreeTDS registered as "SQL Server": the program recognises it, writes connection strings that it
+// reads as meant, and never waits on it on the window thread.
+#include "app/WindowFlow.h"
+#include "logic/ConnectionTest.h"
 #include "logic/OpenConnection.h"
+#include "platform/OdbcDrivers.h"
+#include "support/Settings.h"
+#include "support/TdsServer.h"
+#include "support/TestEnvironment.h"
+#include "ui/Form1.h"
+#include "ui/WindowPointer.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QUdpSocket>
 #include <atomic>
+#include <cctype>
 #include <gtest/gtest.h>
+#include <iostream>
+#include <map>
+#include <optional>
 #include <thread>
 
 using namespace rq;
@@ -134,4 +153,328 @@ TEST(FreeTds, AClosedPortFailsCleanly)
     }
     ConnectionFields closed{"127.0.0.1", QString::number(closedPort), "sa", "pw", "master", false};
     EXPECT_FALSE(OpenConnection(closed));
+}
+
+namespace {
+
+using platform::SqlServerDriver;
+
+// Environment variables changed for one test and put back when it ends.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment() = default;
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    ~ScopedEnvironment()
+    {
+        for (const auto& [name, value] : saved_)
+            restore(name.c_str(), value);
+    }
+    void set(const char* name, const std::optional<QByteArray>& value)
+    {
+        if (!saved_.count(name))
+            saved_[name] = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+        restore(name, value);
+    }
+
+private:
+    static void restore(const char* name, const std::optional<QByteArray>& value)
+    {
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+    }
+    std::map<std::string, std::optional<QByteArray>> saved_;
+};
+
+QString writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+template <class Row> std::string rowName(const testing::TestParamInfo<Row>& info)
+{
+    std::string name;
+    for (const char* p = info.param.name; *p; ++p) {
+        if (std::isalnum(static_cast<unsigned char>(*p)))
+            name += *p;
+        else if (!name.empty() && name.back() != '_')
+            name += '_';
+    }
+    return name;
+}
+
+struct VersionCase {
+    const char* name;
+    const char* tdsver;   // nullptr: not set
+    const char* conf;     // the file $FREETDSCONF names; nullptr: it names one that does not exist
+    const char* homeConf; // ~/.freetds.conf; nullptr: none
+    const char* version;  // the version the connection string names; "" none
+};
+
+void PrintTo(const VersionCase& c, std::ostream* out) { *out << c.name; }
+
+class FreeTdsVersion : public testing::TestWithParam<VersionCase> {};
+
+TEST_P(FreeTdsVersion, FollowsTheUsersChoice)
+{
+    const VersionCase& c = GetParam();
+    QTemporaryDir dir;
+    ScopedEnvironment environment;
+    environment.set("TDSVER", c.tdsver ? std::optional<QByteArray>(c.tdsver) : std::nullopt);
+    environment.set("FREETDSCONF",
+                    (c.conf ? writeFile(dir.filePath("freetds.conf"), c.conf) : dir.filePath("none.conf")).toUtf8());
+    environment.set("HOME", dir.path().toUtf8());
+    if (c.homeConf)
+        writeFile(dir.filePath(".freetds.conf"), c.homeConf);
+
+    EXPECT_EQ(platform::freeTdsVersion(), c.version);
+    EXPECT_EQ(platform::registeredSqlServerDriver(), (SqlServerDriver{SqlServerDriver::FreeTds, c.version}));
+}
+
+const char* const kAuto = "[global]\n\ttds version = auto\n";
+const char* const kSeven2 = "[global]\n\ttds version = 7.2\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FreeTdsVersion,
+    testing::Values(
+        VersionCase{"stock file says auto", nullptr, kAuto, nullptr, "7.4"},
+        VersionCase{"global section names a version", nullptr, kSeven2, nullptr, "7.2"},
+        VersionCase{"names read as FreeTDS reads them", nullptr, "[GLOBAL]\n  TDS   Version =  7.3  \n", nullptr,
+                    "7.3"},
+        VersionCase{"only a server section names one", nullptr,
+                    "[global]\n\tport = 1433\n[egServer73]\n\ttds version = 7.3\n", nullptr, "7.4"},
+        VersionCase{"comment lines", nullptr, "[global]\n; tds version = 7.1\n# tds version = 7.1\n", nullptr, "7.4"},
+        VersionCase{"a later line wins", nullptr, "[global]\ntds version = 7.1\ntds version = auto\n", nullptr, "7.4"},
+        VersionCase{"not a version", nullptr, "[global]\ntds version = seven\n", nullptr, "7.4"},
+        VersionCase{"FREETDSCONF comes first", nullptr, kSeven2, "[global]\ntds version = 7.1\n", "7.2"},
+        VersionCase{"then the home file", nullptr, nullptr, "[global]\ntds version = 7.1\n", "7.1"},
+        // FreeTDS takes TDSVER over anything the string says.
+        VersionCase{"TDSVER set", "7.3", kSeven2, nullptr, ""}, VersionCase{"TDSVER auto", "auto", kAuto, nullptr, ""}),
+    rowName<VersionCase>);
+
+} // namespace
+
+TEST(FreeTds, TheDriverIsKnownByItsFileName)
+{
+    const struct {
+        const char* file;
+        bool freeTds;
+    } rows[] = {
+        {"/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", true},
+        {"/usr/local/lib/libtdsodbc.so.0.0.0", true},
+        {"tdsodbc.so", true},
+        {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so", false},
+        {"/opt/microsoft/msodbcsql18/lib64/libmsodbcsql-18.3.so.2.1", false},
+        {"/opt/tdsodbc/libother.so", false}, // the folder does not count
+        {"", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(platform::isFreeTdsDriverFile(row.file), row.freeTds) << row.file;
+    EXPECT_EQ(platform::registeredSqlServerDriver().kind, SqlServerDriver::FreeTds); // this binary's registration
+}
+
+namespace {
+
+const QString kUser = QStringLiteral("sa");
+const QString kDatabase = QStringLiteral("Sales");
+
+test::TdsServer::Options serverOptions(const QString& password,
+                                       test::TdsServer::Fault fault = test::TdsServer::Fault::None, quint16 port = 0)
+{
+    test::TdsServer::Options options;
+    options.user = kUser;
+    options.password = password;
+    options.databases = {test::TdsDatabase{kDatabase, {}}};
+    options.fault = fault;
+    options.port = port;
+    return options;
+}
+
+ConnectionFields fieldsFor(quint16 port, const QString& password, const QString& database = kDatabase)
+{
+    return {QStringLiteral("127.0.0.1"), QString::number(port), kUser, password, database, false};
+}
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+// Counts the window thread's timer ticks while it lives: proof that events ran during a command.
+class TickCounter {
+public:
+    TickCounter()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { ++ticks_; });
+        timer_.start(20);
+        clock_.start();
+    }
+    int ticks() const { return ticks_; }
+    // What a run against a silent server took, for the log; never asserted.
+    void log(const char* what) const
+    {
+        std::cout << "[ measured ] " << what << ": " << clock_.elapsed() / 1000.0 << " s, " << ticks_ << " ticks\n";
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    int ticks_ = 0;
+};
+
+struct LoginCase {
+    const char* name;
+    QString serverPassword;
+    QString typedPassword;
+    QString database;
+    bool closed; // nothing listens on the port
+    const char* answer;
+};
+
+void PrintTo(const LoginCase& c, std::ostream* out) { *out << c.name; }
+
+class TestConnectionWithFreeTds : public testing::TestWithParam<LoginCase> {};
+
+TEST_P(TestConnectionWithFreeTds, AnswersAndPasswordsArriveAsTyped)
+{
+    const LoginCase& c = GetParam();
+    test::TestEnvironment env;
+    test::TdsServer server(serverOptions(c.serverPassword));
+    ASSERT_TRUE(server.listening());
+    QWidget window;
+    WindowPointer pointer(window);
+    const ConnectionFields fields = fieldsFor(c.closed ? closedPort() : server.port(), c.typedPassword, c.database);
+
+    TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fields; });
+    EXPECT_EQ(env.messages.texts(), QStringList{c.answer});
+    EXPECT_EQ(pointer.value(), Default);
+    if (c.closed)
+        return;
+    ASSERT_EQ(server.logins().size(), 1);
+    EXPECT_EQ(server.logins()[0].user, kUser);
+    EXPECT_EQ(server.logins()[0].password, c.typedPassword);
+    EXPECT_EQ(server.logins()[0].database, c.database);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TestConnectionWithFreeTds,
+    testing::Values(LoginCase{"right password", "pw", "pw", kDatabase, false, kConnectionSuccessful},
+                    LoginCase{"wrong password", "pw", "wrong", kDatabase, false, kCouldNotConnect},
+                    LoginCase{"unknown database", "pw", "pw", "Nowhere", false, kCouldNotConnect},
+                    LoginCase{"closed port", "pw", "pw", kDatabase, true, kCouldNotConnect},
+                    // Passwords that need braces, or would have needed them before.
+                    LoginCase{"closing brace", "a}b", "a}b", kDatabase, false, kConnectionSuccessful},
+                    LoginCase{"semicolon", "a;b", "a;b", kDatabase, false, kConnectionSuccessful},
+                    LoginCase{"opening brace first", "{ab", "{ab", kDatabase, false, kConnectionSuccessful},
+                    LoginCase{"semicolon and closing brace", "x;y}z", "x;y}z", kDatabase, false,
+                              kConnectionSuccessful}),
+    rowName<LoginCase>);
+
+} // namespace
+
+// A server that accepts and never answers: the login gives up, the window thread runs events all the
+// while, and the next command works.
+TEST(FreeTds, TestConnectionGivesUpOnASilentServer)
+{
+    test::TestEnvironment env;
+    test::TdsServer silent(serverOptions("pw", test::TdsServer::Fault::NeverAnswer));
+    QWidget window;
+    WindowPointer pointer(window);
+    {
+        TickCounter ticks;
+        TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fieldsFor(silent.port(), "pw"); });
+        ticks.log("Test Connection, silent server");
+        EXPECT_GT(ticks.ticks(), 0);
+    }
+    EXPECT_EQ(env.messages.texts(), QStringList{kCouldNotConnect});
+    EXPECT_GE(silent.accepted(), 1);
+
+    test::TdsServer answering(serverOptions("pw"));
+    env.messages.clear();
+    TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fieldsFor(answering.port(), "pw"); });
+    EXPECT_EQ(env.messages.texts(), QStringList{kConnectionSuccessful});
+}
+
+TEST(FreeTds, NextGivesUpOnASilentServerAndStaysOnTheConnectionWindow)
+{
+    test::TestEnvironment env;
+    test::TdsServer silent(serverOptions("pw", test::TdsServer::Fault::NeverAnswer));
+    WindowFlow flow(env.context);
+    flow.start(); // nothing stored: no attempt at start-up
+    Form1& form = flow.connectionWindow();
+    form.Text1->setText("127.0.0.1");
+    form.Text9->setText(QString::number(silent.port()));
+    form.Text2->setText(kUser);
+    form.Text3->setText("pw");
+    form.Text4->setText(kDatabase);
+    {
+        TickCounter ticks;
+        form.PushButton2->click();
+        ticks.log("Next >, silent server");
+        EXPECT_GT(ticks.ticks(), 0);
+    }
+    EXPECT_GE(silent.accepted(), 1);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(flow.extractionWindowIfLoaded(), nullptr);
+    EXPECT_TRUE(env.messages.shown().isEmpty());
+}
+
+TEST(FreeTds, StartUpGivesUpOnASilentServerThenShowsTheConnectionWindow)
+{
+    test::TestEnvironment env;
+    test::TdsServer silent(serverOptions("pw", test::TdsServer::Fault::NeverAnswer));
+    test::storeSetting("MSServer", "127.0.0.1");
+    test::storeSetting("Port", QString::number(silent.port()));
+    test::storeSetting("MSUser", kUser);
+    test::storeSetting("MSPassword", "pw");
+    test::storeSetting("MSDatabase", kDatabase);
+    WindowFlow flow(env.context);
+    {
+        TickCounter ticks;
+        flow.start();
+        ticks.log("start-up, silent server");
+        EXPECT_GT(ticks.ticks(), 0);
+    }
+    EXPECT_GE(silent.accepted(), 1);
+    EXPECT_TRUE(flow.connectionWindow().isVisible());
+    EXPECT_EQ(flow.extractionWindowIfLoaded(), nullptr);
+    EXPECT_TRUE(env.messages.shown().isEmpty());
+}
+
+TEST(FreeTds, NextNamesAPasswordFreeTdsCannotBeGivenAndSendsNothing)
+{
+    test::TestEnvironment env;
+    test::TdsServer server(serverOptions("a};b"));
+    WindowFlow flow(env.context);
+    flow.start();
+    Form1& form = flow.connectionWindow();
+    form.Text1->setText("127.0.0.1");
+    form.Text9->setText(QString::number(server.port()));
+    form.Text2->setText(kUser);
+    form.Text3->setText("a};b");
+    form.Text4->setText(kDatabase);
+    form.PushButton2->click();
+    EXPECT_EQ(env.messages.texts(), QStringList{connectionProblem(fieldsFor(server.port(), "a};b"))});
+    EXPECT_TRUE(env.messages.texts()[0].startsWith("The password contains \"};\""));
+    EXPECT_EQ(server.accepted(), 0);
+    EXPECT_EQ(flow.extractionWindowIfLoaded(), nullptr);
+}
+
+// FreeTDS has no port of its own for a server named alone; the program names SQL Server's.
+TEST(FreeTds, ALocalServerNamedAloneIsReachedOnPort1433)
+{
+    const ConnectionFields local{"127.0.0.1", "", kUser, "pw", kDatabase, true};
+    EXPECT_TRUE(connectionString(local).endsWith("Port=1433;"));
+    test::TdsServer server(serverOptions("pw", test::TdsServer::Fault::None, 1433));
+    if (!server.listening())
+        GTEST_SKIP() << "port 1433 is taken here";
+    EXPECT_TRUE(OpenConnection(local));
+    EXPECT_EQ(server.logins().size(), 1);
 }

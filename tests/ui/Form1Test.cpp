@@ -9,7 +9,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -90,6 +92,28 @@ TEST(Form1, EveryChangeIsStoredAtOnceAndComesBackAtTheNextStart)
     EXPECT_EQ(again.Text9->text(), ""); // cleared, not the default
     EXPECT_TRUE(again.Check6->isChecked());
     EXPECT_EQ(s.connectionsCreated, connectionsBefore); // user and database empty: no attempt
+}
+
+TEST(Form1, StartingLeavesTheSettingsFileAsItWasAndEditsStillSave)
+{
+    Started s;
+    // A server name far longer than a box holds, beside another program's section.
+    const QByteArray stored = "[Other Program]\nkept=yes\n[Rowquarry]\nMSServer=" + QByteArray(1 << 20, 's') +
+                              "\nPort=1433\nLocal Connection=0\n";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(s.env.settingsFile()).absolutePath()));
+    QFile file(s.env.settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(stored), stored.size());
+    file.close();
+
+    Form1& form = s.start();
+    EXPECT_FALSE(form.Text1->text().isEmpty()); // read, and cut to what the box holds
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == stored); // not EXPECT_EQ: a failure would print a megabyte
+    file.close();
+
+    QTest::keyClick(form.Text2, 'u');
+    EXPECT_EQ(storedSetting("MSUser"), "u");
 }
 
 TEST(Form1, AnyStoredLocalConnectionTextButZeroTicksTheBox)

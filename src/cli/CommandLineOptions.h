@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/Failure.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace rq::cli {
+
+enum class Command { Lines, Between, Help, Version };
+
+// Connection fields named on the command line; each replaces the one the windows saved.
+struct ConnectionOverrides {
+    std::optional<QString> server;
+    std::optional<QString> port;
+    std::optional<QString> user;
+    std::optional<QString> database;
+    std::optional<bool> local;
+
+    bool any() const { return server || port || user || database || local; }
+};
+
+// What the command line asks for. The password is never among the arguments, where every user of the
+// machine could read it: it comes from the settings, the environment or standard input.
+struct CommandLineRequest {
+    Command command = Command::Help;
+    QString searchText;  // lines
+    QString startMarker; // between
+    QString endMarker;
+    bool keepDuplicates = false;
+    ConnectionOverrides connection;
+    bool passwordFromStandardInput = false;
+    bool nulTerminated = false; // -0: each item ends with NUL, as items may hold line feeds
+    bool countOnly = false;
+    bool withOrigin = false; // each printed item after its place, "schema.table.column:row:"
+    QString outputFile;      // empty: the items go to standard output
+};
+
+// A command line that asks for nothing the program does: the message says what is wrong with it.
+class UsageError : public Failure {
+public:
+    using Failure::Failure;
+};
+
+// `arguments` as QCoreApplication::arguments() gives them, the program first. Throws UsageError.
+CommandLineRequest parseCommandLine(const QStringList& arguments);
+
+// True for a first argument that asks for the command line rather than the windows.
+bool startsCommandLine(const QString& firstArgument);
+
+QString helpText(const QString& program, const QString& settingsFile);
+QString versionText(const QString& program);
+
+} // namespace rq::cli

@@ -1,0 +1,61 @@
+#include "ConnectionChoice.h"
+
+#include "logic/SettingsKeys.h"
+#include "platform/SettingsStore.h"
+
+#include <QFileInfo>
+#include <QIODevice>
+
+namespace rq::cli {
+
+namespace {
+
+// Read as the connection window reads its boxes at start-up.
+QString setting(const char* key, const char* defaultValue = "")
+{
+    return platform::getSetting(QLatin1String(settings::kApplication), QLatin1String(settings::kSection),
+                                QLatin1String(key), QLatin1String(defaultValue));
+}
+
+} // namespace
+
+ConnectionFields chooseConnection(const ConnectionOverrides& overrides)
+{
+    const QString file = platform::settingsFilePath(QLatin1String(settings::kApplication));
+    if (!QFileInfo::exists(file) && !overrides.any())
+        throw Failure(QStringLiteral("no connection to use: %1 does not exist (the connection window saves the "
+                                     "connection there) and no --server or --database was given")
+                          .arg(file));
+    ConnectionFields fields;
+    fields.server = overrides.server.value_or(setting(settings::kServer));
+    fields.port = overrides.port.value_or(setting(settings::kPort, settings::kDefaultPort));
+    fields.user = overrides.user.value_or(setting(settings::kUser));
+    fields.password = setting(settings::kPassword);
+    fields.database = overrides.database.value_or(setting(settings::kDatabase));
+    fields.local = overrides.local.value_or(setting(settings::kLocalConnection, settings::kDefaultLocalConnection) !=
+                                            QLatin1String("0"));
+    return fields;
+}
+
+QString choosePassword(const QString& saved, const std::optional<QString>& environment, QIODevice* standardInput)
+{
+    if (!standardInput)
+        return environment.value_or(saved);
+    QByteArray line = standardInput->readLine();
+    if (line.isEmpty())
+        throw Failure(QStringLiteral("--password-stdin: standard input holds no line"));
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r')) // a line typed or written on Windows
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+std::optional<QString> passwordFromEnvironment()
+{
+    if (!qEnvironmentVariableIsSet("ROWQUARRY_PASSWORD"))
+        return std::nullopt;
+    return qEnvironmentVariable("ROWQUARRY_PASSWORD");
+}
+
+} // namespace rq::cli

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "cli/CommandLineOptions.h"
+#include "logic/ConnectionString.h"
+
+#include <QString>
+#include <optional>
+
+class QIODevice;
+
+namespace rq::cli {
+
+// The connection the windows saved last, with the fields the command line names put in their place.
+// The settings are only read, never written. Throws a Failure when there is no settings file and the
+// command line names no field either.
+ConnectionFields chooseConnection(const ConnectionOverrides& overrides);
+
+// The password to use: the saved one, unless the environment gives one (ROWQUARRY_PASSWORD, even an
+// empty one) or `standardInput` is given (--password-stdin), whose first line wins. Throws a Failure when
+// standard input ends before a line.
+QString choosePassword(const QString& saved, const std::optional<QString>& environment, QIODevice* standardInput);
+
+// ROWQUARRY_PASSWORD, when it is set.
+std::optional<QString> passwordFromEnvironment();
+
+} // namespace rq::cli

@@ -1,0 +1,30 @@
+#include "DatabaseRead.h"
+
+#include "logic/DatabaseScan.h"
+#include "platform/Failure.h"
+
+namespace rq::cli {
+
+DatabaseRead readDatabase(const ConnectionFields& fields, const std::function<void(const QString&)>& progress)
+{
+    DatabaseRead read;
+    bool tableReached = false;
+    try {
+        const ScanOutcome outcome = ScanDatabase(
+            fields, read.text, read.origins,
+            [&](const QString& status) {
+                tableReached = true;
+                progress(status);
+            },
+            [] { return false; }); // no window to keep alive; Ctrl-C ends the program from its signal handler
+        read.passedOver = outcome.report();
+    } catch (...) {
+        const QString server = fields.local ? fields.server : fields.server + QLatin1Char(',') + fields.port;
+        const QString what = tableReached ? QStringLiteral("cannot read database '%1' on '%2'")
+                                          : QStringLiteral("cannot open database '%1' on '%2'");
+        throw Failure(what.arg(fields.database, server) + QLatin1String(": ") + describeCurrentException());
+    }
+    return read;
+}
+
+} // namespace rq::cli

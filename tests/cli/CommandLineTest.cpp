@@ -1,0 +1,587 @@
+#include "cli/CommandLineOptions.h"
+#include "cli/ConnectionChoice.h"
+#include "logic/ConnectionString.h"
+#include "logic/DatabaseScan.h"
+#include "support/ExtractionWindow.h"
+#include "support/SqliteDatabase.h"
+#include "support/TestEnvironment.h"
+#include "ui/Form2.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTest>
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <stdlib.h>
+#include <unistd.h>
+
+using namespace rq;
+
+namespace {
+
+const QString kCli = QStringLiteral(ROWQUARRY_CLI_EXECUTABLE);
+const QString kWindowed = QStringLiteral(ROWQUARRY_WINDOWED_EXECUTABLE);
+
+// A child sees this test binary's ODBC registration, the test's own settings folder, and no display.
+QProcessEnvironment childEnvironment(const test::TestEnvironment& env)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "ROWQUARRY_PASSWORD"})
+        environment.remove(QLatin1String(name));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QFileInfo(env.settingsFile()).absolutePath());
+    return environment;
+}
+
+struct Outcome {
+    int status = -1; // -1: the child crashed
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs a child to its end; `input` goes to its standard input, which is then closed.
+Outcome run(const test::TestEnvironment& env, const QStringList& arguments, const QByteArray& input = {},
+            const std::optional<QString>& environmentPassword = std::nullopt, const QString& program = kCli)
+{
+    QProcess process;
+    QProcessEnvironment environment = childEnvironment(env);
+    if (environmentPassword)
+        environment.insert(QStringLiteral("ROWQUARRY_PASSWORD"), *environmentPassword);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForStarted(-1))
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(-1);
+    const int status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return {status, process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+void saveConnection(const test::TestEnvironment& env, const ConnectionFields& fields)
+{
+    QDir().mkpath(QFileInfo(env.settingsFile()).absolutePath());
+    QFile file(env.settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QStringLiteral("[Rowquarry]\nMSServer=%1\nPort=%2\nMSUser=%3\nMSPassword=%4\nMSDatabase=%5\n"
+                              "Local Connection=%6\n")
+                   .arg(fields.server, fields.port, fields.user, fields.password, fields.database,
+                        fields.local ? QStringLiteral("1") : QStringLiteral("0"))
+                   .toUtf8());
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// What the folder holds, by name: "a, b".
+std::string entries(const QString& folder)
+{
+    return QDir(folder)
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
+        .join(", ")
+        .toStdString();
+}
+
+QByteArray joined(const QStringList& items, char end)
+{
+    QByteArray bytes;
+    for (const QString& item : items)
+        bytes += item.toUtf8() + end;
+    return bytes;
+}
+
+// Line breaks inside values (CR cuts lines, LF does not), letter cases outside ASCII, the Kelvin sign,
+// surrogate pairs, repeated and nested stretches, Null, numbers, and a table the scan never reads.
+void fillShop(test::SqliteDatabase& db)
+{
+    db.exec("CREATE TABLE Customers(name TEXT, email TEXT, note TEXT)");
+    db.exec("INSERT INTO Customers VALUES "
+            "('Ada', 'ada@EXAMPLE.com', 'first line' || char(13) || 'second Example line'), "
+            "('Zoë', 'zoe@example.org', 'a line feed' || char(10) || 'inside, example'), "
+            "('Kelvin', NULL, '273 \u212A cold'), "
+            "('Émile', 'émile@example.com', '<b>été</b> <B>ÉTÉ</B> <b>été</b>'), "
+            "('Smiley', '\U0001F600 example \U0001F600', '<b>\U0001F600</b><b></b><b>x<b>y</b>')");
+    db.exec("CREATE TABLE Notes(body TEXT, n INTEGER)");
+    db.exec("INSERT INTO Notes VALUES ('<b>bold</b> <b>bold</b>' || char(13) || '<b>split' || char(13) || "
+            "'across</b>', 7), ('example', NULL)");
+    db.exec("CREATE TABLE sysNotes(body TEXT); INSERT INTO sysNotes VALUES ('example never read')");
+}
+
+// What the extraction window's command lists for the same words.
+QStringList windowItems(test::ExtractionWindow& w, const QStringList& command)
+{
+    w.form.results().clear();
+    if (command.first() == QLatin1String("lines")) {
+        w.form.Text1->setText(command.at(1));
+        w.form.PushButton5_Click();
+    } else {
+        w.form.Text3->setText(command.at(1));
+        w.form.Text4->setText(command.at(2));
+        w.form.Check3->setChecked(command.contains(QLatin1String("--keep-duplicates")));
+        w.form.PushButton1_Click();
+    }
+    return w.items();
+}
+
+} // namespace
+
+TEST(CommandLine, GivesTheExtractionWindowsItemsByteForByte)
+{
+    struct Case {
+        const char* name;
+        QStringList command;
+        bool found;
+    };
+    const Case cases[] = {
+        {"lines, letter case ignored", {"lines", "EXAMPLE"}, true},
+        {"lines, letter case of accented letters", {"lines", "ÉTÉ"}, true},
+        {"lines, the Kelvin sign found as a k", {"lines", "273 k"}, true},
+        {"lines holding a line feed", {"lines", "line feed"}, true},
+        {"between, duplicates skipped", {"between", "<b>", "</b>"}, true},
+        {"between, duplicates kept", {"between", "<B>", "</b>", "--keep-duplicates"}, true},
+        {"between markers outside the BMP", {"between", "\U0001F600", "\U0001F600"}, true},
+        {"nothing found", {"lines", "no such text"}, false},
+    };
+    test::ExtractionWindow w;
+    fillShop(w.db);
+    saveConnection(w.env, w.fields);
+    bool itemWithLineFeed = false;
+    int saves = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList items = windowItems(w, c.command);
+        ASSERT_EQ(!items.isEmpty(), c.found);
+        ASSERT_TRUE(test::failureReports(w.env.messages).isEmpty());
+        itemWithLineFeed = itemWithLineFeed || std::any_of(items.begin(), items.end(),
+                                                           [](const QString& item) { return item.contains('\n'); });
+        const QString windowFile = w.env.path(QStringLiteral("window%1.txt").arg(saves));
+        const QString cliFile = w.env.path(QStringLiteral("cli%1.txt").arg(saves++));
+        w.env.fileDialog.answerNext(windowFile);
+        w.form.PushButton6_Click();
+        const int status = c.found ? 0 : 1;
+
+        const Outcome plain = run(w.env, c.command);
+        EXPECT_EQ(plain.status, status);
+        EXPECT_EQ(plain.out.toStdString(), joined(items, '\n').toStdString());
+        EXPECT_EQ(plain.err.toStdString(), ""); // no progress where no terminal watches
+
+        const Outcome nul = run(w.env, c.command + QStringList{"-0"});
+        EXPECT_EQ(nul.status, status);
+        EXPECT_EQ(nul.out.toStdString(), joined(items, '\0').toStdString());
+
+        const Outcome counted = run(w.env, c.command + QStringList{"--count"});
+        EXPECT_EQ(counted.status, status);
+        EXPECT_EQ(counted.out.toStdString(), QByteArray::number(items.size()).toStdString() + "\n");
+
+        const Outcome saved = run(w.env, c.command + QStringList{"--output", cliFile});
+        EXPECT_EQ(saved.status, status);
+        EXPECT_EQ(saved.out.toStdString(), "");
+        EXPECT_EQ(saved.err.toStdString(), "");
+        EXPECT_EQ(fileBytes(cliFile).toStdString(), fileBytes(windowFile).toStdString());
+
+        // Each item after the place the window's list names for it (its second column).
+        QStringList placed;
+        for (int row = 0; row < items.size(); ++row) {
+            const Origin& origin = w.form.results().origin(row);
+            placed << QStringLiteral("%1:%2:%3").arg(origin.field()).arg(origin.row).arg(items[row]);
+        }
+        const Outcome withOrigin = run(w.env, c.command + QStringList{"--with-origin", "-0"});
+        EXPECT_EQ(withOrigin.out.toStdString(), joined(placed, '\0').toStdString());
+    }
+    EXPECT_TRUE(itemWithLineFeed) << "the fixture must give an item holding a line feed for --null to prove anything";
+}
+
+TEST(CommandLine, RunsWithoutADisplayFromEitherExecutable)
+{
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {kCli});
+    ASSERT_TRUE(ldd.waitForFinished(-1));
+    const QByteArray libraries = ldd.readAllStandardOutput();
+    EXPECT_TRUE(libraries.contains("libQt6Core"));
+    for (const char* desktop : {"libQt6Gui", "libQt6Widgets", "libX11", "libxcb", "libGL"})
+        EXPECT_FALSE(libraries.contains(desktop)) << desktop;
+
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example'), ('other')");
+    saveConnection(env, db.fields());
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        QByteArray out; // what stdout starts with
+    };
+    const Case cases[] = {
+        {"lines", {"lines", "EXAMPLE"}, "an example\n"},
+        {"help", {"--help"}, "Usage: %1 lines TEXT [OPTION]...\n  or:  %1 between START END [OPTION]...\n"},
+        {"version", {"--version"}, "%1 (Rowquarry) 1.0\n"},
+    };
+    for (const QString& program : {kCli, kWindowed}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(QStringLiteral("%1 %2").arg(program, c.name).toStdString());
+            const Outcome outcome = run(env, c.arguments, {}, std::nullopt, program);
+            EXPECT_EQ(outcome.status, 0);
+            EXPECT_TRUE(outcome.out.startsWith(QByteArray(c.out).replace("%1", QFileInfo(program).fileName().toUtf8())))
+                << outcome.out.toStdString();
+            EXPECT_EQ(outcome.err.toStdString(), "");
+        }
+    }
+}
+
+TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example')");
+    const QString missing = env.path("no-folder/x.db");
+    struct Case {
+        const char* name;
+        bool saved; // a settings file
+        QStringList arguments;
+        QString message; // what the line holds after the program's name
+    };
+    const Case cases[] = {
+        {"no settings file and no options",
+         false,
+         {"lines", "example"},
+         "no connection to use: " + env.settingsFile() + " does not exist"},
+        {"a database that does not open",
+         true,
+         {"lines", "example", "--database", missing},
+         "cannot open database '" + missing + "' on 'testserver,1433': [SQLite]"},
+        {"no line on standard input", true, {"lines", "example", "--password-stdin"}, "--password-stdin: "},
+        {"an unknown option", true, {"lines", "example", "--frob"}, "unknown option 'frob'"},
+        {"a password as an argument", true, {"lines", "example", "--password", "p"}, "no --password: "},
+        {"a command without its text", true, {"between", "<b>"}, "between takes a start text and an end text"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(env.settingsFile());
+        if (c.saved)
+            saveConnection(env, db.fields());
+        const Outcome outcome = run(env, c.arguments);
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.out.toStdString(), "");
+        EXPECT_TRUE(outcome.err.startsWith("rowquarry-cli: " + c.message.toUtf8())) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.err.count('\n'), 1);
+        EXPECT_TRUE(outcome.err.endsWith('\n'));
+    }
+}
+
+TEST(CommandLine, ATableThatCannotBeReadIsNamedAfterWhatTheOthersHold)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE One(a); INSERT INTO One VALUES ('first example')");
+    db.exec("CREATE TABLE \"Thr]ee\"(a); INSERT INTO \"Thr]ee\" VALUES ('third example')"); // SQLite cannot quote ]
+    db.exec("CREATE TABLE Two(a); INSERT INTO Two VALUES ('second example')");
+    saveConnection(env, db.fields());
+    const Outcome outcome = run(env, {"lines", "example"});
+    EXPECT_EQ(outcome.status, 2);
+    QStringList lines = QString::fromUtf8(outcome.out).split('\n');
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{"", "first example", "second example"}));
+    EXPECT_TRUE(outcome.err.startsWith("rowquarry-cli: A table could not be read and was passed over: Thr]ee. "))
+        << outcome.err.toStdString();
+    EXPECT_EQ(outcome.err.count('\n'), 1);
+}
+
+TEST(CommandLine, TheOutputFileIsReplacedOnlyByACompleteList)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example'), ('Grüße example')");
+    saveConnection(env, db.fields());
+    const QString folder = env.path("out");
+    QDir().mkpath(folder);
+    writeFile(folder + "/blocker", "a file, not a folder");
+    writeFile(folder + "/kept.txt", "old");
+    QFile::setPermissions(folder + "/kept.txt", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    const std::string before = entries(folder);
+
+    struct Case {
+        const char* name;
+        QString target;
+        QStringList extra;
+    };
+    const Case cases[] = {
+        {"in a missing folder", folder + "/missing/out.txt", {}},
+        {"with a file in the way of its folder", folder + "/blocker/out.txt", {}},
+        {"that is a folder", folder, {}},
+        {"when the database does not open", folder + "/kept.txt", {"--database", env.path("no-folder/x.db")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome outcome = run(env, QStringList{"lines", "example", "--output", c.target} + c.extra);
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(entries(folder), before);
+        EXPECT_EQ(fileBytes(folder + "/kept.txt").toStdString(), "old");
+        EXPECT_EQ(fileBytes(folder + "/blocker").toStdString(), "a file, not a folder");
+    }
+    const Outcome outcome = run(env, {"lines", "example", "--output", folder + "/kept.txt"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(entries(folder), before);
+    EXPECT_EQ(fileBytes(folder + "/kept.txt").toStdString(),
+              "an example\r\n" + QStringLiteral("Grüße example\r\n").toLocal8Bit().toStdString());
+    const QFile::Permissions everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                        QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                                        QFile::ExeOther;
+    EXPECT_EQ((QFile::permissions(folder + "/kept.txt") & everyone).toInt(),
+              (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup).toInt());
+}
+
+TEST(CommandLine, AnInterruptionEndsAtOnceAndLeavesNoFileBehind)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example')");
+    saveConnection(env, db.fields());
+    const QString folder = env.path("out");
+    QDir().mkpath(folder);
+    writeFile(folder + "/out.txt", "old");
+
+    struct Case {
+        const char* name;
+        int signal;
+        int status;
+        bool duringScan; // else while the password is awaited on standard input
+    };
+    const Case cases[] = {
+        {"Ctrl-C while the password is awaited", SIGINT, 130, false},
+        {"SIGTERM while the password is awaited", SIGTERM, 143, false},
+        {"Ctrl-C while the database is read", SIGINT, 130, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A database locked by another program keeps the driver waiting inside the scan.
+        test::SqliteDatabase locker(db.path());
+        if (c.duringScan)
+            locker.exec("BEGIN EXCLUSIVE");
+        QProcess process;
+        process.setProcessEnvironment(childEnvironment(env));
+        QStringList arguments{"lines", "example", "--output", folder + "/out.txt"};
+        if (!c.duringScan)
+            arguments << "--password-stdin"; // standard input stays open and empty
+        process.start(kCli, arguments);
+        ASSERT_TRUE(process.waitForStarted(-1));
+        const QString descriptors = QStringLiteral("/proc/%1/fd").arg(process.processId());
+        const auto reached = [&] {
+            if (entries(folder) == "out.txt") // the unfinished file is not there yet
+                return false;
+            if (!c.duringScan)
+                return true;
+            for (const QFileInfo& fd : QDir(descriptors).entryInfoList(QDir::Files | QDir::System))
+                if (fd.symLinkTarget() == QFileInfo(db.path()).canonicalFilePath())
+                    return true;
+            return false;
+        };
+        ASSERT_TRUE(QTest::qWaitFor(reached, 60000)) << "the child never got there";
+        ::kill(static_cast<pid_t>(process.processId()), c.signal);
+        process.waitForFinished(-1);
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), c.status);
+        EXPECT_EQ(entries(folder), "out.txt");
+        EXPECT_EQ(fileBytes(folder + "/out.txt").toStdString(), "old");
+        if (c.duringScan)
+            locker.exec("ROLLBACK");
+    }
+}
+
+TEST(CommandLine, ShowsTheTableBeingReadOnlyToATerminal)
+{
+    test::TestEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE Customers(a TEXT); INSERT INTO Customers VALUES ('an example')");
+    saveConnection(env, db.fields());
+
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    const QString side = QString::fromLocal8Bit(ptsname(terminal));
+    const int held = ::open(ptsname(terminal), O_RDWR | O_NOCTTY); // keeps the terminal up after the child
+    ASSERT_GE(held, 0);
+
+    QProcess process;
+    process.setProcessEnvironment(childEnvironment(env));
+    process.setStandardErrorFile(side);
+    process.start(kCli, {"lines", "example"});
+    ASSERT_TRUE(process.waitForFinished(-1));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(process.readAllStandardOutput().toStdString(), "an example\n");
+
+    ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, n);
+    ::close(held);
+    ::close(terminal);
+    EXPECT_EQ(shown.toStdString(), "\r" + indexingStatus("Customers").toStdString() + "\x1b[K\r\x1b[K");
+}
+
+TEST(CommandLineOptions, ThePasswordReachesTheConnectionStringWhole)
+{
+    test::TestEnvironment env;
+    const ConnectionFields saved{"host", "1433", "me", "saved", "Shop", false};
+    saveConnection(env, saved);
+    struct Case {
+        const char* name;
+        std::optional<QString> environment;
+        std::optional<QByteArray> standardInput; // --password-stdin
+        QString password;
+    };
+    const Case cases[] = {
+        {"the saved one", std::nullopt, std::nullopt, "saved"},
+        {"from the environment", "p;w}d", std::nullopt, "p;w}d"},
+        {"an empty one from the environment", "", std::nullopt, ""},
+        {"the first line of standard input", std::nullopt, "s;e}c\r\nsecond line\n", "s;e}c"},
+        {"standard input before the environment", "p;w}d", "in};put\n", "in};put"},
+        {"a last line without a line end", std::nullopt, "l{a;st", "l{a;st"},
+        {"an empty line", "p;w}d", "\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList arguments{"rowquarry-cli", "lines", "x"};
+        if (c.standardInput)
+            arguments << "--password-stdin";
+        const cli::CommandLineRequest request = cli::parseCommandLine(arguments);
+        ConnectionFields fields = cli::chooseConnection(request.connection);
+        QByteArray input = c.standardInput.value_or(QByteArray());
+        QBuffer buffer(&input);
+        buffer.open(QIODevice::ReadOnly);
+        fields.password =
+            cli::choosePassword(fields.password, c.environment, request.passwordFromStandardInput ? &buffer : nullptr);
+        ConnectionFields expected = saved;
+        expected.password = c.password;
+        EXPECT_EQ(connectionString(fields), connectionString(expected));
+        EXPECT_EQ(fields.password, c.password);
+    }
+
+    QByteArray empty;
+    QBuffer closedInput(&empty);
+    closedInput.open(QIODevice::ReadOnly);
+    EXPECT_THROW(cli::choosePassword("saved", std::nullopt, &closedInput), Failure);
+
+    qputenv("ROWQUARRY_PASSWORD", "p;w}d");
+    EXPECT_EQ(cli::passwordFromEnvironment(), "p;w}d");
+    qunsetenv("ROWQUARRY_PASSWORD");
+    EXPECT_FALSE(cli::passwordFromEnvironment().has_value());
+
+    // The same passwords through the real program: the driver ignores them, but they must not get in the way.
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example')");
+    saveConnection(env, db.fields());
+    const Outcome fromEnvironment = run(env, {"lines", "example"}, {}, "p;w}d");
+    const Outcome fromInput = run(env, {"lines", "example", "--password-stdin"}, "s;e}c\n");
+    for (const Outcome& outcome : {fromEnvironment, fromInput}) {
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.out.toStdString(), "an example\n");
+    }
+}
+
+TEST(CommandLineOptions, OptionsReplaceTheSavedFields)
+{
+    test::TestEnvironment env;
+    struct Case {
+        const char* name;
+        std::optional<ConnectionFields> saved; // nothing: no settings file
+        QStringList options;
+        ConnectionFields chosen;
+    };
+    const ConnectionFields network{"saved-host", "1500", "saved-user", "pw", "saved-db", false};
+    const ConnectionFields local{"saved-host\\SQLEXPRESS", "1500", "saved-user", "pw", "saved-db", true};
+    const Case cases[] = {
+        {"the saved connection", network, {}, network},
+        {"every field replaced",
+         network,
+         {"--server", "db.example.com", "--port", "1433", "--user", "me", "--database", "Shop"},
+         {"db.example.com", "1433", "me", "pw", "Shop", false}},
+        {"made local", network, {"--local"}, {"saved-host", "1500", "saved-user", "pw", "saved-db", true}},
+        {"a saved local connection", local, {}, local},
+        {"made a network connection",
+         local,
+         {"--no-local"},
+         {"saved-host\\SQLEXPRESS", "1500", "saved-user", "pw", "saved-db", false}},
+        {"values with ';' and braces",
+         network,
+         {"--database=a;b}", "--user", "{x"},
+         {"saved-host", "1500", "{x", "pw", "a;b}", false}},
+        {"no settings file", std::nullopt, {"--server", "s", "--database", "d"}, {"s", "1433", "", "", "d", false}},
+    };
+    const auto describe = [](const ConnectionFields& f) {
+        return QStringList{f.server, f.port, f.user, f.password, f.database, f.local ? "local" : "network"}.join('|');
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(env.settingsFile());
+        if (c.saved)
+            saveConnection(env, *c.saved);
+        const cli::CommandLineRequest request =
+            cli::parseCommandLine(QStringList{"rowquarry-cli", "lines", "x"} + c.options);
+        EXPECT_EQ(describe(cli::chooseConnection(request.connection)), describe(c.chosen));
+    }
+    QFile::remove(env.settingsFile());
+    EXPECT_THROW(cli::chooseConnection(cli::parseCommandLine({"rowquarry-cli", "lines", "x"}).connection), Failure);
+}
+
+TEST(CommandLineOptions, WordsAndOptionsAreReadAsAShellUserMeansThem)
+{
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        QString searchText;
+        QString startMarker;
+        QString endMarker;
+    };
+    const Case accepted[] = {
+        {"options before the command", {"--count", "lines", "x"}, "x", "", ""},
+        {"a text that starts with a dash", {"lines", "--", "-x"}, "-x", "", ""},
+        {"markers with blanks", {"between", "name=\" ", "\""}, "", "name=\" ", "\""},
+    };
+    for (const Case& c : accepted) {
+        SCOPED_TRACE(c.name);
+        const cli::CommandLineRequest request = cli::parseCommandLine(QStringList{"rowquarry-cli"} + c.arguments);
+        EXPECT_EQ(request.searchText, c.searchText);
+        EXPECT_EQ(request.startMarker, c.startMarker);
+        EXPECT_EQ(request.endMarker, c.endMarker);
+    }
+    EXPECT_EQ(cli::parseCommandLine({"rowquarry-cli", "lines", "x", "--help"}).command, cli::Command::Help);
+
+    const QStringList rejected[] = {
+        {},
+        {"lines"},
+        {"lines", ""},
+        {"lines", "a", "b"},
+        {"between", "a"},
+        {"between", "", "b"},
+        {"find", "x"},
+        {"lines", "x", "--keep-duplicates"},
+        {"lines", "x", "-0", "--count"},
+        {"lines", "x", "-0", "--output", "f"},
+        {"lines", "x", "--output", ""},
+        {"lines", "x", "--local", "--no-local"},
+        {"lines", "x", "--password", "p"},
+        {"lines", "x", "--server"},
+    };
+    for (const QStringList& arguments : rejected) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        EXPECT_THROW(cli::parseCommandLine(QStringList{"rowquarry-cli"} + arguments), cli::UsageError);
+    }
+}
