@@ -36,7 +36,10 @@ struct ScanBatch {
     std::optional<TableStart> table; // the rows that follow are this table's first
     QString text;
     std::vector<qsizetype> rowStarts;
-    std::vector<std::pair<std::size_t, std::vector<qsizetype>>> fieldEnds; // by index into rowStarts
+    // Rows that keep their field ends: the row (an index into rowStarts) and where its ends begin in
+    // fieldEnds, which counts each end from its row's start.
+    std::vector<std::pair<std::size_t, std::size_t>> detailedRows;
+    std::vector<quint32> fieldEnds;
     QString failure; // the table ended here with this driver message
 };
 
@@ -122,27 +125,29 @@ private:
         QString& text = batch_.text;
         const qsizetype rowStart = text.size();
         batch_.rowStarts.push_back(rowStart);
-        std::vector<qsizetype> ends;
+        rowEnds_.clear();
         bool breaksInside = false;
         for (int column = 1; column <= columns; ++column) {
             const qsizetype fieldStart = text.size();
             try {
                 rows.appendText(column, text); // Null appends nothing; a failed value appends nothing
             } catch (...) {
-                keepFieldEnds(rowStart, std::move(ends), breaksInside);
+                keepFieldEnds(rowStart, breaksInside);
                 throw;
             }
             breaksInside = breaksInside || QStringView(text).sliced(fieldStart).contains(QLatin1Char('\r'));
-            ends.push_back(text.size());
+            rowEnds_.push_back(quint32(text.size() - rowStart));
             text += QLatin1Char('\r');
         }
-        keepFieldEnds(rowStart, std::move(ends), breaksInside);
+        keepFieldEnds(rowStart, breaksInside);
     }
 
-    void keepFieldEnds(qsizetype rowStart, std::vector<qsizetype> ends, bool breaksInside)
+    void keepFieldEnds(qsizetype rowStart, bool breaksInside)
     {
-        if (breaksInside || batch_.text.size() - rowStart > kLongRow)
-            batch_.fieldEnds.emplace_back(batch_.rowStarts.size() - 1, std::move(ends));
+        if (!breaksInside && batch_.text.size() - rowStart <= kLongRow)
+            return;
+        batch_.detailedRows.emplace_back(batch_.rowStarts.size() - 1, batch_.fieldEnds.size());
+        batch_.fieldEnds.insert(batch_.fieldEnds.end(), rowEnds_.begin(), rowEnds_.end());
     }
 
     void send()
@@ -156,6 +161,7 @@ private:
     BatchChannel& channel_;
     std::function<void()> wake_;
     ScanBatch batch_;
+    std::vector<quint32> rowEnds_; // the current row's field ends, counted from its start
     QElapsedTimer sinceSent_;
 };
 
@@ -178,13 +184,14 @@ public:
             }
             const qsizetype base = text_.size();
             text_ += batch.text;
-            auto detailed = batch.fieldEnds.begin();
+            auto detailed = batch.detailedRows.begin();
             for (std::size_t row = 0; row < batch.rowStarts.size(); ++row) {
                 origins_.beginRow(base + batch.rowStarts[row]);
-                if (detailed != batch.fieldEnds.end() && detailed->first == row) {
-                    for (qsizetype& end : detailed->second)
-                        end += base;
-                    origins_.setFieldEnds(std::move(detailed->second));
+                if (detailed != batch.detailedRows.end() && detailed->first == row) {
+                    const std::size_t last =
+                        detailed + 1 == batch.detailedRows.end() ? batch.fieldEnds.size() : (detailed + 1)->second;
+                    origins_.setFieldEnds(
+                        std::span(batch.fieldEnds).subspan(detailed->second, last - detailed->second));
                     ++detailed;
                 }
             }

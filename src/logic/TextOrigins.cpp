@@ -38,7 +38,11 @@ void TextOrigins::beginRow(qsizetype position)
     ++rows_;
 }
 
-void TextOrigins::setFieldEnds(std::vector<qsizetype> ends) { fieldEnds_.emplace_back(rows_ - 1, std::move(ends)); }
+void TextOrigins::setFieldEnds(std::span<const quint32> endsInRow)
+{
+    detailedRows_.push_back({rows_ - 1, qsizetype(fieldEnds_.size())});
+    fieldEnds_.insert(fieldEnds_.end(), endsInRow.begin(), endsInRow.end());
+}
 
 qsizetype TextOrigins::rowStart(qsizetype row) const
 {
@@ -71,13 +75,17 @@ Origin TextOrigins::at(QStringView text, qsizetype position) const
     const Table& table = *(tableAfter - 1);
 
     qsizetype column = 0;
-    const auto detailed = std::lower_bound(fieldEnds_.begin(), fieldEnds_.end(), row,
-                                           [](const auto& entry, qsizetype r) { return entry.first < r; });
-    if (detailed != fieldEnds_.end() && detailed->first == row) {
-        const auto& ends = detailed->second;
-        column = std::lower_bound(ends.begin(), ends.end(), position) - ends.begin();
+    const qsizetype start = rowStart(row);
+    const auto detailed = std::lower_bound(detailedRows_.begin(), detailedRows_.end(), row,
+                                           [](const DetailedRow& entry, qsizetype r) { return entry.row < r; });
+    if (detailed != detailedRows_.end() && detailed->row == row) {
+        const auto first = fieldEnds_.begin() + detailed->firstEnd;
+        const auto last =
+            detailed + 1 == detailedRows_.end() ? fieldEnds_.end() : fieldEnds_.begin() + (detailed + 1)->firstEnd;
+        column =
+            std::lower_bound(first, last, quint64(position - start), [](quint32 end, quint64 at) { return end < at; }) -
+            first;
     } else {
-        const qsizetype start = rowStart(row);
         column = text.sliced(start, std::min(position, text.size()) - start).count(QLatin1Char('\r'));
     }
     Origin origin{table.schema, table.name, {}, row - table.firstRow + 1};

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <deque>
+#include <span>
 #include <vector>
 
 namespace rq {
@@ -32,8 +34,9 @@ public:
     void beginTable(const QString& schema, const QString& name, const QStringList& columns);
     // A row of the current table whose first field starts at `position` of the text.
     void beginRow(qsizetype position);
-    // The end (the closing carriage return) of every field of the row begun last.
-    void setFieldEnds(std::vector<qsizetype> ends);
+    // Where every field of the row begun last ends (its closing carriage return), counted from the row's
+    // start.
+    void setFieldEnds(std::span<const quint32> endsInRow);
 
     // The field that holds `position` of `text`, the text these origins were recorded with; an Origin
     // that is not known() for a position before the first row.
@@ -58,7 +61,13 @@ private:
     QList<Table> tables_;
     std::vector<RowBlock> blocks_;
     qsizetype rows_ = 0;
-    std::vector<std::pair<qsizetype, std::vector<qsizetype>>> fieldEnds_; // by row index, ascending
+    // Rows that keep their field ends, by row index, ascending, each with where its ends begin in fieldEnds_.
+    struct DetailedRow {
+        qsizetype row;
+        qsizetype firstEnd;
+    };
+    std::deque<DetailedRow> detailedRows_; // deques grow without copying what they hold
+    std::deque<quint32> fieldEnds_;
 };
 
 } // namespace rq
