@@ -20,15 +20,7 @@ namespace {
 struct Program {
     test::TestEnvironment env;
     test::SqliteDatabase db{env.path("data.db")};
-    int connectionsCreated = 0;
     WindowFlow flow{env.context};
-    Program()
-    {
-        env.context.connectionFactory = [this] {
-            ++connectionsCreated;
-            return makeOdbcConnection();
-        };
-    }
     void saveLogin(const QString& password)
     {
         test::storeSetting("MSServer", "testserver");
@@ -48,7 +40,7 @@ TEST(WindowFlow, ASavedLoginThatOpensGoesStraightToTheExtractionWindow)
     ASSERT_NE(p.flow.extractionWindowIfLoaded(), nullptr);
     EXPECT_TRUE(p.flow.extractionWindowIfLoaded()->isVisible());
     EXPECT_FALSE(p.flow.connectionWindow().isVisible());
-    EXPECT_EQ(p.connectionsCreated, 2); // the check at start-up, then "Next >" itself
+    EXPECT_EQ(p.env.connectionsCreated, 2); // the check at start-up, then "Next >" itself
     EXPECT_TRUE(p.env.messages.shown().isEmpty());
 }
 
@@ -57,14 +49,14 @@ TEST(WindowFlow, NoAutomaticAttemptWithoutAPasswordOrWhenTheLoginFails)
     Program p;
     p.saveLogin("");
     p.flow.start();
-    EXPECT_EQ(p.connectionsCreated, 0);
+    EXPECT_EQ(p.env.connectionsCreated, 0);
     EXPECT_TRUE(p.flow.connectionWindow().isVisible());
 
     Program failing;
     failing.saveLogin("secret");
     test::storeSetting("MSDatabase", failing.env.path("no-folder/x.db"));
     failing.flow.start();
-    EXPECT_EQ(failing.connectionsCreated, 1);
+    EXPECT_EQ(failing.env.connectionsCreated, 1);
     EXPECT_TRUE(failing.flow.connectionWindow().isVisible());
     EXPECT_EQ(failing.flow.extractionWindowIfLoaded(), nullptr);
     EXPECT_TRUE(failing.env.messages.shown().isEmpty()); // silent
@@ -89,11 +81,11 @@ TEST(WindowFlow, SwitchingBackAndForthKeepsOneExtractionWindowAndItsContents)
     EXPECT_TRUE(form1.isVisible());
     EXPECT_FALSE(form2->isVisible());
     EXPECT_EQ(form1.Text4->text(), p.db.path());
-    const int opened = p.connectionsCreated;
+    const int opened = p.env.connectionsCreated;
     form1.PushButton2->click();
     EXPECT_EQ(p.flow.extractionWindowIfLoaded(), form2);
     EXPECT_TRUE(form2->isVisible());
-    EXPECT_EQ(p.connectionsCreated, opened + 1); // no automatic connection on the way back
+    EXPECT_EQ(p.env.connectionsCreated, opened + 1); // no automatic connection on the way back
     EXPECT_EQ(form2->results().count(), 1);
     EXPECT_EQ(form2->results().columnCount(), 2); // its load did not run again
     EXPECT_EQ(form2->Text1->text(), "found");

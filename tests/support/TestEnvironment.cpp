@@ -15,6 +15,10 @@ TestEnvironment::TestEnvironment()
     platform::setProgramFolder(programFolder());
     platform::setYieldBudget(0);
     context.endProgram = [this] { ++endProgramCalls; };
+    context.connectionFactory = [this] {
+        ++connectionsCreated;
+        return makeOdbcConnection();
+    };
 }
 
 TestEnvironment::~TestEnvironment() { platform::setYieldBudget(16); }

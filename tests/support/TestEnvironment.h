@@ -4,6 +4,7 @@
 #include "ui/AppContext.h"
 
 #include <QTemporaryDir>
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace rq::test {
@@ -24,6 +25,8 @@ public:
     ScriptedProcessStarter processes;
     AppContext context{messages, fileDialog, processes};
     int endProgramCalls = 0;
+    // The connection objects the program has made, counted on whichever thread opens them.
+    std::atomic<int> connectionsCreated = 0;
 
 private:
     QTemporaryDir root_;

@@ -24,15 +24,7 @@ namespace {
 
 struct Started {
     test::TestEnvironment env;
-    int connectionsCreated = 0;
     std::unique_ptr<WindowFlow> flow;
-    Started()
-    {
-        env.context.connectionFactory = [this] {
-            ++connectionsCreated;
-            return makeOdbcConnection();
-        };
-    }
     // Also a later start of the program with the same settings.
     Form1& start()
     {
@@ -58,7 +50,7 @@ TEST(Form1, FirstStartShowsEmptyBoxesAndTheDefaultPort)
         EXPECT_TRUE(box->text().isEmpty());
     EXPECT_EQ(form.Text9->text(), "1433");
     EXPECT_FALSE(form.Check6->isChecked());
-    EXPECT_EQ(s.connectionsCreated, 0);
+    EXPECT_EQ(s.env.connectionsCreated, 0);
     EXPECT_EQ(storedSetting("Port"), "1433"); // written back by the box's change handling
     EXPECT_EQ(storedSetting("MSServer"), "<absent>");
     EXPECT_TRUE(s.env.messages.shown().isEmpty());
@@ -85,13 +77,13 @@ TEST(Form1, EveryChangeIsStoredAtOnceAndComesBackAtTheNextStart)
     EXPECT_EQ(storedSetting("Port"), "77");
     form.Text9->clear();
 
-    const int connectionsBefore = s.connectionsCreated;
+    const int connectionsBefore = s.env.connectionsCreated;
     Form1& again = s.start();
     EXPECT_EQ(again.Text1->text(), "abc");
     EXPECT_EQ(again.Text3->text(), "  pass word ");
     EXPECT_EQ(again.Text9->text(), ""); // cleared, not the default
     EXPECT_TRUE(again.Check6->isChecked());
-    EXPECT_EQ(s.connectionsCreated, connectionsBefore); // user and database empty: no attempt
+    EXPECT_EQ(s.env.connectionsCreated, connectionsBefore); // user and database empty: no attempt
 }
 
 TEST(Form1, StartingLeavesTheSettingsFileAsItWasAndEditsStillSave)
