@@ -75,7 +75,13 @@ QString getSetting(const QString& application, const QString& section, const QSt
     const std::optional<QByteArray> bytes = readFile(settingsFilePath(application));
     if (!bytes)
         return defaultValue;
-    return IniFile(*bytes).value(section, key).value_or(defaultValue);
+    const IniFile ini(*bytes);
+    if (const std::optional<QString> value = ini.value(section, key))
+        return *value;
+    // The program's first version stored keys through QSettings, which writes a blank as %20.
+    if (key.contains(QLatin1Char(' ')))
+        return ini.value(section, QString(key).replace(QLatin1Char(' '), QLatin1String("%20"))).value_or(defaultValue);
+    return defaultValue;
 }
 
 bool saveSetting(const QString& application, const QString& section, const QString& key, const QString& value)

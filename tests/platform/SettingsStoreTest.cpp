@@ -101,6 +101,8 @@ TEST(SettingsStore, ReadsTheRawTextOtherProgramsWrote)
         {"names compared without case", "[ROWQUARRY]\nmsserver=x\n", "Rowquarry", "MSServer", "x"},
         {"a header with blanks and a note", "  [Rowquarry] ; ours\nMSServer=x\n", "Rowquarry", "MSServer", "x"},
         {"a key with a blank", "[Rowquarry]\nLocal Connection=1\n", "Rowquarry", "Local Connection", "1"},
+        {"a blank written as %20 by the first version", "[Rowquarry]\nLocal%20Connection=1\n", "Rowquarry",
+         "Local Connection", "1"},
         {"an empty value", "[Rowquarry]\nPort=\n", "Rowquarry", "Port", ""},
         {"lone CR line ends", "[Rowquarry]\rMSServer=x\rMSUser=y", "Rowquarry", "MSUser", "y"},
         {"UTF-8 bytes",
