@@ -41,6 +41,10 @@ type_into() { # window, x, y, text
     click "$id" 130 216                      # "Extract" (between)
     sleep 0.5
     import -window "$id" docs/extraction-window.png
+    xdotool mousemove --window "$id" 360 52   # over the first result: where it was found
+    sleep 2
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" docs/origin-tooltip.png
     kill $app
 )
 
@@ -50,7 +54,7 @@ type_into() { # window, x, y, text
     scratch=$(mktemp -d)
     mkdir -p "$scratch/odbc" "$scratch/config"
     : > "$scratch/odbc/odbcinst.ini"
-    printf '[Rowquarry]\nMSServer=localhost\\\\SQLEXPRESS\nMSUser=sa\nMSPassword=example1\nMSDatabase=Northwind\nPort=1433\nLocal%%20Connection=1\n' \
+    printf '[Rowquarry]\nMSServer=localhost\\\\SQLEXPRESS\nMSUser=sa\nMSPassword=example1\nMSDatabase=Northwind\nPort=1433\nLocal Connection=1\n' \
         > "$scratch/config/Quillmark.ini"
     ODBCSYSINI="$scratch/odbc" ODBCINSTINI=odbcinst.ini XDG_CONFIG_HOME="$scratch/config" build/src/rowquarry &
     app=$!
@@ -60,4 +64,4 @@ type_into() { # window, x, y, text
     kill $app
     rm -rf "$scratch"
 )
-echo "Wrote docs/connection-window.png, docs/extraction-window.png and resources/local-connection-example.jpg"
+echo "Wrote docs/connection-window.png, docs/extraction-window.png, docs/origin-tooltip.png and resources/local-connection-example.jpg"
