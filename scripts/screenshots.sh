@@ -54,7 +54,7 @@ type_into() { # window, x, y, text
     scratch=$(mktemp -d)
     mkdir -p "$scratch/odbc" "$scratch/config"
     : > "$scratch/odbc/odbcinst.ini"
-    printf '[Rowquarry]\nMSServer=localhost\\\\SQLEXPRESS\nMSUser=sa\nMSPassword=example1\nMSDatabase=Northwind\nPort=1433\nLocal Connection=1\n' \
+    printf '[Rowquarry]\nMSServer=localhost\\SQLEXPRESS\nMSUser=sa\nMSPassword=example1\nMSDatabase=Northwind\nPort=1433\nLocal Connection=1\n' \
         > "$scratch/config/Quillmark.ini"
     ODBCSYSINI="$scratch/odbc" ODBCINSTINI=odbcinst.ini XDG_CONFIG_HOME="$scratch/config" build/src/rowquarry &
     app=$!
