@@ -1,4 +1,5 @@
 #include "logic/ConnectionString.h"
+#include "support/NamedRows.h"
 
 #include <cctype>
 #include <gtest/gtest.h>
@@ -10,18 +11,6 @@ namespace {
 
 const SqlServerDriver microsoft{SqlServerDriver::Microsoft, {}};
 const SqlServerDriver freeTds{SqlServerDriver::FreeTds, QStringLiteral("7.4")};
-
-template <class Row> std::string rowName(const testing::TestParamInfo<Row>& info)
-{
-    std::string name;
-    for (const char* p = info.param.name; *p; ++p) {
-        if (std::isalnum(static_cast<unsigned char>(*p)))
-            name += *p;
-        else if (!name.empty() && name.back() != '_')
-            name += '_';
-    }
-    return name;
-}
 
 struct StringCase {
     const char* name;
@@ -107,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"srv", "1", "a;b", "p", "c;d", false},
                                ms + "Server=srv,1;Database={c;d};Uid={a;b};Pwd=p;",
                                ms + "Server=srv,1;Database={c;d};Uid={a;b};Pwd=p;" + v74}),
-    rowName<StringCase>);
+    test::rowName<StringCase>);
 
 struct ProblemCase {
     const char* name;
@@ -156,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // Unbraced: FreeTDS reads up to the next ';', '}' and all.
                     ProblemCase{"closing braces without semicolon", {"srv", "1", "u", "a}b}", "d", false}, nullptr},
                     ProblemCase{"semicolon then closing brace", {"srv", "1", "u", "a;}", "d", false}, nullptr}),
-    rowName<ProblemCase>);
+    test::rowName<ProblemCase>);
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "logic/ConnectionTest.h"
 #include "logic/OpenConnection.h"
 #include "platform/OdbcDrivers.h"
+#include "support/NamedRows.h"
 #include "support/Settings.h"
 #include "support/TdsServer.h"
 #include "support/TestEnvironment.h"
@@ -196,18 +197,6 @@ QString writeFile(const QString& path, const QByteArray& bytes)
     return path;
 }
 
-template <class Row> std::string rowName(const testing::TestParamInfo<Row>& info)
-{
-    std::string name;
-    for (const char* p = info.param.name; *p; ++p) {
-        if (std::isalnum(static_cast<unsigned char>(*p)))
-            name += *p;
-        else if (!name.empty() && name.back() != '_')
-            name += '_';
-    }
-    return name;
-}
-
 struct VersionCase {
     const char* name;
     const char* tdsver;   // nullptr: not set
@@ -255,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"then the home file", nullptr, nullptr, "[global]\ntds version = 7.1\n", "7.1"},
         // FreeTDS takes TDSVER over anything the string says.
         VersionCase{"TDSVER set", "7.3", kSeven2, nullptr, ""}, VersionCase{"TDSVER auto", "auto", kAuto, nullptr, ""}),
-    rowName<VersionCase>);
+    test::rowName<VersionCase>);
 
 } // namespace
 
@@ -375,7 +364,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LoginCase{"opening brace first", "{ab", "{ab", kDatabase, false, kConnectionSuccessful},
                     LoginCase{"semicolon and closing brace", "x;y}z", "x;y}z", kDatabase, false,
                               kConnectionSuccessful}),
-    rowName<LoginCase>);
+    test::rowName<LoginCase>);
 
 } // namespace
 
