@@ -1,33 +1,11 @@
 // The window keeps running events while the driver waits: a database locked by another program.
+#include "support/EventGaps.h"
 #include "support/ExtractionWindow.h"
 
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTimer>
 
 using namespace rq;
-
-namespace {
-
-// Ticks on the window thread and keeps the longest gap between two ticks.
-struct EventGaps {
-    QTimer timer;
-    QElapsedTimer sinceTick;
-    qint64 longest = 0;
-    int ticks = 0;
-    EventGaps()
-    {
-        timer.setInterval(5);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            longest = std::max(longest, sinceTick.restart());
-            ++ticks;
-        });
-        sinceTick.start();
-        timer.start();
-    }
-};
-
-} // namespace
 
 TEST(Responsiveness, ALockedDatabaseLeavesTheWindowRunningAndClosable)
 {
@@ -41,7 +19,7 @@ TEST(Responsiveness, ALockedDatabaseLeavesTheWindowRunningAndClosable)
         w.db.exec("COMMIT");
     });
 
-    EventGaps gaps;
+    test::EventGaps gaps;
     w.form.Text1->setText("alpha");
     w.form.PushButton5_Click();
     EXPECT_TRUE(released); // the scan really waited for the lock
