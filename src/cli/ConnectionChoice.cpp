@@ -8,17 +8,6 @@
 
 namespace rq::cli {
 
-namespace {
-
-// Read as the connection window reads its boxes at start-up.
-QString setting(const char* key, const char* defaultValue = "")
-{
-    return platform::getSetting(QLatin1String(settings::kApplication), QLatin1String(settings::kSection),
-                                QLatin1String(key), QLatin1String(defaultValue));
-}
-
-} // namespace
-
 ConnectionFields chooseConnection(const ConnectionOverrides& overrides)
 {
     const QString file = platform::settingsFilePath(QLatin1String(settings::kApplication));
@@ -27,13 +16,13 @@ ConnectionFields chooseConnection(const ConnectionOverrides& overrides)
                                      "connection there) and no --server or --database was given")
                           .arg(file));
     ConnectionFields fields;
-    fields.server = overrides.server.value_or(setting(settings::kServer));
-    fields.port = overrides.port.value_or(setting(settings::kPort, settings::kDefaultPort));
-    fields.user = overrides.user.value_or(setting(settings::kUser));
-    fields.password = setting(settings::kPassword);
-    fields.database = overrides.database.value_or(setting(settings::kDatabase));
-    fields.local = overrides.local.value_or(setting(settings::kLocalConnection, settings::kDefaultLocalConnection) !=
-                                            QLatin1String("0"));
+    fields.server = overrides.server.value_or(settings::stored(settings::kServer));
+    fields.port = overrides.port.value_or(settings::stored(settings::kPort, settings::kDefaultPort));
+    fields.user = overrides.user.value_or(settings::stored(settings::kUser));
+    fields.password = settings::stored(settings::kPassword);
+    fields.database = overrides.database.value_or(settings::stored(settings::kDatabase));
+    fields.local = overrides.local.value_or(
+        settings::stored(settings::kLocalConnection, settings::kDefaultLocalConnection) != QLatin1String("0"));
     return fields;
 }
 

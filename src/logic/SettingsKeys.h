@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SettingsStore.h"
+
 // Where the connection window keeps its fields between runs.
 namespace rq::settings {
 
@@ -15,5 +17,12 @@ inline constexpr auto kLocalConnection = "Local Connection";
 
 inline constexpr auto kDefaultPort = "1433";
 inline constexpr auto kDefaultLocalConnection = "0";
+
+// The stored value of one of the fields above, or `defaultValue` where the file holds none.
+inline QString stored(const char* key, const char* defaultValue = "")
+{
+    return platform::getSetting(QLatin1String(kApplication), QLatin1String(kSection), QLatin1String(key),
+                                QLatin1String(defaultValue));
+}
 
 } // namespace rq::settings

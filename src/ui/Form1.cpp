@@ -27,14 +27,8 @@ namespace rq {
 
 namespace {
 
-QString setting(const char* key, const char* defaultValue = "")
-{
-    return platform::getSetting(QLatin1String(settings::kApplication), QLatin1String(settings::kSection),
-                                QLatin1String(key), QLatin1String(defaultValue));
-}
-
 // Whether the store holds the key at all: an absent key reads as whichever default is asked for.
-bool isStored(const char* key) { return setting(key, "0") == setting(key, "1"); }
+bool isStored(const char* key) { return settings::stored(key, "0") == settings::stored(key, "1"); }
 
 void saveSetting(const char* key, const QString& value)
 {
@@ -147,18 +141,18 @@ void Form1::Form_Load()
         // Filling a box is not an edit and stores nothing: a stored value longer than the box holds would be
         // written back cut. Only an absent port is stored, as the default the box then shows.
         const QScopedValueRollback filling(filling_, true);
-        proc.step(110, [&] { Text1->setText(setting(settings::kServer)); });
-        proc.step(112, [&] { Text2->setText(setting(settings::kUser)); });
-        proc.step(114, [&] { Text3->setText(setting(settings::kPassword)); });
-        proc.step(116, [&] { Text4->setText(setting(settings::kDatabase)); });
+        proc.step(110, [&] { Text1->setText(settings::stored(settings::kServer)); });
+        proc.step(112, [&] { Text2->setText(settings::stored(settings::kUser)); });
+        proc.step(114, [&] { Text3->setText(settings::stored(settings::kPassword)); });
+        proc.step(116, [&] { Text4->setText(settings::stored(settings::kDatabase)); });
         proc.step(118, [&] {
-            Text9->setText(setting(settings::kPort, settings::kDefaultPort));
+            Text9->setText(settings::stored(settings::kPort, settings::kDefaultPort));
             if (!isStored(settings::kPort))
                 saveSetting(settings::kPort, QLatin1String(settings::kDefaultPort));
         });
     }
     proc.step(120, [&] {
-        Check6->setChecked(setting(settings::kLocalConnection, settings::kDefaultLocalConnection) !=
+        Check6->setChecked(settings::stored(settings::kLocalConnection, settings::kDefaultLocalConnection) !=
                            QLatin1String("0"));
     });
     bool goOn = false;
