@@ -4,6 +4,7 @@
 // the rows) counts for both.
 //   bench_freetds_scan [runs]
 #include "BenchSupport.h"
+#include "FreeTdsRegistration.h"
 #include "MinimalReader.h"
 
 #include "logic/DatabaseScan.h"
@@ -13,9 +14,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <sql.h>
@@ -96,32 +95,6 @@ QList<TdsTable> shopTables()
     };
 }
 
-// FreeTDS registered as "SQL Server" in a private odbcinst.ini, before any ODBC call: the machine's own
-// registration is neither read nor changed.
-bool registerFreeTds(const QTemporaryDir& folder)
-{
-    QStringList candidates;
-    for (const QString& arch : QDir(QStringLiteral("/usr/lib")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        candidates << QStringLiteral("/usr/lib/%1/odbc/libtdsodbc.so").arg(arch);
-    candidates << QStringLiteral("/usr/lib/odbc/libtdsodbc.so");
-    QString driver;
-    for (const QString& candidate : candidates)
-        if (driver.isEmpty() && QFile::exists(candidate))
-            driver = candidate;
-    if (driver.isEmpty()) {
-        std::fprintf(stderr, "FreeTDS (libtdsodbc.so) was not found under /usr/lib/*/odbc\n");
-        return false;
-    }
-    QFile odbcinst(folder.filePath(QStringLiteral("odbcinst.ini")));
-    QFile odbc(folder.filePath(QStringLiteral("odbc.ini")));
-    if (!odbcinst.open(QIODevice::WriteOnly) || !odbc.open(QIODevice::WriteOnly) ||
-        odbcinst.write("[SQL Server]\nDriver=" + driver.toUtf8() + "\n") < 0)
-        return false;
-    qputenv("ODBCSYSINI", folder.path().toUtf8());
-    qputenv("ODBCINSTINI", "odbcinst.ini");
-    return true;
-}
-
 // The minimal reader, with the same text size as the scan, so that both read long values whole.
 qsizetype readMinimal(const ConnectionFields& fields, const QList<TdsTable>& tables)
 {
@@ -150,7 +123,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir registration;
-    if (!registration.isValid() || !registerFreeTds(registration))
+    if (!registration.isValid() || !bench::registerFreeTds(registration))
         return 1;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
 

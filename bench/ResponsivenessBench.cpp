@@ -1,7 +1,12 @@
 // The longest time the window goes without running events while the line extraction reads, searches and
-// lists huge values: 1,100 rows of 50,000 units, then 3 rows of 5,000,000 units, every value a hit.
-//   bench_responsiveness [folder]   the databases are made there once
+// lists huge values: 1,100 rows of 50,000 units, then 3 rows of 5,000,000 units, every value a hit; read
+// through the SQLite driver, then through FreeTDS from our TDS server, where a slow server is added.
+//   bench_responsiveness [folder]   the SQLite databases are made there once
+//   bench_responsiveness --freetds  the FreeTDS cases alone (the first form runs them as a child process)
+#include "FreeTdsRegistration.h"
+
 #include "logic/ResultsList.h"
+#include "support/TdsServer.h"
 #include "ui/AppContext.h"
 #include "ui/Form2.h"
 
@@ -10,8 +15,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <sqlite3.h>
 
 using namespace rq;
@@ -58,14 +66,14 @@ void generate(const QString& path, int rows, int units)
 }
 
 // Runs the line extraction on a fresh window and gives the longest gap between two ticks of a 1 ms timer.
-qint64 longestGap(const QString& path, qsizetype& items)
+qint64 longestGap(const ConnectionFields& fields, qsizetype& items)
 {
     PrintedMessages messages;
     NoDialog dialog;
     NoProcesses processes;
     AppContext context{messages, dialog, processes};
     Form2 form(context);
-    form.connectionFields = [&] { return ConnectionFields{"bench", "1433", "u", "p", path, false}; };
+    form.connectionFields = [&] { return fields; };
     form.showConnectionWindow = [] {};
     form.Form_Load();
     form.show();
@@ -85,29 +93,85 @@ qint64 longestGap(const QString& path, qsizetype& items)
     return longest;
 }
 
+struct Case {
+    const char* what;
+    int rows;
+    int units;
+};
+constexpr Case kManyValues{"1,100 values of 50,000 units", 1100, 50'000};
+constexpr Case kHugeValues{"3 values of 5,000,000 units", 3, 5'000'000};
+
+void measure(const QString& what, const ConnectionFields& fields)
+{
+    qsizetype items = 0;
+    const qint64 gap = longestGap(fields, items);
+    std::printf("%-58s %8lld ms  (%lld items; target < 50 ms) %s\n",
+                qPrintable(QStringLiteral("longest wait for events, line extraction, %1").arg(what)),
+                static_cast<long long>(gap), static_cast<long long>(items), gap < 50 ? "ok" : "MISSED");
+    std::fflush(stdout); // before a child process writes to the same output
+}
+
+void measureSqlite(const QString& folder)
+{
+    const std::pair<Case, const char*> cases[] = {{kManyValues, "rowquarry-bench-50k.db"},
+                                                  {kHugeValues, "rowquarry-bench-5m.db"}};
+    for (const auto& [c, file] : cases) {
+        const QString path = QDir(folder).filePath(QLatin1String(file));
+        if (!QFile::exists(path))
+            generate(path, c.rows, c.units);
+        measure(QLatin1String(c.what), ConnectionFields{"bench", "1433", "u", "p", path, false});
+    }
+}
+
+// One server per case, since the pause after each row is the whole server's.
+int measureFreeTds()
+{
+    QTemporaryDir registration;
+    if (!registration.isValid() || !bench::registerFreeTds(registration))
+        return 1;
+    const std::pair<Case, int> cases[] = {
+        {kManyValues, 0}, {kHugeValues, 0}, {{"200 values of 50,000 units, 20 ms a row", 200, 50'000}, 20}};
+    for (const auto& [c, rowDelayMs] : cases) {
+        test::TdsTable documents;
+        documents.name = QStringLiteral("Documents");
+        documents.columns = {{QStringLiteral("id"), test::TdsType::Int},
+                             {QStringLiteral("body"), test::TdsType::NVarCharMax}};
+        documents.generatedRows = c.rows;
+        const QString body = QStringLiteral("hit ") + QString(c.units - 4, QLatin1Char('x'));
+        documents.generate = [body](int i) { return QList<test::TdsValue>{qint64(i), body}; };
+        test::TdsServer::Options options;
+        options.user = QStringLiteral("user");
+        options.password = QStringLiteral("password");
+        options.databases = {test::TdsDatabase{QStringLiteral("bench"), {documents}}};
+        options.rowDelayMs = rowDelayMs;
+        test::TdsServer server(options);
+        if (!server.listening()) {
+            std::fprintf(stderr, "the TDS server could not listen\n");
+            return 1;
+        }
+        measure(QStringLiteral("FreeTDS, %1").arg(QLatin1String(c.what)),
+                ConnectionFields{"127.0.0.1", QString::number(server.port()), "user", "password", "bench", false});
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
-    struct Case {
-        const char* what;
-        const char* file;
-        int rows;
-        int units;
-    };
-    for (const Case& c : {Case{"1,100 values of 50,000 units", "rowquarry-bench-50k.db", 1100, 50'000},
-                          Case{"3 values of 5,000,000 units", "rowquarry-bench-5m.db", 3, 5'000'000}}) {
-        const QString path = QDir(folder).filePath(QLatin1String(c.file));
-        if (!QFile::exists(path))
-            generate(path, c.rows, c.units);
-        qsizetype items = 0;
-        const qint64 gap = longestGap(path, items);
-        std::printf("%-58s %8lld ms  (%lld items; target < 50 ms) %s\n",
-                    qPrintable(QStringLiteral("longest wait for events, line extraction, %1").arg(c.what)),
-                    static_cast<long long>(gap), static_cast<long long>(items), gap < 50 ? "ok" : "MISSED");
+    if (argc > 1 && std::strcmp(argv[1], "--freetds") == 0)
+        return measureFreeTds();
+    measureSqlite(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath());
+    // Both drivers are registered as "SQL Server", and this process has already read the SQLite
+    // registration: FreeTDS gets a process of its own.
+    QProcess freeTds;
+    freeTds.setProcessChannelMode(QProcess::ForwardedChannels);
+    freeTds.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--freetds")});
+    if (!freeTds.waitForFinished(-1) || freeTds.exitStatus() != QProcess::NormalExit || freeTds.exitCode() != 0) {
+        std::fprintf(stderr, "the FreeTDS cases did not run to the end\n");
+        return 1;
     }
     return 0;
 }
