@@ -19,7 +19,7 @@ DatabaseRead readDatabase(const ConnectionFields& fields, const std::function<vo
             [] { return false; }); // no window to keep alive; Ctrl-C ends the program from its signal handler
         read.passedOver = outcome.report();
     } catch (...) {
-        const QString server = fields.local ? fields.server : fields.server + QLatin1Char(',') + fields.port;
+        const QString server = serverValue(fields);
         const QString what = tableReached ? QStringLiteral("cannot read database '%1' on '%2'")
                                           : QStringLiteral("cannot open database '%1' on '%2'");
         throw Failure(what.arg(fields.database, server) + QLatin1String(": ") + describeCurrentException());

@@ -27,11 +27,6 @@ QString attributeValue(const QString& value, const SqlServerDriver& driver)
     return QLatin1Char('{') + inside + QLatin1Char('}');
 }
 
-QString serverValue(const ConnectionFields& fields)
-{
-    return fields.local ? fields.server : fields.server + QLatin1Char(',') + fields.port;
-}
-
 QString problemWith(const char* field)
 {
     return QStringLiteral("The %1 contains \"};\", which the SQL Server driver (FreeTDS) cannot accept. Please "
@@ -40,6 +35,11 @@ QString problemWith(const char* field)
 }
 
 } // namespace
+
+QString serverValue(const ConnectionFields& fields)
+{
+    return fields.local ? fields.server : fields.server + QLatin1Char(',') + fields.port;
+}
 
 QString connectionProblem(const ConnectionFields& fields, const SqlServerDriver& driver)
 {

@@ -23,6 +23,9 @@ public:
     using Failure::Failure;
 };
 
+// Where the driver is sent: the server, and ",<port>" unless the connection is local.
+QString serverValue(const ConnectionFields& fields);
+
 // "Driver={SQL Server};Server=<server>[,<port>];Database=<db>;Uid=<user>;Pwd=<password>;"
 // The port is written, even when empty, unless the connection is local. Values go in as typed; only a
 // value holding ';' or starting with '{' is put between braces, so that it reaches the driver whole and
