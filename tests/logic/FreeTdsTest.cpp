@@ -65,8 +65,8 @@ public:
               ready = true;
               while (listening_ && !stop) {
                   if (server.waitForNewConnection(50)) {
+                      ++accepted_; // counted before the hang-up that ends the driver's open
                       delete server.nextPendingConnection();
-                      ++accepted_;
                   }
               }
           })
