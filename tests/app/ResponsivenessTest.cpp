@@ -13,7 +13,11 @@ TEST(Responsiveness, ALockedDatabaseLeavesTheWindowRunningAndClosable)
     w.db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('alpha'), ('beta')");
     w.db.exec("BEGIN EXCLUSIVE"); // another program holds the database: the driver waits for it
     bool released = false;
-    QTimer::singleShot(300, [&] { w.form.close(); }); // the user closes the window meanwhile
+    int endCallsRightAfterClose = -1;
+    QTimer::singleShot(300, [&] { // the user closes the window meanwhile
+        w.form.close();
+        endCallsRightAfterClose = w.env.endProgramCalls;
+    });
     QTimer::singleShot(1500, [&] {
         released = true;
         w.db.exec("COMMIT");
@@ -24,8 +28,9 @@ TEST(Responsiveness, ALockedDatabaseLeavesTheWindowRunningAndClosable)
     w.form.PushButton5_Click();
     EXPECT_TRUE(released); // the scan really waited for the lock
     EXPECT_EQ(w.items(), QStringList{"alpha"});
-    EXPECT_EQ(w.env.endProgramCalls, 1); // closing was answered at once, not after the lock
-    // Generous: the window thread only ever waits for a batch or about 10 ms, never for the driver.
-    EXPECT_GT(gaps.ticks, 100);
-    EXPECT_LT(gaps.longest, 500);
+    EXPECT_EQ(endCallsRightAfterClose, 1); // closing was answered at once, not after the lock
+    EXPECT_EQ(w.env.endProgramCalls, 1);
+    // Events kept running while the driver waited (a thread stuck in the driver would tick once or twice).
+    EXPECT_GT(gaps.ticks, 20);
+    gaps.log("locked database");
 }
