@@ -114,6 +114,13 @@ public:
                     send();
             }
         } catch (const Failure& failure) {
+            if (connection.isDead()) {
+                // The link itself is gone: no later table can be read, and the text is not the whole
+                // database, so the scan ends as a failure and the next command reads the database again.
+                send();
+                throw Failure(QStringLiteral("The connection was lost while reading %1. %2")
+                                  .arg(table.qualified(), failure.description()));
+            }
             batch_.failure = failure.description();
         }
         send();

@@ -104,6 +104,13 @@ QString Connection::dbmsName()
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(name));
 }
 
+bool Connection::isDead() const noexcept
+{
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN rc = SQLGetConnectAttrW(connection_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+    return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
+}
+
 Statement::Statement(Connection& connection)
     : statement_(allocate(SQL_HANDLE_STMT, connection.handle(), SQL_HANDLE_DBC))
 {

@@ -41,6 +41,9 @@ public:
     void open(const QString& connectionString);
     bool isOpen() const noexcept { return open_; }
     QString dbmsName();
+    // True only when the driver says that the link to the server is gone; a driver that cannot tell
+    // answers false.
+    bool isDead() const noexcept;
     void* handle() const noexcept { return connection_.get(); }
 
 private:
