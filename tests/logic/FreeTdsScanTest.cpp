@@ -25,6 +25,7 @@ using test::TdsServer;
 using test::TdsTable;
 using test::TdsType;
 using test::TdsValue;
+using test::textTable;
 
 namespace {
 
@@ -41,18 +42,6 @@ TdsServer::Options serving(QList<TdsTable> tables, TdsServer::Fault fault = TdsS
 ConnectionFields fieldsFor(const TdsServer& server)
 {
     return {"127.0.0.1", QString::number(server.port()), "user", "password", "dbname", false};
-}
-
-// A table of one nvarchar column, "Value", a row for each value.
-TdsTable textTable(const QString& schema, const QString& name, const QStringList& values)
-{
-    TdsTable table;
-    table.schema = schema;
-    table.name = name;
-    table.columns = {{QStringLiteral("Value"), TdsType::NVarChar, 200}};
-    for (const QString& value : values)
-        table.rows.append({QVariant(value)});
-    return table;
 }
 
 // The text gathered as the extraction commands gather it, and the report of the tables passed over.

@@ -1648,4 +1648,15 @@ int TdsServer::accepted() const { return state_->accepted; }
 
 int TdsServer::attentions() const { return state_->attentions; }
 
+TdsTable textTable(const QString& schema, const QString& name, const QStringList& values)
+{
+    TdsTable table;
+    table.schema = schema;
+    table.name = name;
+    table.columns = {{QStringLiteral("Value"), TdsType::NVarChar, 200}};
+    for (const QString& value : values)
+        table.rows.append({QVariant(value)});
+    return table;
+}
+
 } // namespace rq::test

@@ -76,6 +76,9 @@ struct TdsTable {
     int failAfterRows = -1;
 };
 
+// A table of one nvarchar column, "Value", a row for each value.
+TdsTable textTable(const QString& schema, const QString& name, const QStringList& values);
+
 struct TdsDatabase {
     QString name;
     QList<TdsTable> tables;
