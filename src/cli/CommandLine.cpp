@@ -100,10 +100,10 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
         writeOrThrow(streams.out, QByteArray::number(items.count()) + '\n');
     if (!streams.out.flush())
         throw Failure(QStringLiteral("cannot write to standard output: ") + streams.out.errorString());
-    // As grep does with a file it cannot read: what the other tables hold is out, and the status says that
-    // the search was not complete.
-    if (!database.passedOver.isEmpty())
-        throw Failure(database.passedOver);
+    // As grep does with a file it cannot read: what the rest of the database holds is out, and the status
+    // says that the search was not complete.
+    if (!database.incomplete.isEmpty())
+        throw Failure(database.incomplete);
     return items.count() > 0 ? kFound : kNothingFound;
 }
 

@@ -17,12 +17,15 @@ DatabaseRead readDatabase(const ConnectionFields& fields, const std::function<vo
                 progress(status);
             },
             [] { return false; }); // no window to keep alive; Ctrl-C ends the program from its signal handler
-        read.passedOver = outcome.report();
+        read.incomplete = outcome.report();
     } catch (...) {
-        const QString server = serverValue(fields);
         const QString what = tableReached ? QStringLiteral("cannot read database '%1' on '%2'")
                                           : QStringLiteral("cannot open database '%1' on '%2'");
-        throw Failure(what.arg(fields.database, server) + QLatin1String(": ") + describeCurrentException());
+        const QString failure =
+            what.arg(fields.database, serverValue(fields)) + QLatin1String(": ") + describeCurrentException();
+        if (!tableReached)
+            throw Failure(failure);
+        read.incomplete = failure;
     }
     return read;
 }

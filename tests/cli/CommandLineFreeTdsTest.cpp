@@ -1,0 +1,103 @@
+// The command-line executable through the real FreeTDS driver and our TDS server, run as a script would.
+#include "support/CommandLineChild.h"
+#include "support/TdsServer.h"
+
+using namespace rq;
+using test::TdsServer;
+using test::textTable;
+
+namespace {
+
+constexpr auto kPassword = "x;y}z"; // needs braces, and holds a closing brace FreeTDS must get as it is
+
+TdsServer::Options serving(QList<test::TdsTable> tables)
+{
+    TdsServer::Options options;
+    options.user = QStringLiteral("user");
+    options.password = QString::fromLatin1(kPassword);
+    options.databases = {test::TdsDatabase{QStringLiteral("dbname"), std::move(tables)}};
+    return options;
+}
+
+ConnectionFields savedFields(const TdsServer& server)
+{
+    return {"127.0.0.1", QString::number(server.port()), "user", "", "dbname", false}; // no saved password
+}
+
+} // namespace
+
+TEST(CommandLineThroughFreeTds, ReadsEverySchemaWithThePasswordAsGiven)
+{
+    test::TestEnvironment env;
+    TdsServer server(serving({textTable("dbo", "Customer", {"ann@example.com", "no mail"}),
+                              textTable("Sales", "Customer", {"bob@EXAMPLE.org"}),
+                              textTable("dbo", "Notes", {"first\rsecond example"})}));
+    ASSERT_TRUE(server.listening());
+    saveConnection(env, savedFields(server));
+
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        QByteArray input;
+        std::optional<QString> environmentPassword;
+        int status;
+        QByteArray out;
+    };
+    const Case cases[] = {
+        {"password from the environment",
+         {"lines", "example", "--with-origin"},
+         {},
+         kPassword,
+         0,
+         "dbo.Customer.Value:1:ann@example.com\ndbo.Notes.Value:1:second example\n"
+         "Sales.Customer.Value:1:bob@EXAMPLE.org\n"}, // in the server's order of tables
+        {"password from standard input",
+         {"lines", "example", "--count", "--password-stdin"},
+         QByteArray(kPassword) + "\n",
+         std::nullopt,
+         0,
+         "3\n"},
+        {"nothing found", {"between", "<b>", "</b>"}, {}, kPassword, 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int loginsBefore = int(server.logins().size());
+        const test::Outcome outcome = test::run(env, c.arguments, c.input, c.environmentPassword);
+        EXPECT_EQ(outcome.status, c.status) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.out.toStdString(), c.out.toStdString());
+        EXPECT_EQ(outcome.err.toStdString(), "");
+        ASSERT_EQ(server.logins().size(), loginsBefore + 1);
+        EXPECT_EQ(server.logins().last().password, QString::fromLatin1(kPassword));
+    }
+
+    const test::Outcome refused = test::run(env, {"lines", "example"}, {}, QStringLiteral("x;y"));
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out.toStdString(), "");
+    EXPECT_TRUE(refused.err.startsWith("rowquarry-cli: cannot open database 'dbname' on '127.0.0.1,"))
+        << refused.err.toStdString();
+}
+
+// As grep with a read error: what was read is printed, then one line says what failed, status 2.
+TEST(CommandLineThroughFreeTds, AConnectionLostPartWayPrintsWhatWasReadThenFails)
+{
+    test::TestEnvironment env;
+    test::TdsTable longTable;
+    longTable.name = QStringLiteral("Long");
+    longTable.columns = {{QStringLiteral("Text"), test::TdsType::NVarCharMax}};
+    longTable.generatedRows = 200;
+    longTable.generate = [](int) { return QList<test::TdsValue>{QVariant(QString(3000, u'a'))}; };
+    TdsServer::Options options = serving(
+        {textTable("dbo", "Before", {"example before"}), longTable, textTable("dbo", "Tail", {"example tail"})});
+    options.closeAfterBytes = 300'000; // about half of the long table
+    TdsServer server(options);
+    saveConnection(env, savedFields(server));
+
+    const test::Outcome outcome = test::run(env, {"lines", "example"}, {}, QString::fromLatin1(kPassword));
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.out.toStdString(), "example before\n");
+    EXPECT_TRUE(outcome.err.startsWith("rowquarry-cli: cannot read database 'dbname' on '127.0.0.1," +
+                                       QByteArray::number(server.port()) +
+                                       "': The connection was lost while reading dbo.Long. "))
+        << outcome.err.toStdString();
+    EXPECT_EQ(outcome.err.count('\n'), 1);
+}
