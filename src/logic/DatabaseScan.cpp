@@ -253,12 +253,13 @@ QString ScanOutcome::report() const
              passedOver.join(QLatin1String(", ")), firstFailure);
 }
 
-ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrigins& origins, const StatusLine& status,
-                         const std::function<bool()>& yield)
+namespace {
+
+ScanOutcome scan(const QString& connectionText, QString& text, TextOrigins& origins, const StatusLine& status,
+                 const std::function<bool()>& yield)
 {
     auto channel = std::make_shared<BatchChannel>();
     BatchReceiver receiver(text, origins, status);
-    const QString connectionText = connectionString(fields);
     platform::OffThread::run(
         [channel, connectionText](const std::function<void()>& wake) {
             platform::odbc::Connection connection;
@@ -282,6 +283,14 @@ ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrig
     return receiver.outcome;
 }
 
+} // namespace
+
+ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrigins& origins, const StatusLine& status,
+                         const std::function<bool()>& yield)
+{
+    return scan(connectionString(fields), text, origins, status, yield);
+}
+
 void gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const StatusLine& status,
                         const std::function<bool()>& yield)
 {
@@ -299,7 +308,7 @@ void gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields
         bool& flag;
         ~ScanningFlag() { flag = false; }
     } scanning{state.scanning};
-    const ScanOutcome outcome = ScanDatabase(fields, state.DatabaseText, *state.origins, status, yield);
+    const ScanOutcome outcome = scan(wanted, state.DatabaseText, *state.origins, status, yield);
     state.complete = true;
     if (!outcome.passedOver.isEmpty())
         throw Failure(outcome.report());

@@ -51,8 +51,8 @@ struct ScanOutcome {
 // table on the status line. The driver is called on a thread of its own; this thread appends whole
 // fields as they arrive and lets events run through `yield` meanwhile, so the window stays usable
 // however slow the server. A table that cannot be read is passed over (what was read of it, in whole
-// values, stays) and named in the outcome; a failure to connect or to list the tables ends the scan
-// with an exception, keeping what was appended.
+// values, stays) and named in the outcome; a failure to connect or to list the tables, or a connection
+// lost part way, ends the scan with an exception, keeping what was appended.
 ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrigins& origins, const StatusLine& status,
                          const std::function<bool()>& yield);
 

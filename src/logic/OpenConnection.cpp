@@ -24,10 +24,11 @@ void openAndClose(ConnectionFactory make, const QString& connectionString)
         platform::letWindowRepaint, [] { return false; });
 }
 
-bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory)
+bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory,
+                    const platform::SqlServerDriver& driver)
 {
     try {
-        openAndClose(factory, connectionString(fields));
+        openAndClose(factory, connectionString(fields, driver));
         return true;
     } catch (...) {
         return false;

@@ -23,7 +23,9 @@ std::unique_ptr<platform::odbc::Connection> makeOdbcConnection();
 void openAndClose(ConnectionFactory make, const QString& connectionString);
 
 // True when a connection opens with these fields. Silent: every failure gives false, a field that the
-// driver cannot be given too. The connection is closed again before it returns.
-bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory = makeOdbcConnection);
+// driver cannot be given too. The connection is closed again before it returns. The driver is the
+// registered one unless the caller has already looked it up.
+bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory = makeOdbcConnection,
+                    const platform::SqlServerDriver& driver = platform::registeredSqlServerDriver());
 
 } // namespace rq

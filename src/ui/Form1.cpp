@@ -6,6 +6,7 @@
 #include "logic/ReportingProcedure.h"
 #include "logic/SettingsKeys.h"
 #include "platform/FileSystem.h"
+#include "platform/OdbcDrivers.h"
 #include "platform/SettingsStore.h"
 #include "ui/AppContext.h"
 #include "ui/Controls.h"
@@ -170,7 +171,9 @@ void Form1::PushButton2_Click()
     bool opens = false;
     proc.step(100, [&] {
         const ConnectionFields typed = fields();
-        opens = !ShowConnectionProblem(context_.messages, typed) && OpenConnection(typed, context_.connectionFactory);
+        const platform::SqlServerDriver driver = platform::registeredSqlServerDriver();
+        opens = !ShowConnectionProblem(context_.messages, typed, driver) &&
+                OpenConnection(typed, context_.connectionFactory, driver);
     });
     if (!opens)
         return;
