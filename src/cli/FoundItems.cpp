@@ -27,7 +27,7 @@ void FoundItems::add(QStringView item)
     if (print_) {
         QByteArray bytes;
         if (withOrigin_) {
-            const Origin origin = database_.origins.at(database_.text, item.data() - database_.text.constData());
+            const Origin origin = database_.origins.at(database_.text, item);
             bytes = (origin.field() + QLatin1Char(':') + QString::number(origin.row) + QLatin1Char(':')).toUtf8();
         }
         bytes += item.toUtf8();

@@ -221,7 +221,7 @@ private:
 
 } // namespace
 
-QString TableName::qualified() const { return schema.isEmpty() ? name : schema + QLatin1Char('.') + name; }
+QString TableName::qualified() const { return qualifiedName(schema, name); }
 
 bool isUserTable(const QString& type, const QString& name)
 {

@@ -6,11 +6,12 @@
 
 namespace rq {
 
-QString Origin::field() const
+QString qualifiedName(const QString& schema, const QString& name)
 {
-    QString name = schema.isEmpty() ? table : schema + QLatin1Char('.') + table;
-    return name + QLatin1Char('.') + column;
+    return schema.isEmpty() ? name : schema + QLatin1Char('.') + name;
 }
+
+QString Origin::field() const { return qualifiedName(schema, table) + QLatin1Char('.') + column; }
 
 QString Origin::description() const
 {

@@ -10,6 +10,9 @@
 
 namespace rq {
 
+// "Sales.Orders", or "Orders" where the driver names no schema.
+QString qualifiedName(const QString& schema, const QString& name);
+
 // Where a stretch of the database text came from: a field of a row of a table.
 struct Origin {
     QString schema; // empty where the driver names no schema (SQLite)
@@ -41,6 +44,8 @@ public:
     // The field that holds `position` of `text`, the text these origins were recorded with; an Origin
     // that is not known() for a position before the first row.
     Origin at(QStringView text, qsizetype position) const;
+    // The field where `found`, a view into `text`, starts.
+    Origin at(QStringView text, QStringView found) const { return at(text, found.data() - text.data()); }
 
 private:
     struct Table {

@@ -24,7 +24,7 @@ struct SearchedText {
     QString text;
     std::shared_ptr<const TextOrigins> origins;
     // The place of a stretch found in the text (a view into it).
-    Origin originOf(QStringView found) const { return origins->at(text, found.data() - text.constData()); }
+    Origin originOf(QStringView found) const { return origins->at(text, found); }
 };
 
 // The steps both commands start their work with: the hourglass, the database text gathered when it
