@@ -44,7 +44,7 @@ void ResultsList::append(const QString& text, const Origin& origin)
     beginInsertRows({}, row, row);
     items_.append(text);
     origins_.append(origin);
-    ++counts_[text];
+    ++texts_[text].items;
     endInsertRows();
 }
 
@@ -53,11 +53,9 @@ void ResultsList::removeAt(qsizetype position)
     if (position < 0 || position >= items_.size())
         return;
     beginRemoveRows({}, static_cast<int>(position), static_cast<int>(position));
-    const auto count = counts_.find(items_.at(position));
-    if (--*count == 0) {
-        morePlaces_.remove(count.key());
-        counts_.erase(count);
-    }
+    const auto count = texts_.find(items_.at(position));
+    if (--count->items == 0)
+        texts_.erase(count);
     items_.removeAt(position);
     origins_.removeAt(position);
     endRemoveRows();
@@ -68,8 +66,7 @@ void ResultsList::clear()
     beginResetModel();
     items_.clear();
     origins_.clear();
-    counts_.clear();
-    morePlaces_.clear();
+    texts_.clear();
     endResetModel();
 }
 
@@ -93,9 +90,10 @@ void ResultsList::addColumn(const QString& header)
 
 void ResultsList::addPlace(const QString& text)
 {
-    if (!counts_.contains(text))
+    const auto count = texts_.find(text);
+    if (count == texts_.end())
         return;
-    ++morePlaces_[text];
+    ++count->morePlaces;
     // Every item with this text shows the count; finding them would cost a walk of the list, and a
     // view repaints a changed range only where it is visible.
     emit dataChanged(index(0, 1), index(rowCount() - 1, 1), {Qt::DisplayRole});
@@ -106,7 +104,7 @@ QString ResultsList::placeText(qsizetype position) const
     const Origin& origin = origins_.at(position);
     if (!origin.known())
         return {};
-    const qsizetype more = morePlaces_.value(items_.at(position));
+    const qsizetype more = texts_.value(items_.at(position)).morePlaces;
     if (more == 0)
         return origin.description();
     return origin.description() +

@@ -23,7 +23,7 @@ public:
     qsizetype count() const { return items_.size(); }
     const QString& at(qsizetype position) const { return items_.at(position); }
     const Origin& origin(qsizetype position) const { return origins_.at(position); }
-    bool contains(const QString& text) const { return counts_.contains(text); }
+    bool contains(const QString& text) const { return texts_.contains(text); }
     // The items as they are now; a cheap copy that later changes to the list do not touch.
     QList<QString> snapshot() const { return items_; }
 
@@ -45,11 +45,15 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
+    // Per distinct text: how many items hold it, and the places of duplicates that were not added.
+    struct TextCount {
+        qsizetype items = 0;
+        qsizetype morePlaces = 0;
+    };
     QList<QString> items_;
     QList<Origin> origins_;
-    QHash<QString, qsizetype> morePlaces_;
     QStringList headers_;
-    QHash<QString, qsizetype> counts_;
+    QHash<QString, TextCount> texts_;
 };
 
 // At most this many units of an item are shown; more than any widened column can display.
