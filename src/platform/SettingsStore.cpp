@@ -93,7 +93,7 @@ bool saveSetting(const QString& application, const QString& section, const QStri
     IniFile ini(*bytes);
     if (!ini.setValue(section, key, value))
         return false;
-    // Start-up fills the boxes and each fill saves its field: those saves must leave the file as it was.
+    // A value the file already holds is not written again: the file keeps its bytes and its time.
     if (ini.bytes() == *bytes)
         return true;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
