@@ -17,8 +17,6 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdlib>
-#include <sql.h>
-#include <sqlext.h>
 
 using namespace rq;
 using test::TdsColumn;

@@ -17,8 +17,6 @@
 #include <QFile>
 #include <QProcess>
 #include <numeric>
-#include <sql.h>
-#include <sqlext.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 
@@ -146,7 +144,7 @@ int readOnce(const QString& mode, const QString& path)
     QElapsedTimer timer;
     timer.start();
     qsizetype units = 0;
-    if (mode == "scan" || mode == "origins") {
+    if (mode == "scan" || mode == "origins" || mode == "scan-search") {
         QString text;
         TextOrigins origins;
         ScanDatabase(
