@@ -27,11 +27,9 @@ struct TdsServerState {
     TdsServer::Options options;
     std::atomic<bool> stop = false;
     std::atomic<int> accepted = 0;
-    std::atomic<int> attentions = 0;
     mutable std::mutex mutex;
     QList<TdsServer::Login> logins;
     QStringList batches;
-    QStringList procedures;
 };
 
 namespace {
@@ -148,6 +146,13 @@ private:
     qsizetype at_;
     bool ok_ = true;
 };
+
+// A batch, RPC or transaction request starts with ALL_HEADERS, its own length included; what follows it.
+Reader afterHeaders(const QByteArray& payload)
+{
+    const quint32 headers = Reader(payload).u32();
+    return Reader(payload, headers >= 4 && headers <= quint32(payload.size()) ? qsizetype(headers) : 0);
+}
 
 // ---- Tokens ----
 
@@ -907,9 +912,7 @@ void Wire::takeAttentions()
         if (input_.size() < length)
             return;
         input_.remove(0, std::max<qsizetype>(length, 8));
-        ++state_.attentions;
-        if (!state_.options.ignoreAttention)
-            attention_ = true;
+        attention_ = true;
     }
 }
 
@@ -1143,9 +1146,7 @@ std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
 
 QString batchText(const QByteArray& payload)
 {
-    Reader reader(payload);
-    const quint32 headers = reader.u32(); // ALL_HEADERS, its own length included
-    Reader text(payload, headers >= 4 && headers <= quint32(payload.size()) ? qsizetype(headers) : 0);
+    Reader text = afterHeaders(payload);
     return text.utf16(text.left() / 2);
 }
 
@@ -1170,6 +1171,11 @@ private:
     void rpc(const QByteArray& payload);
     void transaction(const QByteArray& payload);
     void acknowledgeAttention();
+    // Sends what out_ holds so far; reply() also ends the reply.
+    void send();
+    void reply();
+    // An error and its DONE; refuse() also ends the reply.
+    void sendError(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state = 1);
     void refuse(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state = 1);
     bool statement(const SqlStatement& statement, quint16 more);
     Outcome result(const TdsTable& table, quint8 doneToken, quint16 more, bool scan);
@@ -1263,10 +1269,8 @@ void Session::login(const QByteArray& payload)
         Reader text(bytes);
         return text.utf16(bytes.size() / 2);
     };
-    login.hostName = field(36);
     login.user = field(40);
     login.password = field(44, true);
-    login.appName = field(48);
     login.database = field(68);
     {
         const std::lock_guard lock(state_.mutex);
@@ -1307,28 +1311,40 @@ void Session::login(const QByteArray& payload)
     out_.append(ack);
     envChange(out_, 4, size, size);
     done(out_, kDone, kDoneFinal, 0, 0);
-    wire_.put(out_);
-    out_.data.clear();
-    wire_.endReply();
+    reply();
     wire_.setPacketSize(packetSize);
     loggedIn_ = true;
 }
 
-void Session::refuse(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state)
+void Session::send()
+{
+    wire_.put(out_);
+    out_.data.clear();
+}
+
+void Session::reply()
+{
+    send();
+    wire_.endReply();
+}
+
+void Session::sendError(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state)
 {
     error(out_, number, severity, text, state);
     done(out_, doneToken, kDoneError, 0, 0);
-    wire_.put(out_);
-    out_.data.clear();
+    send();
+}
+
+void Session::refuse(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state)
+{
+    sendError(doneToken, number, severity, text, state);
     wire_.endReply();
 }
 
 void Session::acknowledgeAttention()
 {
     done(out_, kDone, kDoneAttention, 0, 0);
-    wire_.put(out_);
-    out_.data.clear();
-    wire_.endReply();
+    reply();
 }
 
 const TdsDatabase* Session::findDatabase(const QString& name) const
@@ -1353,8 +1369,7 @@ void Session::batch(const QByteArray& payload)
         return refuse(kDone, 50000, 16, QStringLiteral("TdsServer does not understand: %1").arg(sql.left(200)));
     if (statements->isEmpty()) {
         done(out_, kDone, kDoneFinal, 0, 0);
-        wire_.put(out_);
-        out_.data.clear();
+        send();
     }
     for (qsizetype i = 0; i < statements->size(); ++i)
         if (!statement(statements->at(i), i + 1 < statements->size() ? kDoneMore : kDoneFinal))
@@ -1367,15 +1382,11 @@ bool Session::statement(const SqlStatement& statement, quint16 more)
 {
     const auto plainDone = [&] {
         done(out_, kDone, more, 0, 0);
-        wire_.put(out_);
-        out_.data.clear();
+        send();
         return true;
     };
     const auto fail = [&](quint32 number, const QString& text) {
-        error(out_, number, 16, text);
-        done(out_, kDone, kDoneError, 0, 0);
-        wire_.put(out_);
-        out_.data.clear();
+        sendError(kDone, number, 16, text);
         return false;
     };
     switch (statement.kind) {
@@ -1436,8 +1447,7 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
     for (const TdsColumn& column : table.columns)
         plans.push_back(planColumn(column));
     columnMetadata(out_, table, plans);
-    wire_.put(out_);
-    out_.data.clear();
+    send();
 
     const ValueWriter writer(textSize_);
     const qint64 stored = table.rows.size();
@@ -1449,8 +1459,7 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
     for (qint64 i = 0; i < rows; ++i) {
         if (wire_.takeAttention()) {
             done(out_, kDone, kDoneAttention, 0, 0);
-            wire_.put(out_);
-            out_.data.clear();
+            send();
             return Outcome::Cancelled;
         }
         if (i >= stored)
@@ -1459,8 +1468,7 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
         out_.u8(kRow);
         for (size_t c = 0; c < plans.size(); ++c)
             writer.write(out_, plans[c], qsizetype(c) < row.size() ? row[qsizetype(c)] : null);
-        wire_.put(out_);
-        out_.data.clear();
+        send();
         if (delay > 0) {
             wire_.sendNow();
             wire_.pause(delay);
@@ -1469,29 +1477,21 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
     if (table.failAfterRows >= 0) {
         error(out_, 601, 12, u"Could not continue scan with NOLOCK due to data movement.", 3);
         done(out_, doneToken, kDoneError, kSelectCommand, 0);
-        wire_.put(out_);
-        out_.data.clear();
+        send();
         return Outcome::Failed;
     }
     done(out_, doneToken, quint16(more | kDoneCount), kSelectCommand, quint64(rows));
-    wire_.put(out_);
-    out_.data.clear();
+    send();
     return Outcome::Complete;
 }
 
 void Session::rpc(const QByteArray& payload)
 {
-    Reader reader(payload);
-    const quint32 headers = reader.u32();
-    Reader call(payload, headers >= 4 && headers <= quint32(payload.size()) ? qsizetype(headers) : 0);
+    Reader call = afterHeaders(payload);
     const quint16 nameLength = call.u16();
     const QString name = nameLength == 0xFFFF ? QStringLiteral("#%1").arg(call.u16()) : call.utf16(nameLength);
     call.u16(); // option flags
     const bool parameters = call.left() > 0;
-    {
-        const std::lock_guard lock(state_.mutex);
-        state_.procedures.append(name);
-    }
     if (options_.fault == TdsServer::Fault::SilentAfterLogin)
         return;
     if (!sameName(name.section(u'.', -1), u"sp_tables"_s))
@@ -1529,8 +1529,7 @@ void Session::tableList()
         out_.u8(kReturnStatus);
         out_.u32(0);
         done(out_, kDoneProc, kDoneFinal, 0, 0);
-        wire_.put(out_);
-        out_.data.clear();
+        send();
     }
     wire_.endReply();
 }
@@ -1538,9 +1537,7 @@ void Session::tableList()
 // Transaction manager requests: begin, commit and rollback, reported with ENVCHANGE as SQL Server does.
 void Session::transaction(const QByteArray& payload)
 {
-    Reader reader(payload);
-    const quint32 headers = reader.u32();
-    Reader request(payload, headers >= 4 && headers <= quint32(payload.size()) ? qsizetype(headers) : 0);
+    Reader request = afterHeaders(payload);
     const quint16 type = request.u16();
     const auto descriptor = [](quint64 id) { return std::string(reinterpret_cast<const char*>(&id), 8); };
     const auto begin = [&] {
@@ -1564,9 +1561,7 @@ void Session::transaction(const QByteArray& payload)
         return refuse(kDone, 50000, 16, QStringLiteral("TdsServer does not serve transaction request %1.").arg(type));
     }
     done(out_, kDone, kDoneFinal, 0, 0);
-    wire_.put(out_);
-    out_.data.clear();
-    wire_.endReply();
+    reply();
 }
 
 void serveConnection(TdsServerState& state, qintptr descriptor, quint16 spid)
@@ -1638,15 +1633,7 @@ QStringList TdsServer::batches() const
     return state_->batches;
 }
 
-QStringList TdsServer::procedures() const
-{
-    const std::lock_guard lock(state_->mutex);
-    return state_->procedures;
-}
-
 int TdsServer::accepted() const { return state_->accepted; }
-
-int TdsServer::attentions() const { return state_->attentions; }
 
 TdsTable textTable(const QString& schema, const QString& name, const QStringList& values)
 {

@@ -107,13 +107,12 @@ public:
         QList<TdsDatabase> databases; // the first is the default database
         quint16 port = 0;             // 0: any free port
         Fault fault = Fault::None;
-        bool ignoreAttention = false; // neither stop nor acknowledge when the driver cancels
-        qint64 closeAfterBytes = -1;  // hang up each connection after sending this many bytes
-        int rowDelayMs = 0;           // pause after every row, sending it at once (a slow scan)
+        qint64 closeAfterBytes = -1; // hang up each connection after sending this many bytes
+        int rowDelayMs = 0;          // pause after every row, sending it at once (a slow scan)
     };
 
     struct Login {
-        QString user, password, database, appName, hostName;
+        QString user, password, database;
         quint32 tdsVersion = 0; // as LOGIN7 states it: 0x74000004 for TDS 7.4
         quint32 packetSize = 0;
     };
@@ -128,10 +127,8 @@ public:
 
     // What the driver sent, in arrival order, over all connections.
     QList<Login> logins() const;
-    QStringList batches() const;    // SQL batch texts
-    QStringList procedures() const; // names of the procedures called by RPC
-    int accepted() const;           // connections accepted
-    int attentions() const;         // cancel requests (attention packets) received
+    QStringList batches() const; // SQL batch texts
+    int accepted() const;        // connections accepted
 
 private:
     std::unique_ptr<TdsServerState> state_;
