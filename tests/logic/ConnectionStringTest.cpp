@@ -1,7 +1,6 @@
 #include "logic/ConnectionString.h"
 #include "support/NamedRows.h"
 
-#include <cctype>
 #include <gtest/gtest.h>
 
 using namespace rq;

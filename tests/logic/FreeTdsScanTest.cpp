@@ -11,7 +11,6 @@
 #include "ui/WindowPointer.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -357,10 +356,8 @@ TEST(FreeTdsScan, ATableFailingPartWayIsPassedOverReportedOnceAndNotScannedAgain
     }
 }
 
-// The server hangs up in the middle of a table: what was read stays, in whole values only, and the
-// tables after it are passed over too.
-// A lost link is not a table that cannot be read: the scan ends there, keeps what it read in whole
-// values, and the next command reads the database again.
+// The server hangs up in the middle of a table. A lost link is not a table that cannot be read: the scan
+// ends there, keeps what it read in whole values only, and the next command reads the database again.
 TEST(FreeTdsScan, AConnectionCutPartWayKeepsWholeValuesOnlyAndIsReadAgain)
 {
     TdsTable table;

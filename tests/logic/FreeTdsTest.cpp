@@ -4,6 +4,7 @@
 #include "logic/ConnectionTest.h"
 #include "logic/OpenConnection.h"
 #include "platform/OdbcDrivers.h"
+#include "support/EventGaps.h"
 #include "support/NamedRows.h"
 #include "support/Settings.h"
 #include "support/TdsServer.h"
@@ -11,19 +12,15 @@
 #include "ui/Form1.h"
 #include "ui/WindowPointer.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QUdpSocket>
 #include <atomic>
-#include <cctype>
 #include <gtest/gtest.h>
-#include <iostream>
 #include <map>
 #include <optional>
 #include <thread>
@@ -53,6 +50,14 @@ private:
     std::atomic<bool> stop_ = false;
     std::thread thread_;
 };
+
+// A loopback port that nothing listens on.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
 
 // Accepts connections on a loopback port and hangs up at once, so the driver's login fails quickly.
 class LoopbackListener {
@@ -146,13 +151,7 @@ TEST(FreeTds, LocalFormFindsANamedInstanceWithoutThePortBox)
 
 TEST(FreeTds, AClosedPortFailsCleanly)
 {
-    quint16 closedPort = 0;
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        closedPort = probe.serverPort();
-    }
-    ConnectionFields closed{"127.0.0.1", QString::number(closedPort), "sa", "pw", "master", false};
+    ConnectionFields closed{"127.0.0.1", QString::number(closedPort()), "sa", "pw", "master", false};
     EXPECT_FALSE(OpenConnection(closed));
 }
 
@@ -289,35 +288,6 @@ ConnectionFields fieldsFor(quint16 port, const QString& password, const QString&
     return {QStringLiteral("127.0.0.1"), QString::number(port), kUser, password, database, false};
 }
 
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
-// Counts the window thread's timer ticks while it lives: proof that events ran during a command.
-class TickCounter {
-public:
-    TickCounter()
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { ++ticks_; });
-        timer_.start(20);
-        clock_.start();
-    }
-    int ticks() const { return ticks_; }
-    // What a run against a silent server took, for the log; never asserted.
-    void log(const char* what) const
-    {
-        std::cout << "[ measured ] " << what << ": " << clock_.elapsed() / 1000.0 << " s, " << ticks_ << " ticks\n";
-    }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    int ticks_ = 0;
-};
-
 struct LoginCase {
     const char* name;
     QString serverPassword;
@@ -377,10 +347,10 @@ TEST(FreeTds, TestConnectionGivesUpOnASilentServer)
     QWidget window;
     WindowPointer pointer(window);
     {
-        TickCounter ticks;
+        test::EventGaps gaps;
         TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fieldsFor(silent.port(), "pw"); });
-        ticks.log("Test Connection, silent server");
-        EXPECT_GT(ticks.ticks(), 0);
+        gaps.log("Test Connection, silent server");
+        EXPECT_GT(gaps.ticks, 0); // events ran while the driver waited
     }
     EXPECT_EQ(env.messages.texts(), QStringList{kCouldNotConnect});
     EXPECT_GE(silent.accepted(), 1);
@@ -404,10 +374,10 @@ TEST(FreeTds, NextGivesUpOnASilentServerAndStaysOnTheConnectionWindow)
     form.Text3->setText("pw");
     form.Text4->setText(kDatabase);
     {
-        TickCounter ticks;
+        test::EventGaps gaps;
         form.PushButton2->click();
-        ticks.log("Next >, silent server");
-        EXPECT_GT(ticks.ticks(), 0);
+        gaps.log("Next >, silent server");
+        EXPECT_GT(gaps.ticks, 0); // events ran while the driver waited
     }
     EXPECT_GE(silent.accepted(), 1);
     EXPECT_TRUE(form.isVisible());
@@ -419,17 +389,13 @@ TEST(FreeTds, StartUpGivesUpOnASilentServerThenShowsTheConnectionWindow)
 {
     test::TestEnvironment env;
     test::TdsServer silent(serverOptions("pw", test::TdsServer::Fault::NeverAnswer));
-    test::storeSetting("MSServer", "127.0.0.1");
-    test::storeSetting("Port", QString::number(silent.port()));
-    test::storeSetting("MSUser", kUser);
-    test::storeSetting("MSPassword", "pw");
-    test::storeSetting("MSDatabase", kDatabase);
+    test::saveConnection(env, fieldsFor(silent.port(), "pw"));
     WindowFlow flow(env.context);
     {
-        TickCounter ticks;
+        test::EventGaps gaps;
         flow.start();
-        ticks.log("start-up, silent server");
-        EXPECT_GT(ticks.ticks(), 0);
+        gaps.log("start-up, silent server");
+        EXPECT_GT(gaps.ticks, 0); // events ran while the driver waited
     }
     EXPECT_GE(silent.accepted(), 1);
     EXPECT_TRUE(flow.connectionWindow().isVisible());

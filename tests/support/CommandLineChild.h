@@ -2,14 +2,11 @@
 
 // Runs the command-line executable as a child, as a script would: this test binary's ODBC registration,
 // the test's own settings folder, and no display.
-#include "logic/ConnectionString.h"
+#include "support/Settings.h"
 #include "support/TestEnvironment.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <gtest/gtest.h>
 #include <optional>
 
 namespace rq::test {
@@ -48,19 +45,6 @@ inline Outcome run(const TestEnvironment& env, const QStringList& arguments, con
     process.waitForFinished(-1);
     const int status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return {status, process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-// Stores the connection as the connection window saves it.
-inline void saveConnection(const TestEnvironment& env, const ConnectionFields& fields)
-{
-    QDir().mkpath(QFileInfo(env.settingsFile()).absolutePath());
-    QFile file(env.settingsFile());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(QStringLiteral("[Rowquarry]\nMSServer=%1\nPort=%2\nMSUser=%3\nMSPassword=%4\nMSDatabase=%5\n"
-                              "Local Connection=%6\n")
-                   .arg(fields.server, fields.port, fields.user, fields.password, fields.database,
-                        fields.local ? QStringLiteral("1") : QStringLiteral("0"))
-                   .toUtf8());
 }
 
 } // namespace rq::test

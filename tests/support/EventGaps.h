@@ -13,6 +13,7 @@ namespace rq::test {
 struct EventGaps {
     QTimer timer;
     QElapsedTimer sinceTick;
+    QElapsedTimer sinceStart;
     qint64 longest = 0;
     int ticks = 0;
     EventGaps()
@@ -23,11 +24,13 @@ struct EventGaps {
             ++ticks;
         });
         sinceTick.start();
+        sinceStart.start();
         timer.start();
     }
     void log(const char* what) const
     {
-        std::cout << "[ measured ] " << what << ": " << ticks << " ticks, longest gap " << longest << " ms\n";
+        std::cout << "[ measured ] " << what << ": " << sinceStart.elapsed() / 1000.0 << " s, " << ticks
+                  << " ticks, longest gap " << longest << " ms\n";
     }
 };
 

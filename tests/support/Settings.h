@@ -1,6 +1,13 @@
 #pragma once
 
+#include "logic/ConnectionString.h"
 #include "platform/SettingsStore.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
 
 namespace rq::test {
 
@@ -12,6 +19,19 @@ inline QString storedSetting(const QString& key, const QString& absent = QString
 inline void storeSetting(const QString& key, const QString& value)
 {
     platform::saveSetting(QStringLiteral("Quillmark"), QStringLiteral("Rowquarry"), key, value);
+}
+
+// Stores the connection as the connection window saves it.
+inline void saveConnection(const TestEnvironment& env, const ConnectionFields& fields)
+{
+    QDir().mkpath(QFileInfo(env.settingsFile()).absolutePath());
+    QFile file(env.settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QStringLiteral("[Rowquarry]\nMSServer=%1\nPort=%2\nMSUser=%3\nMSPassword=%4\nMSDatabase=%5\n"
+                              "Local Connection=%6\n")
+                   .arg(fields.server, fields.port, fields.user, fields.password, fields.database,
+                        fields.local ? QStringLiteral("1") : QStringLiteral("0"))
+                   .toUtf8());
 }
 
 } // namespace rq::test
