@@ -4,6 +4,7 @@
 #include "logic/DatabaseScan.h"
 #include "support/CommandLineChild.h"
 #include "support/ExtractionWindow.h"
+#include "support/Files.h"
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
 #include "ui/Form2.h"
@@ -25,6 +26,8 @@
 #include <unistd.h>
 
 using namespace rq;
+using test::fileBytes;
+using test::writeFile;
 
 namespace {
 
@@ -33,19 +36,6 @@ using test::Outcome;
 using test::run;
 using test::saveConnection;
 const QString kWindowed = QStringLiteral(ROWQUARRY_WINDOWED_EXECUTABLE);
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // What the folder holds, by name: "a, b".
 std::string entries(const QString& folder)

@@ -5,6 +5,7 @@
 #include "logic/OpenConnection.h"
 #include "platform/OdbcDrivers.h"
 #include "support/EventGaps.h"
+#include "support/Files.h"
 #include "support/NamedRows.h"
 #include "support/Settings.h"
 #include "support/TdsServer.h"
@@ -26,6 +27,7 @@
 #include <thread>
 
 using namespace rq;
+using test::writeFile;
 
 namespace {
 
@@ -187,14 +189,6 @@ private:
     }
     std::map<std::string, std::optional<QByteArray>> saved_;
 };
-
-QString writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}
 
 struct VersionCase {
     const char* name;

@@ -1,5 +1,6 @@
 #include "logic/ResultsFile.h"
 #include "logic/ResultsList.h"
+#include "support/Files.h"
 #include "support/TestEnvironment.h"
 #include "ui/WindowPointer.h"
 
@@ -13,21 +14,10 @@
 #include <unistd.h>
 
 using namespace rq;
+using test::fileBytes;
+using test::writeFile;
 
 namespace {
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 struct SaveFixture {
     test::TestEnvironment env;
@@ -139,7 +129,7 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
     QTimer::singleShot(0, [&] { pointerWhileWriting = f.pointer.value(); }); // runs in the first yield
     f.save();
     EXPECT_EQ(pointerWhileWriting, Hourglass);
-    EXPECT_EQ(contents(path), "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(fileBytes(path), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(f.env.fileDialog.lastOptions().title, "Save");
     EXPECT_EQ(f.env.fileDialog.lastOptions().filters, (QStringList{"Text Files (*.txt)", "All Files (*.*)"}));
     EXPECT_TRUE(f.env.messages.shown().isEmpty());
@@ -153,12 +143,12 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
     f.save();
     EXPECT_EQ(f.env.messages.texts(), QStringList{"Are you sure you wish to overwrite " + path + " ?"});
     EXPECT_EQ(f.env.messages.shown()[0].buttons, platform::Buttons::YesNo);
-    EXPECT_EQ(contents(path), QString("line\nfeed é\r\n").toUtf8());
+    EXPECT_EQ(fileBytes(path), QString("line\nfeed é\r\n").toUtf8());
 
     f.list.clear();
     f.env.fileDialog.answerNext(f.env.path("empty.txt"));
     f.save();
-    EXPECT_EQ(contents(f.env.path("empty.txt")), "");
+    EXPECT_EQ(fileBytes(f.env.path("empty.txt")), "");
 }
 
 TEST(ResultsFile, CancelAndNoLeaveEverythingAsItWas)
@@ -175,7 +165,7 @@ TEST(ResultsFile, CancelAndNoLeaveEverythingAsItWas)
     f.env.fileDialog.answerNext(path);
     f.env.messages.answerNext(platform::Answer::No);
     f.save();
-    EXPECT_EQ(contents(path), "old");
+    EXPECT_EQ(fileBytes(path), "old");
     EXPECT_EQ(f.pointer.value(), Default);
 }
 
@@ -191,7 +181,7 @@ TEST(ResultsFile, AFailedSaveKeepsTheOldFileAndReportsOnce)
     f.env.fileDialog.answerNext(locked.file);
     f.env.messages.answerNext(platform::Answer::Yes);
     user.run([&] { f.save(); });
-    EXPECT_EQ(contents(locked.file), "precious");
+    EXPECT_EQ(fileBytes(locked.file), "precious");
     const QStringList reports = test::failureReports(f.env.messages);
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("Form2.PushButton6_Click at line 106")) << qPrintable(reports[0]);
@@ -212,8 +202,8 @@ TEST(ResultsFile, TheFileIsReplacedWhereItsFolderAllowsAndWrittenInPlaceWhereNot
     f.env.fileDialog.answerNext(replaced);
     f.env.messages.answerNext(platform::Answer::Yes);
     f.save();
-    EXPECT_EQ(contents(replaced), "a\r\nb\r\n");
-    EXPECT_EQ(contents(f.env.path("link.txt")), "old");
+    EXPECT_EQ(fileBytes(replaced), "a\r\nb\r\n");
+    EXPECT_EQ(fileBytes(f.env.path("link.txt")), "old");
 
     const OrdinaryUser user;
     if (!user.available())
@@ -222,7 +212,7 @@ TEST(ResultsFile, TheFileIsReplacedWhereItsFolderAllowsAndWrittenInPlaceWhereNot
     f.env.fileDialog.answerNext(locked.file);
     f.env.messages.answerNext(platform::Answer::Yes);
     user.run([&] { f.save(); });
-    EXPECT_EQ(contents(locked.file), "a\r\nb\r\n");
+    EXPECT_EQ(fileBytes(locked.file), "a\r\nb\r\n");
     EXPECT_EQ(QDir(locked.folder).entryList(QDir::Files | QDir::Hidden), QStringList{"results.txt"});
     EXPECT_TRUE(test::failureReports(f.env.messages).isEmpty());
     EXPECT_EQ(f.pointer.value(), Arrow);
@@ -244,8 +234,8 @@ TEST(ResultsFile, ASaveStartedDuringAnotherSavesYieldsLeavesItAlone)
     });
     f.save();
     ASSERT_TRUE(nested);
-    EXPECT_EQ(contents(first).count("\r\n"), 1000); // the items as they stood when its writing began
-    EXPECT_EQ(contents(second).count("\r\n"), 1001);
+    EXPECT_EQ(fileBytes(first).count("\r\n"), 1000); // the items as they stood when its writing began
+    EXPECT_EQ(fileBytes(second).count("\r\n"), 1001);
     EXPECT_TRUE(f.env.messages.shown().isEmpty());
     EXPECT_EQ(f.pointer.value(), Arrow);
 }
@@ -271,13 +261,13 @@ TEST(ResultsFile, AFileWhoseFolderTakesNoNewFilesStaysWhole)
     const QString path = "/proc/version";
     if (!QFile::exists(path))
         GTEST_SKIP() << "no /proc here";
-    const QByteArray before = contents(path);
+    const QByteArray before = fileBytes(path);
     SaveFixture f;
     f.list.append("x");
     f.env.fileDialog.answerNext(path);
     f.env.messages.answerNext(platform::Answer::Yes);
     f.save();
-    EXPECT_EQ(contents(path), before);
+    EXPECT_EQ(fileBytes(path), before);
     EXPECT_EQ(test::failureReports(f.env.messages).size(), 1);
     EXPECT_EQ(f.pointer.value(), Arrow);
 }
@@ -302,7 +292,7 @@ TEST(ResultsList, AHugeItemShowsItsBeginningAndIsSavedWhole)
     f.save();
     EXPECT_TRUE(f.list.at(0) == huge);
     // Not EXPECT_EQ: a failure would print megabytes.
-    EXPECT_TRUE(contents(f.env.path("huge.txt")) == systemEncoded(huge) + "\r\nnext\r\n");
+    EXPECT_TRUE(fileBytes(f.env.path("huge.txt")) == systemEncoded(huge) + "\r\nnext\r\n");
 }
 
 TEST(ResultsList, HugeItemsThatDifferOnlyAtTheirEndAreTwoItems)
@@ -338,7 +328,7 @@ TEST(ResultsList, ControlsAndBrokenSurrogatesShowAsSymbolsAndAreSavedAsTheyStand
     static const char bytes[] =
         "nul\0 hi\xEF\xBF\xBD lo\xEF\xBF\xBD ls\xE2\x80\xA8 emoji\xF0\x9F\x98\x80 cr\r lf\n crlf\r\n "
         "tab\t <b>x</b>\r\n";
-    EXPECT_EQ(contents(f.env.path("controls.txt")), QByteArray(bytes, std::size(bytes) - 1));
+    EXPECT_EQ(fileBytes(f.env.path("controls.txt")), QByteArray(bytes, std::size(bytes) - 1));
 }
 
 TEST(ResultsList, AShownTextIsCutAtTheLimitButNeverInsideASurrogatePair)

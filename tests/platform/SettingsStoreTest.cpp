@@ -1,4 +1,5 @@
 #include "platform/SettingsStore.h"
+#include "support/Files.h"
 #include "support/TestEnvironment.h"
 
 #include <QDateTime>
@@ -9,24 +10,12 @@
 #include <optional>
 
 using namespace rq;
+using test::fileBytes;
+using test::writeFile;
 
 namespace {
 
 const QString app = QStringLiteral("Quillmark");
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
-}
-
-void writeFileBytes(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // A file other programs share: comments, their sections, a line without '=', CR LF line ends,
 // a Latin-1 value, and a last line without a line end.
@@ -130,7 +119,7 @@ TEST(SettingsStore, ReadsTheRawTextOtherProgramsWrote)
     test::TestEnvironment env;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        writeFileBytes(env.settingsFile(), c.file);
+        writeFile(env.settingsFile(), c.file);
         EXPECT_EQ(platform::getSetting(app, c.section, c.key, "<default>"), c.value.value_or("<default>"));
     }
 }
@@ -173,7 +162,7 @@ TEST(SettingsStore, SavingChangesOneLineAndKeepsEveryOtherByte)
         SCOPED_TRACE(c.name);
         QFile::remove(env.settingsFile());
         if (c.before)
-            writeFileBytes(env.settingsFile(), *c.before);
+            writeFile(env.settingsFile(), *c.before);
         EXPECT_TRUE(platform::saveSetting(app, c.section, c.key, c.value));
         EXPECT_EQ(fileBytes(env.settingsFile()).toStdString(), c.after.toStdString());
         EXPECT_EQ(platform::getSetting(app, c.section, c.key, "<default>"), c.value);
@@ -185,7 +174,7 @@ TEST(SettingsStore, SavingTheValueItHoldsLeavesTheFileUntouched)
     test::TestEnvironment env;
     const QString large = QString(1 << 20, u'x').replace(7, 5, QStringLiteral(" é=;\""));
     const QByteArray bytes = shared + "\r\n[Large]\r\nValue=" + large.toUtf8() + "\r\nAfter=1\r\n";
-    writeFileBytes(env.settingsFile(), bytes);
+    writeFile(env.settingsFile(), bytes);
     const QDateTime longAgo(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
     {
         QFile file(env.settingsFile());
@@ -231,13 +220,13 @@ TEST(SettingsStore, RefusesWhatOneLineCannotHold)
         QFile::remove(env.settingsFile());
         EXPECT_FALSE(platform::saveSetting(app, c.section, c.key, c.value));
         EXPECT_FALSE(QFile::exists(env.settingsFile()));
-        writeFileBytes(env.settingsFile(), shared);
+        writeFile(env.settingsFile(), shared);
         EXPECT_FALSE(platform::saveSetting(app, c.section, c.key, c.value));
         EXPECT_TRUE(fileBytes(env.settingsFile()) == shared);
     }
     // A UTF-16 file is not edited with UTF-8 lines.
     const QByteArray utf16("\xFF\xFE[\0R\0]\0\n\0", 10);
-    writeFileBytes(env.settingsFile(), utf16);
+    writeFile(env.settingsFile(), utf16);
     EXPECT_FALSE(platform::saveSetting(app, "Rowquarry", "MSServer", "x"));
     EXPECT_TRUE(fileBytes(env.settingsFile()) == utf16);
 }
@@ -281,7 +270,7 @@ TEST(SettingsStore, WriteIntoUnwritableFolderFailsWithoutThrowing)
 TEST(SettingsStore, WritesInPlaceWhenTheFolderTakesNoNewFile)
 {
     test::TestEnvironment env;
-    writeFileBytes(env.settingsFile(), shared);
+    writeFile(env.settingsFile(), shared);
     const QString folder = QFileInfo(env.settingsFile()).absolutePath();
     const QFile::Permissions open = QFile::permissions(folder);
     ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));

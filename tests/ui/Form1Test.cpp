@@ -1,5 +1,6 @@
 #include "ui/Form1.h"
 #include "app/WindowFlow.h"
+#include "support/Files.h"
 #include "support/Settings.h"
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
@@ -9,9 +10,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -92,17 +91,11 @@ TEST(Form1, StartingLeavesTheSettingsFileAsItWasAndEditsStillSave)
     // A server name far longer than a box holds, beside another program's section.
     const QByteArray stored = "[Other Program]\nkept=yes\n[Rowquarry]\nMSServer=" + QByteArray(1 << 20, 's') +
                               "\nPort=1433\nLocal Connection=0\n";
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(s.env.settingsFile()).absolutePath()));
-    QFile file(s.env.settingsFile());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(stored), stored.size());
-    file.close();
+    test::writeFile(s.env.settingsFile(), stored);
 
     Form1& form = s.start();
-    EXPECT_FALSE(form.Text1->text().isEmpty()); // read, and cut to what the box holds
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll() == stored); // not EXPECT_EQ: a failure would print a megabyte
-    file.close();
+    EXPECT_FALSE(form.Text1->text().isEmpty());                   // read, and cut to what the box holds
+    EXPECT_TRUE(test::fileBytes(s.env.settingsFile()) == stored); // not EXPECT_EQ: it would print a megabyte
 
     QTest::keyClick(form.Text2, 'u');
     EXPECT_EQ(storedSetting("MSUser"), "u");

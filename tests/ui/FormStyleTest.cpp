@@ -1,9 +1,9 @@
 #include "ui/FormStyle.h"
+#include "support/Files.h"
 #include "support/TestEnvironment.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,10 +48,7 @@ TEST(FormStyle, ApplySkinOnlyWithARegularVisibleSkinFile)
         EXPECT_EQ(w.background(&w.window), QColor(Qt::white));
     }
     QDir(env.programFolder()).rmdir("x/o.cjs");
-    QFile skin(env.programFolder() + "/x/o.cjs");
-    ASSERT_TRUE(skin.open(QIODevice::WriteOnly));
-    skin.write("QPushButton { border-radius: 3px; }");
-    skin.close();
+    test::writeFile(env.programFolder() + "/x/o.cjs", "QPushButton { border-radius: 3px; }");
     {
         SkinnedWindow w;
         ApplySkin(w.window);

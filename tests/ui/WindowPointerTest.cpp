@@ -1,4 +1,5 @@
 #include "ui/WindowPointer.h"
+#include "support/Files.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -106,9 +107,5 @@ TEST(WindowPointer, HandCursorComesFromTheFileWhenPresent)
     EXPECT_GT(hotSpot.x(), 0); // the fingertip, not the corner
     EXPECT_EQ(withHand.button->cursor().pixmap().size(), QSize(32, 32));
 
-    QFile broken(env.path("broken.cur"));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a cursor");
-    broken.close();
-    EXPECT_THROW(withHand.pointer.loadCustomCursor(env.path("broken.cur")), Failure);
+    EXPECT_THROW(withHand.pointer.loadCustomCursor(test::writeFile(env.path("broken.cur"), "not a cursor")), Failure);
 }
