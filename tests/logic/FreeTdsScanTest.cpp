@@ -5,6 +5,7 @@
 #include "logic/ResultsList.h"
 #include "platform/EventYield.h"
 #include "support/EventGaps.h"
+#include "support/ExtractionWindow.h"
 #include "support/TdsServer.h"
 #include "support/TestEnvironment.h"
 #include "ui/Form2.h"
@@ -80,24 +81,12 @@ std::string firstDifference(const QString& actual, const QString& expected)
 
 // A loaded extraction window whose connection fields point at a TdsServer; the server can be dropped
 // part way through a test.
-struct TdsWindow {
-    test::TestEnvironment env;
+struct TdsWindow : test::LoadedExtractionWindow {
     std::unique_ptr<TdsServer> server;
-    ConnectionFields fields;
-    Form2 form{env.context};
 
-    explicit TdsWindow(TdsServer::Options options)
-        : server(std::make_unique<TdsServer>(std::move(options))), fields(fieldsFor(*server))
+    explicit TdsWindow(TdsServer::Options options) : server(std::make_unique<TdsServer>(std::move(options)))
     {
-        form.connectionFields = [this] { return fields; };
-        form.showConnectionWindow = [] {};
-        form.Form_Load();
-    }
-    QStringList items() const { return form.results().snapshot(); }
-    void extractLines(const QString& search)
-    {
-        form.Text1->setText(search);
-        form.PushButton5->click();
+        fields = fieldsFor(*server);
     }
 };
 
