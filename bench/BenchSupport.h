@@ -7,8 +7,15 @@
 
 namespace rq::bench {
 
-// The median wall time of several runs, in seconds: this machine is noisy, so ratios of medians
-// measured side by side in one run are what the benchmarks report.
+// This machine is noisy, so ratios of medians measured side by side in one run are what the benchmarks
+// report.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The median wall time of several runs, in seconds.
 template <class Work> double medianSeconds(int runs, Work&& work)
 {
     std::vector<double> times;
@@ -18,8 +25,7 @@ template <class Work> double medianSeconds(int runs, Work&& work)
         work();
         times.push_back(timer.nsecsElapsed() / 1e9);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(std::move(times));
 }
 
 inline void report(const char* what, double seconds, double anchorSeconds, const char* anchor, double target)

@@ -191,9 +191,7 @@ Measured measure(const QString& mode, const QString& path, int runs)
         peaks.push_back(fields[1].toDouble() / 1024.0);
         units = fields[2].toLongLong();
     }
-    std::sort(times.begin(), times.end());
-    std::sort(peaks.begin(), peaks.end());
-    return {times[runs / 2], peaks[runs / 2], units};
+    return {rq::bench::median(times), rq::bench::median(peaks), units};
 }
 
 } // namespace
