@@ -15,16 +15,21 @@ inline double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+// The wall time of one run, in seconds.
+template <class Work> double seconds(Work&& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e9;
+}
+
 // The median wall time of several runs, in seconds.
 template <class Work> double medianSeconds(int runs, Work&& work)
 {
     std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e9);
-    }
+    for (int i = 0; i < runs; ++i)
+        times.push_back(seconds(work));
     return median(std::move(times));
 }
 
