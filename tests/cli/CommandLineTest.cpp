@@ -54,6 +54,18 @@ QByteArray joined(const QStringList& items, char end)
     return bytes;
 }
 
+// A test database made by `sql`, saved as the connection the windows would use.
+struct SavedDatabase {
+    test::TestEnvironment env;
+    test::SqliteDatabase db{env.path("t.db")};
+
+    explicit SavedDatabase(const char* sql)
+    {
+        db.exec(sql);
+        saveConnection(env, db.fields());
+    }
+};
+
 // Line breaks inside values (CR cuts lines, LF does not), letter cases outside ASCII, the Kelvin sign,
 // surrogate pairs, repeated and nested stretches, Null, numbers, and a table the scan never reads.
 void fillShop(test::SqliteDatabase& db)
@@ -165,10 +177,7 @@ TEST(CommandLine, RunsWithoutADisplayFromEitherExecutable)
     for (const char* desktop : {"libQt6Gui", "libQt6Widgets", "libX11", "libxcb", "libGL"})
         EXPECT_FALSE(libraries.contains(desktop)) << desktop;
 
-    test::TestEnvironment env;
-    test::SqliteDatabase db(env.path("t.db"));
-    db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example'), ('other')");
-    saveConnection(env, db.fields());
+    SavedDatabase s("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example'), ('other')");
     struct Case {
         const char* name;
         QStringList arguments;
@@ -182,7 +191,7 @@ TEST(CommandLine, RunsWithoutADisplayFromEitherExecutable)
     for (const QString& program : {kCli, kWindowed}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(QStringLiteral("%1 %2").arg(program, c.name).toStdString());
-            const Outcome outcome = run(env, c.arguments, {}, std::nullopt, program);
+            const Outcome outcome = run(s.env, c.arguments, {}, std::nullopt, program);
             EXPECT_EQ(outcome.status, 0);
             EXPECT_TRUE(outcome.out.startsWith(QByteArray(c.out).replace("%1", QFileInfo(program).fileName().toUtf8())))
                 << outcome.out.toStdString();
@@ -233,13 +242,10 @@ TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
 
 TEST(CommandLine, ATableThatCannotBeReadIsNamedAfterWhatTheOthersHold)
 {
-    test::TestEnvironment env;
-    test::SqliteDatabase db(env.path("t.db"));
-    db.exec("CREATE TABLE One(a); INSERT INTO One VALUES ('first example')");
-    db.exec("CREATE TABLE \"Thr]ee\"(a); INSERT INTO \"Thr]ee\" VALUES ('third example')"); // SQLite cannot quote ]
-    db.exec("CREATE TABLE Two(a); INSERT INTO Two VALUES ('second example')");
-    saveConnection(env, db.fields());
-    const Outcome outcome = run(env, {"lines", "example"});
+    SavedDatabase s("CREATE TABLE One(a); INSERT INTO One VALUES ('first example')");
+    s.db.exec("CREATE TABLE \"Thr]ee\"(a); INSERT INTO \"Thr]ee\" VALUES ('third example')"); // SQLite cannot quote ]
+    s.db.exec("CREATE TABLE Two(a); INSERT INTO Two VALUES ('second example')");
+    const Outcome outcome = run(s.env, {"lines", "example"});
     EXPECT_EQ(outcome.status, 2);
     QStringList lines = QString::fromUtf8(outcome.out).split('\n');
     lines.sort();
@@ -251,11 +257,8 @@ TEST(CommandLine, ATableThatCannotBeReadIsNamedAfterWhatTheOthersHold)
 
 TEST(CommandLine, TheOutputFileIsReplacedOnlyByACompleteList)
 {
-    test::TestEnvironment env;
-    test::SqliteDatabase db(env.path("t.db"));
-    db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example'), ('Grüße example')");
-    saveConnection(env, db.fields());
-    const QString folder = env.path("out");
+    SavedDatabase s("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example'), ('Grüße example')");
+    const QString folder = s.env.path("out");
     QDir().mkpath(folder);
     writeFile(folder + "/blocker", "a file, not a folder");
     writeFile(folder + "/kept.txt", "old");
@@ -271,17 +274,17 @@ TEST(CommandLine, TheOutputFileIsReplacedOnlyByACompleteList)
         {"in a missing folder", folder + "/missing/out.txt", {}},
         {"with a file in the way of its folder", folder + "/blocker/out.txt", {}},
         {"that is a folder", folder, {}},
-        {"when the database does not open", folder + "/kept.txt", {"--database", env.path("no-folder/x.db")}},
+        {"when the database does not open", folder + "/kept.txt", {"--database", s.env.path("no-folder/x.db")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome outcome = run(env, QStringList{"lines", "example", "--output", c.target} + c.extra);
+        const Outcome outcome = run(s.env, QStringList{"lines", "example", "--output", c.target} + c.extra);
         EXPECT_EQ(outcome.status, 2);
         EXPECT_EQ(entries(folder), before);
         EXPECT_EQ(fileBytes(folder + "/kept.txt").toStdString(), "old");
         EXPECT_EQ(fileBytes(folder + "/blocker").toStdString(), "a file, not a folder");
     }
-    const Outcome outcome = run(env, {"lines", "example", "--output", folder + "/kept.txt"});
+    const Outcome outcome = run(s.env, {"lines", "example", "--output", folder + "/kept.txt"});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(entries(folder), before);
     EXPECT_EQ(fileBytes(folder + "/kept.txt").toStdString(),
@@ -295,11 +298,8 @@ TEST(CommandLine, TheOutputFileIsReplacedOnlyByACompleteList)
 
 TEST(CommandLine, AnInterruptionEndsAtOnceAndLeavesNoFileBehind)
 {
-    test::TestEnvironment env;
-    test::SqliteDatabase db(env.path("t.db"));
-    db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example')");
-    saveConnection(env, db.fields());
-    const QString folder = env.path("out");
+    SavedDatabase s("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example')");
+    const QString folder = s.env.path("out");
     QDir().mkpath(folder);
     writeFile(folder + "/out.txt", "old");
 
@@ -317,11 +317,11 @@ TEST(CommandLine, AnInterruptionEndsAtOnceAndLeavesNoFileBehind)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // A database locked by another program keeps the driver waiting inside the scan.
-        test::SqliteDatabase locker(db.path());
+        test::SqliteDatabase locker(s.db.path());
         if (c.duringScan)
             locker.exec("BEGIN EXCLUSIVE");
         QProcess process;
-        process.setProcessEnvironment(childEnvironment(env));
+        process.setProcessEnvironment(childEnvironment(s.env));
         QStringList arguments{"lines", "example", "--output", folder + "/out.txt"};
         if (!c.duringScan)
             arguments << "--password-stdin"; // standard input stays open and empty
@@ -334,7 +334,7 @@ TEST(CommandLine, AnInterruptionEndsAtOnceAndLeavesNoFileBehind)
             if (!c.duringScan)
                 return true;
             for (const QFileInfo& fd : QDir(descriptors).entryInfoList(QDir::Files | QDir::System))
-                if (fd.symLinkTarget() == QFileInfo(db.path()).canonicalFilePath())
+                if (fd.symLinkTarget() == QFileInfo(s.db.path()).canonicalFilePath())
                     return true;
             return false;
         };
@@ -352,10 +352,7 @@ TEST(CommandLine, AnInterruptionEndsAtOnceAndLeavesNoFileBehind)
 
 TEST(CommandLine, ShowsTheTableBeingReadOnlyToATerminal)
 {
-    test::TestEnvironment env;
-    test::SqliteDatabase db(env.path("t.db"));
-    db.exec("CREATE TABLE Customers(a TEXT); INSERT INTO Customers VALUES ('an example')");
-    saveConnection(env, db.fields());
+    SavedDatabase s("CREATE TABLE Customers(a TEXT); INSERT INTO Customers VALUES ('an example')");
 
     const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(terminal, 0);
@@ -366,7 +363,7 @@ TEST(CommandLine, ShowsTheTableBeingReadOnlyToATerminal)
     ASSERT_GE(held, 0);
 
     QProcess process;
-    process.setProcessEnvironment(childEnvironment(env));
+    process.setProcessEnvironment(childEnvironment(s.env));
     process.setStandardErrorFile(side);
     process.start(kCli, {"lines", "example"});
     ASSERT_TRUE(process.waitForFinished(-1));

@@ -282,6 +282,16 @@ ConnectionFields fieldsFor(quint16 port, const QString& password, const QString&
     return {QStringLiteral("127.0.0.1"), QString::number(port), kUser, password, database, false};
 }
 
+// Types the fields into the connection window's boxes, as a user would.
+void typeInto(Form1& form, const ConnectionFields& fields)
+{
+    form.Text1->setText(fields.server);
+    form.Text9->setText(fields.port);
+    form.Text2->setText(fields.user);
+    form.Text3->setText(fields.password);
+    form.Text4->setText(fields.database);
+}
+
 struct LoginCase {
     const char* name;
     QString serverPassword;
@@ -362,11 +372,7 @@ TEST(FreeTds, NextGivesUpOnASilentServerAndStaysOnTheConnectionWindow)
     WindowFlow flow(env.context);
     flow.start(); // nothing stored: no attempt at start-up
     Form1& form = flow.connectionWindow();
-    form.Text1->setText("127.0.0.1");
-    form.Text9->setText(QString::number(silent.port()));
-    form.Text2->setText(kUser);
-    form.Text3->setText("pw");
-    form.Text4->setText(kDatabase);
+    typeInto(form, fieldsFor(silent.port(), "pw"));
     {
         test::EventGaps gaps;
         form.PushButton2->click();
@@ -404,11 +410,7 @@ TEST(FreeTds, NextNamesAPasswordFreeTdsCannotBeGivenAndSendsNothing)
     WindowFlow flow(env.context);
     flow.start();
     Form1& form = flow.connectionWindow();
-    form.Text1->setText("127.0.0.1");
-    form.Text9->setText(QString::number(server.port()));
-    form.Text2->setText(kUser);
-    form.Text3->setText("a};b");
-    form.Text4->setText(kDatabase);
+    typeInto(form, fieldsFor(server.port(), "a};b"));
     form.PushButton2->click();
     EXPECT_EQ(env.messages.texts(), QStringList{connectionProblem(fieldsFor(server.port(), "a};b"))});
     EXPECT_TRUE(env.messages.texts()[0].startsWith("The password contains \"};\""));
