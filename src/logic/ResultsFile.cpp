@@ -6,9 +6,8 @@
 #include "logic/UserMessages.h"
 #include "platform/EventYield.h"
 #include "platform/FileSystem.h"
+#include "platform/ReplacementFile.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QStringEncoder>
 
 namespace rq {
@@ -19,7 +18,7 @@ constexpr qsizetype kFlushAt = 1 << 16;
 
 void writeAll(QIODevice& device, const QByteArray& bytes, qsizetype size)
 {
-    if (device.write(bytes.constData(), size) != size)
+    if (!platform::writeFully(device, bytes.constData(), size))
         throw Failure(QStringLiteral("Cannot write %1: %2").arg(device.objectName(), device.errorString()));
 }
 
@@ -69,21 +68,14 @@ void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform
         return;
     proc.step(104, [&] { pointer.set(Hourglass); });
 
-    // The chosen file is replaced only by a complete list, written to a temporary file beside it: a failure leaves
-    // it as it was, reported once. Where the folder takes no new file (a temporary file cannot be made), the file
-    // is written in place as a plain editor would, provided it can be written at all.
-    QSaveFile replacement(path);
-    QFile inPlace(path);
-    replacement.setObjectName(path);
-    inPlace.setObjectName(path);
-    QFileDevice* file = &replacement;
+    // The chosen file is replaced only by a complete list, written to a new file beside it: a failure leaves it as
+    // it was, reported once. Where the folder takes no new file, the file is written in place as a plain editor
+    // would, provided it can be written at all; a device or a FIFO is always written where it is.
+    platform::ReplacementFile file(path, platform::ReplacementFile::NoNewFile::WriteInPlace);
     bool writing = false;
     proc.step(106, [&] {
-        if (!replacement.open(QIODevice::WriteOnly)) {
-            if (!inPlace.open(QIODevice::WriteOnly))
-                throw Failure(QStringLiteral("Cannot open %1 for writing: %2").arg(path, inPlace.errorString()));
-            file = &inPlace;
-        }
+        if (!file.open())
+            throw Failure(QStringLiteral("Cannot open %1 for writing: %2").arg(path, file.errorString()));
         writing = true;
     });
     if (writing) {
@@ -91,21 +83,17 @@ void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform
             // The items as they stand now: later appends are not written, removals cannot disturb the loop.
             const QList<QString> items = list.snapshot();
             try {
-                writeResults(*file, items, platform::yieldToEvents);
+                writeResults(file.device(), items, platform::yieldToEvents);
             } catch (...) {
-                if (file == &replacement)
-                    replacement.cancelWriting();
-                writing = false;
+                writing = false; // the new file goes with the object; the old one stays
                 throw;
             }
         });
     }
     if (writing) {
         proc.step(110, [&] {
-            const bool written = file == &replacement ? replacement.commit() : inPlace.flush();
-            if (!written)
-                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file->errorString()));
-            inPlace.close();
+            if (!file.commit())
+                throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
         });
     }
     proc.step(112, [&] { pointer.set(Arrow); });

@@ -19,7 +19,7 @@ void writeResults(QIODevice& device, const QList<QString>& items, const std::fun
 
 // "Save Results": asks for a file (and before overwriting one), then writes the list to it through a
 // temporary file that takes the chosen file's place only when every write succeeded; in place when its
-// folder takes no new files but the file itself can be written.
+// folder takes no new files but the file itself can be written, and always for a device or a FIFO.
 void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform::MessageBoxes& messages,
                  PointerControl& pointer);
 

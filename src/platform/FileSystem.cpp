@@ -47,4 +47,15 @@ bool isPlainVisibleFile(const QString& path)
     return info.isFile() && !info.isHidden();
 }
 
+bool writeFully(QIODevice& device, const char* data, qint64 size)
+{
+    for (qint64 written = 0; written < size;) {
+        const qint64 now = device.write(data + written, size - written);
+        if (now <= 0)
+            return false;
+        written += now;
+    }
+    return true;
+}
+
 } // namespace rq::platform

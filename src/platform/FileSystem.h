@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QString>
 
 namespace rq::platform {
@@ -14,5 +15,9 @@ bool pathCanBeDated(const QString& path);
 bool FileExists(const QString& path);
 // True for a regular file that is not hidden (on Windows, nor a system file).
 bool isPlainVisibleFile(const QString& path);
+
+// Writes every byte, or gives false with the device's error string saying why. A write that stops short (a
+// disk filling up) says nothing of why, so the rest is written again: that write fails with the reason.
+bool writeFully(QIODevice& device, const char* data, qint64 size);
 
 } // namespace rq::platform
