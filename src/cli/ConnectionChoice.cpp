@@ -11,6 +11,9 @@ namespace rq::cli {
 ConnectionFields chooseConnection(const ConnectionOverrides& overrides)
 {
     const QString file = platform::settingsFilePath(QLatin1String(settings::kApplication));
+    if (const QString problem = platform::settingsFileProblem(QLatin1String(settings::kApplication));
+        !problem.isEmpty())
+        throw Failure(QStringLiteral("cannot use the saved connection in %1: %2").arg(file, problem));
     if (!QFileInfo::exists(file) && !overrides.any())
         throw Failure(QStringLiteral("no connection to use: %1 does not exist (the connection window saves the "
                                      "connection there) and no --server or --database was given")

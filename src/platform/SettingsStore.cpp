@@ -8,8 +8,6 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <optional>
-
 namespace rq::platform {
 
 namespace {
@@ -28,19 +26,39 @@ QString configurationFolder()
 
 constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-// The file's bytes; empty when there is no file yet; nothing when it is there but cannot be read,
-// since writing then would throw away what other programs keep in it.
-std::optional<QByteArray> readFile(const QString& path)
+// Why the bytes of a settings file are not the settings' text; empty when they are.
+QString problemWithBytes(const QByteArray& bytes)
 {
-    if (!QFileInfo::exists(path))
-        return QByteArray();
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return QStringLiteral("it is written in UTF-16, which Rowquarry does not read");
+    if (bytes.contains('\0'))
+        return QStringLiteral("it holds bytes that are not text");
+    return {};
+}
+
+struct FileContents {
+    QByteArray bytes; // empty when there is no file yet
+    QString problem;  // why the file cannot be used: reading or writing it would lose what it holds
+};
+
+FileContents readFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    // Only a regular file is opened: a FIFO would hold the program before anything is shown.
+    if (info.isDir())
+        return {{}, QStringLiteral("it is a folder")};
+    if (!info.isFile())
+        return {{}, QStringLiteral("it is not a regular file")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+        return {{}, file.errorString()};
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+        return {{}, file.errorString()};
+    QString problem = problemWithBytes(bytes);
+    return {std::move(bytes), std::move(problem)};
 }
 
 bool writePrivately(const QString& path, const QByteArray& bytes)
@@ -70,12 +88,14 @@ QString settingsFilePath(const QString& application)
     return QDir(configurationFolder()).filePath(application + QLatin1String(".ini"));
 }
 
+QString settingsFileProblem(const QString& application) { return readFile(settingsFilePath(application)).problem; }
+
 QString getSetting(const QString& application, const QString& section, const QString& key, const QString& defaultValue)
 {
-    const std::optional<QByteArray> bytes = readFile(settingsFilePath(application));
-    if (!bytes)
+    const FileContents file = readFile(settingsFilePath(application));
+    if (!file.problem.isEmpty())
         return defaultValue;
-    const IniFile ini(*bytes);
+    const IniFile ini(file.bytes);
     if (const std::optional<QString> value = ini.value(section, key))
         return *value;
     // The program's first version stored keys through QSettings, which writes a blank as %20.
@@ -87,14 +107,14 @@ QString getSetting(const QString& application, const QString& section, const QSt
 bool saveSetting(const QString& application, const QString& section, const QString& key, const QString& value)
 {
     const QString path = settingsFilePath(application);
-    const std::optional<QByteArray> bytes = readFile(path);
-    if (!bytes)
+    const FileContents file = readFile(path);
+    if (!file.problem.isEmpty())
         return false;
-    IniFile ini(*bytes);
+    IniFile ini(file.bytes);
     if (!ini.setValue(section, key, value))
         return false;
     // A value the file already holds is not written again: the file keeps its bytes and its time.
-    if (ini.bytes() == *bytes)
+    if (ini.bytes() == file.bytes)
         return true;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;

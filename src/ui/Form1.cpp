@@ -5,6 +5,7 @@
 #include "logic/ProductTitle.h"
 #include "logic/ReportingProcedure.h"
 #include "logic/SettingsKeys.h"
+#include "logic/UserMessages.h"
 #include "platform/FileSystem.h"
 #include "platform/OdbcDrivers.h"
 #include "platform/SettingsStore.h"
@@ -142,7 +143,10 @@ void Form1::Form_Load()
         // Filling a box is not an edit and stores nothing: a stored value longer than the box holds would be
         // written back cut. Only an absent port is stored, as the default the box then shows.
         const QScopedValueRollback filling(filling_, true);
-        proc.step(110, [&] { Text1->setText(settings::stored(settings::kServer)); });
+        proc.step(110, [&] {
+            tellIfTheSettingsCannotBeRead();
+            Text1->setText(settings::stored(settings::kServer));
+        });
         proc.step(112, [&] { Text2->setText(settings::stored(settings::kUser)); });
         proc.step(114, [&] { Text3->setText(settings::stored(settings::kPassword)); });
         proc.step(116, [&] { Text4->setText(settings::stored(settings::kDatabase)); });
@@ -163,6 +167,17 @@ void Form1::Form_Load()
     });
     if (goOn)
         proc.step(124, [&] { PushButton2_Click(); });
+}
+
+void Form1::tellIfTheSettingsCannotBeRead()
+{
+    const QString problem = platform::settingsFileProblem(QLatin1String(settings::kApplication));
+    if (problem.isEmpty())
+        return;
+    showMessage(context_.messages,
+                QStringLiteral("The saved connection could not be read from %1: %2. The fields start empty, and "
+                               "changes to them are not saved there.")
+                    .arg(platform::settingsFilePath(QLatin1String(settings::kApplication)), problem));
 }
 
 void Form1::PushButton2_Click()

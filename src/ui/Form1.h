@@ -58,6 +58,7 @@ protected:
 private:
     void buildControls();
     void bindToSetting(QLineEdit* box, const char* key);
+    void tellIfTheSettingsCannotBeRead();
 
     AppContext& context_;
     WindowPointer* pointer_;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <optional>
+#include <sys/stat.h>
 
 using namespace rq;
 using test::fileBytes;
@@ -282,4 +283,37 @@ TEST(SettingsStore, WritesInPlaceWhenTheFolderTakesNoNewFile)
     QFile::setPermissions(folder, open);
     EXPECT_TRUE(saved);
     EXPECT_EQ(fileBytes(env.settingsFile()).toStdString(), sharedWith("MSServer=old", "MSServer=new").toStdString());
+}
+
+TEST(SettingsStore, AFileThatCannotBeReadIsNamedAndNeverWritten)
+{
+    struct Case {
+        const char* name;
+        void (*make)(const QString& path);
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"a folder", [](const QString& path) { QDir().mkpath(path); }, "it is a folder"},
+        {"a FIFO (opening it would wait for a writer)",
+         [](const QString& path) { ::mkfifo(QFile::encodeName(path).constData(), 0600); }, "it is not a regular file"},
+        {"UTF-16 with a byte-order mark", [](const QString& path) { writeFile(path, QByteArray("\xFF\xFE[\0R\0", 6)); },
+         "it is written in UTF-16, which Rowquarry does not read"},
+        {"random bytes",
+         [](const QString& path) { writeFile(path, QByteArray("\x8F\x00\x13[Rowquarry]\x00\xFF", 16)); },
+         "it holds bytes that are not text"},
+    };
+    test::TestEnvironment env;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(env.path("config")).removeRecursively();
+        QDir().mkpath(env.path("config"));
+        c.make(env.settingsFile());
+        const auto bytes = [&] { return QFileInfo(env.settingsFile()).isFile() ? fileBytes(env.settingsFile()) : ""; };
+        const QByteArray before = bytes();
+        EXPECT_EQ(platform::settingsFileProblem(app), c.problem);
+        EXPECT_EQ(platform::getSetting(app, "Rowquarry", "MSServer", "d"), "d");
+        EXPECT_FALSE(platform::saveSetting(app, "Rowquarry", "MSServer", "x"));
+        EXPECT_EQ(bytes(), before);
+    }
+    EXPECT_EQ(platform::settingsFileProblem("NoSuchApplication"), ""); // no file yet is no problem
 }

@@ -101,6 +101,20 @@ TEST(Form1, StartingLeavesTheSettingsFileAsItWasAndEditsStillSave)
     EXPECT_EQ(storedSetting("MSUser"), "u");
 }
 
+TEST(Form1, ASettingsFileThatCannotBeReadIsNamedOnceAndKept)
+{
+    Started s;
+    const QByteArray stored("[Rowquarry]\0MSServer=x\0", 22);
+    test::writeFile(s.env.settingsFile(), stored);
+    Form1& form = s.start();
+    ASSERT_EQ(s.env.messages.texts().size(), 1);
+    EXPECT_TRUE(s.env.messages.texts()[0].startsWith("The saved connection could not be read from " +
+                                                     s.env.settingsFile() + ": it holds bytes that are not text."));
+    EXPECT_TRUE(form.Text1->text().isEmpty());
+    QTest::keyClick(form.Text2, 'u');
+    EXPECT_TRUE(test::fileBytes(s.env.settingsFile()) == stored);
+}
+
 TEST(Form1, AnyStoredLocalConnectionTextButZeroTicksTheBox)
 {
     for (const QString stored : {"", "yes", "1"}) {
