@@ -10,18 +10,30 @@ std::unique_ptr<platform::odbc::Connection> makeOdbcConnection()
     return std::make_unique<platform::odbc::Connection>();
 }
 
+Failure LoginDeadline::failure()
+{
+    return Failure(
+        QStringLiteral("The server did not complete the login within %1 seconds.").arg(kLoginTimeoutSeconds));
+}
+
 void openAndClose(ConnectionFactory make, const QString& connectionString)
 {
-    // The work owns copies of all it uses; the connection is made, opened and released on its thread.
-    platform::OffThread::run(
-        [make = std::move(make), connectionString](const std::function<void()>&) {
-            const auto connection = make();
-            if (!connection)
-                throw Failure(QStringLiteral("Object variable not set"));
-            connection->setLoginTimeout(kLoginTimeoutSeconds);
-            connection->open(connectionString);
-        },
-        platform::letWindowRepaint, [] { return false; });
+    // The work owns copies of all it uses; the connection is made, opened and released on its thread, which
+    // is left to finish on its own when the deadline passes.
+    const LoginDeadline deadline;
+    try {
+        platform::OffThread::run(
+            [make = std::move(make), connectionString](const std::function<void()>&) {
+                const auto connection = make();
+                if (!connection)
+                    throw Failure(QStringLiteral("Object variable not set"));
+                connection->setLoginTimeout(kLoginTimeoutSeconds);
+                connection->open(connectionString);
+            },
+            platform::letWindowRepaint, [&deadline] { return deadline.passed(); });
+    } catch (const platform::AbandonedWork&) {
+        throw LoginDeadline::failure();
+    }
 }
 
 bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory,

@@ -32,7 +32,49 @@ bool yieldToEvents()
     return true;
 }
 
-void letWindowRepaint() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+namespace {
+
+// Swallows what a person does with mouse, keys, pen and touch. Not QEventLoop::ExcludeUserInputEvents:
+// X11 counts a window manager's request to close a window as user input, and holds it back too.
+class UserInputDropped : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+void letWindowRepaint()
+{
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application)
+        return;
+    UserInputDropped dropped;
+    application->installEventFilter(&dropped);
+    QCoreApplication::processEvents();
+    application->removeEventFilter(&dropped);
+}
 
 void setYieldBudget(int milliseconds) { state().budgetMs = milliseconds; }
 

@@ -9,7 +9,7 @@ namespace rq::platform {
 bool yieldToEvents();
 
 // While the window thread waits for a connection to open: repaints and window-system events (closing a
-// window) run, clicks and keys wait, so that nothing the user does starts a second command meanwhile.
+// window) run, clicks and keys are dropped, so that nothing the user does starts a second command meanwhile.
 void letWindowRepaint();
 
 // Tests make every call run events (budget 0) to drive commands inside a yield.

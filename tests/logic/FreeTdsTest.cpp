@@ -19,6 +19,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -363,6 +365,32 @@ TEST(FreeTds, TestConnectionGivesUpOnASilentServer)
     env.messages.clear();
     TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fieldsFor(answering.port(), "pw"); });
     EXPECT_EQ(env.messages.texts(), QStringList{kConnectionSuccessful});
+}
+
+// The driver's login time-out counts each wait for a byte: a server that trickles its answer is given up on
+// by the program's own deadline. Meanwhile a click is dropped and closing the window is not.
+TEST(FreeTds, AnOpenGivesUpAtItsDeadlineHoweverTheServerTricklesItsAnswer)
+{
+    test::TestEnvironment env;
+    test::TdsServer trickling(serverOptions("pw", test::TdsServer::Fault::TrickleLoginAnswer));
+    WindowFlow flow(env.context);
+    flow.start();
+    Form1& form = flow.connectionWindow();
+    typeInto(form, fieldsFor(trickling.port(), "pw"));
+    int endCallsAfterClose = -1;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (trickling.logins().isEmpty() || endCallsAfterClose >= 0)
+            return;
+        QTest::mouseClick(form.PushButton5, Qt::LeftButton); // "Help" would ask a question
+        form.close();
+        endCallsAfterClose = env.endProgramCalls;
+    });
+    user.start(5);
+    form.PushButton3->click();
+    EXPECT_EQ(endCallsAfterClose, 1);
+    EXPECT_EQ(env.messages.texts(), QStringList{kCouldNotConnect});
+    EXPECT_EQ(trickling.logins().size(), 1);
 }
 
 TEST(FreeTds, NextGivesUpOnASilentServerAndStaysOnTheConnectionWindow)

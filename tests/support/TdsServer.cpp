@@ -832,6 +832,7 @@ public:
     bool takeAttention() { return std::exchange(attention_, false); }
 
     void setPacketSize(int size) { packetSize_ = size; }
+    void setTrickle(int msPerByte) { trickleMs_ = msPerByte; }
     void put(const Bytes& bytes) { put(bytes.data.data(), qsizetype(bytes.data.size())); }
     void put(const char* data, qsizetype size);
     void endReply();    // the reply is complete: sends it
@@ -861,6 +862,7 @@ private:
     qsizetype packetStart_ = -1; // where the packet being filled starts; -1 when none is
     qint64 sent_ = 0;
     bool attention_ = false;
+    int trickleMs_ = 0; // sends its replies a byte at a time, this long apart
 };
 
 Message Wire::receive()
@@ -972,6 +974,13 @@ void Wire::sendNow()
 
 void Wire::flush()
 {
+    if (trickleMs_ > 0) {
+        for (const char byte : std::string(std::exchange(output_, {}))) {
+            write(&byte, 1);
+            pause(trickleMs_);
+        }
+        return;
+    }
     write(output_.data(), qsizetype(output_.size()));
     output_.clear();
 }
@@ -1278,6 +1287,8 @@ void Session::login(const QByteArray& payload)
     }
     if (options_.fault == TdsServer::Fault::NoLoginAnswer)
         return;
+    if (options_.fault == TdsServer::Fault::TrickleLoginAnswer)
+        wire_.setTrickle(1000);
 
     const QString failed = QStringLiteral("Login failed for user '%1'.").arg(login.user);
     if (login.tdsVersion < kTds72)

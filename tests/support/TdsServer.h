@@ -97,9 +97,10 @@ class TdsServer {
 public:
     enum class Fault {
         None,
-        NeverAnswer,      // accepts connections and never sends a byte
-        NoLoginAnswer,    // answers PRELOGIN, never LOGIN7
-        SilentAfterLogin, // logs in, then never answers a batch or procedure call
+        NeverAnswer,        // accepts connections and never sends a byte
+        NoLoginAnswer,      // answers PRELOGIN, never LOGIN7
+        SilentAfterLogin,   // logs in, then never answers a batch or procedure call
+        TrickleLoginAnswer, // answers the login one byte a second
     };
 
     struct Options {
