@@ -9,6 +9,8 @@
 #include "logic/ResultsFile.h"
 #include "logic/SettingsKeys.h"
 #include "platform/Console.h"
+#include "platform/OdbcDrivers.h"
+#include "platform/ReplacementFile.h"
 #include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
@@ -67,6 +69,18 @@ void extract(const CommandLineRequest& request, const QString& text, FoundItems&
     }
 }
 
+// A field the driver cannot be given, named as the command line names it.
+QString describe(const FieldProblem& problem)
+{
+    static const char* const names[] = {"the server (--server)", "the port (--port)", "the user (--user)",
+                                        "the password", "the database (--database)"};
+    const QString field = QLatin1String(names[problem.field]);
+    if (problem.kind == FieldProblem::TooLong)
+        return field + QStringLiteral(" is too long: the SQL Server driver takes at most 32,767 characters for the "
+                                      "whole connection");
+    return field + QStringLiteral(" contains \"};\", which the SQL Server driver (FreeTDS) cannot accept");
+}
+
 int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
 {
     ConnectionFields fields = chooseConnection(request.connection);
@@ -80,6 +94,8 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     }
     fields.password = choosePassword(fields.password, passwordFromEnvironment(),
                                      request.passwordFromStandardInput ? &streams.in : nullptr);
+    if (const std::optional<FieldProblem> problem = fieldProblem(fields, platform::registeredSqlServerDriver()))
+        throw Failure(describe(*problem));
 
     const DatabaseRead database = readDatabase(fields, [&progress](const QString& status) { progress.show(status); });
     progress.clear();

@@ -1,5 +1,7 @@
 #include "ConnectionString.h"
 
+#include <algorithm>
+
 namespace rq {
 
 namespace {
@@ -27,42 +29,8 @@ QString attributeValue(const QString& value, const SqlServerDriver& driver)
     return QLatin1Char('{') + inside + QLatin1Char('}');
 }
 
-QString problemWith(const char* field)
+QString joined(const ConnectionFields& fields, const SqlServerDriver& driver)
 {
-    return QStringLiteral("The %1 contains \"};\", which the SQL Server driver (FreeTDS) cannot accept. Please "
-                          "change the %1.")
-        .arg(QLatin1String(field));
-}
-
-} // namespace
-
-QString serverValue(const ConnectionFields& fields)
-{
-    return fields.local ? fields.server : fields.server + QLatin1Char(',') + fields.port;
-}
-
-QString connectionProblem(const ConnectionFields& fields, const SqlServerDriver& driver)
-{
-    if (!carriable(serverValue(fields), driver)) // the "};" lies in one box: the comma stands between them
-        return problemWith(fields.server.contains(QLatin1String("};")) ? "server name" : "port");
-    if (!carriable(fields.user, driver))
-        return problemWith("username");
-    if (!carriable(fields.password, driver))
-        return problemWith("password");
-    if (!carriable(fields.database, driver))
-        return problemWith("database name");
-    return {};
-}
-
-QString connectionProblem(const ConnectionFields& fields)
-{
-    return connectionProblem(fields, platform::registeredSqlServerDriver());
-}
-
-QString connectionString(const ConnectionFields& fields, const SqlServerDriver& driver)
-{
-    if (const QString problem = connectionProblem(fields, driver); !problem.isEmpty())
-        throw UncarriableField(problem);
     QString text = QLatin1String("Driver={SQL Server};Server=") + attributeValue(serverValue(fields), driver) +
                    QLatin1String(";Database=") + attributeValue(fields.database, driver) + QLatin1String(";Uid=") +
                    attributeValue(fields.user, driver) + QLatin1String(";Pwd=") +
@@ -75,6 +43,69 @@ QString connectionString(const ConnectionFields& fields, const SqlServerDriver& 
             text += QLatin1String("Port=1433;");
     }
     return text;
+}
+
+// The driver manager passes a connection string's length as a 16-bit count.
+constexpr qsizetype kLongestConnectionString = 32767;
+
+} // namespace
+
+QString serverValue(const ConnectionFields& fields)
+{
+    return fields.local ? fields.server : fields.server + QLatin1Char(',') + fields.port;
+}
+
+std::optional<FieldProblem> fieldProblem(const ConnectionFields& fields, const SqlServerDriver& driver)
+{
+    using F = FieldProblem;
+    if (!carriable(serverValue(fields), driver)) // the "};" lies in one box: the comma stands between them
+        return F{fields.server.contains(QLatin1String("};")) ? F::Server : F::Port, F::HoldsBraceSemicolon};
+    if (!carriable(fields.user, driver))
+        return F{F::User, F::HoldsBraceSemicolon};
+    if (!carriable(fields.password, driver))
+        return F{F::Password, F::HoldsBraceSemicolon};
+    if (!carriable(fields.database, driver))
+        return F{F::Database, F::HoldsBraceSemicolon};
+    if (joined(fields, driver).size() > kLongestConnectionString) {
+        // The longest value is the one to shorten.
+        const std::pair<F::Field, qsizetype> sizes[] = {{F::Server, fields.server.size()},
+                                                        {F::Port, fields.local ? 0 : fields.port.size()},
+                                                        {F::User, fields.user.size()},
+                                                        {F::Password, fields.password.size()},
+                                                        {F::Database, fields.database.size()}};
+        const auto longest = std::max_element(std::begin(sizes), std::end(sizes),
+                                              [](const auto& a, const auto& b) { return a.second < b.second; });
+        return F{longest->first, F::TooLong};
+    }
+    return std::nullopt;
+}
+
+QString connectionProblem(const ConnectionFields& fields, const SqlServerDriver& driver)
+{
+    const std::optional<FieldProblem> problem = fieldProblem(fields, driver);
+    if (!problem)
+        return {};
+    static const char* const boxes[] = {"server name", "port", "username", "password", "database name"};
+    const QString box = QLatin1String(boxes[problem->field]);
+    if (problem->kind == FieldProblem::TooLong)
+        return QStringLiteral("The %1 is too long: the SQL Server driver takes at most 32,767 characters for the "
+                              "whole connection. Please shorten the %1.")
+            .arg(box);
+    return QStringLiteral("The %1 contains \"};\", which the SQL Server driver (FreeTDS) cannot accept. Please "
+                          "change the %1.")
+        .arg(box);
+}
+
+QString connectionProblem(const ConnectionFields& fields)
+{
+    return connectionProblem(fields, platform::registeredSqlServerDriver());
+}
+
+QString connectionString(const ConnectionFields& fields, const SqlServerDriver& driver)
+{
+    if (const QString problem = connectionProblem(fields, driver); !problem.isEmpty())
+        throw UncarriableField(problem);
+    return joined(fields, driver);
 }
 
 QString connectionString(const ConnectionFields& fields)

@@ -4,6 +4,7 @@
 #include "platform/OdbcDrivers.h"
 
 #include <QString>
+#include <optional>
 
 namespace rq {
 
@@ -23,6 +24,14 @@ public:
     using Failure::Failure;
 };
 
+// A field that the driver cannot be given as typed: one that holds "};" (FreeTDS), or one so long that the
+// connection string would pass the driver manager's limit of 32,767 characters (the longest field is named).
+struct FieldProblem {
+    enum Field { Server, Port, User, Password, Database } field;
+    enum Kind { HoldsBraceSemicolon, TooLong } kind;
+};
+std::optional<FieldProblem> fieldProblem(const ConnectionFields& fields, const platform::SqlServerDriver& driver);
+
 // Where the driver is sent: the server, and ",<port>" unless the connection is local.
 QString serverValue(const ConnectionFields& fields);
 
@@ -38,7 +47,7 @@ QString connectionString(const ConnectionFields& fields); // for the driver regi
 QString connectionString(const ConnectionFields& fields, const platform::SqlServerDriver& driver);
 
 // Empty when every field can be given to the driver as typed; otherwise a message for the user that
-// names the field to change.
+// names the box to change.
 QString connectionProblem(const ConnectionFields& fields);
 QString connectionProblem(const ConnectionFields& fields, const platform::SqlServerDriver& driver);
 

@@ -87,10 +87,14 @@ void Connection::setLoginTimeout(unsigned seconds)
 
 void Connection::open(const QString& connectionString)
 {
+    // The length goes to the driver as a 16-bit count: a longer string would reach it cut.
+    if (connectionString.size() > 32767)
+        throw OdbcError(QStringLiteral("The connection string is longer than 32,767 characters."),
+                        QStringLiteral("HY090"));
     SQLSMALLINT outLength = 0;
     check(SQLDriverConnectW(connection_.get(), nullptr, const_cast<SQLWCHAR*>(wide(connectionString)),
-                            static_cast<SQLSMALLINT>(qMin<qsizetype>(connectionString.size(), 32767)), nullptr, 0,
-                            &outLength, SQL_DRIVER_NOPROMPT),
+                            static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0, &outLength,
+                            SQL_DRIVER_NOPROMPT),
           SQL_HANDLE_DBC, connection_.get(), "SQLDriverConnect");
     open_ = true;
 }

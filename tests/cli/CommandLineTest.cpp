@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace rq;
@@ -206,31 +207,44 @@ TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
     test::SqliteDatabase db(env.path("t.db"));
     db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example')");
     const QString missing = env.path("no-folder/x.db");
+    enum Settings { None, Saved, Fifo };
     struct Case {
         const char* name;
-        bool saved; // a settings file
+        Settings settings;
         QStringList arguments;
         QString message; // what the line holds after the program's name
     };
+    const QString tooLong(40000, QLatin1Char('d'));
     const Case cases[] = {
         {"no settings file and no options",
-         false,
+         None,
          {"lines", "example"},
          "no connection to use: " + env.settingsFile() + " does not exist"},
+        {"a settings file that is a FIFO",
+         Fifo,
+         {"lines", "example"},
+         "cannot use the saved connection in " + env.settingsFile() + ": it is not a regular file"},
+        {"a database name past the driver's limit",
+         Saved,
+         {"lines", "example", "--database", tooLong},
+         "the database (--database) is too long: the SQL Server driver takes at most 32,767 characters"},
         {"a database that does not open",
-         true,
+         Saved,
          {"lines", "example", "--database", missing},
          "cannot open database '" + missing + "' on 'testserver,1433': [SQLite]"},
-        {"no line on standard input", true, {"lines", "example", "--password-stdin"}, "--password-stdin: "},
-        {"an unknown option", true, {"lines", "example", "--frob"}, "unknown option 'frob'"},
-        {"a password as an argument", true, {"lines", "example", "--password", "p"}, "no --password: "},
-        {"a command without its text", true, {"between", "<b>"}, "between takes a start text and an end text"},
+        {"no line on standard input", Saved, {"lines", "example", "--password-stdin"}, "--password-stdin: "},
+        {"an unknown option", Saved, {"lines", "example", "--frob"}, "unknown option 'frob'"},
+        {"a password as an argument", Saved, {"lines", "example", "--password", "p"}, "no --password: "},
+        {"a command without its text", Saved, {"between", "<b>"}, "between takes a start text and an end text"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(env.settingsFile());
-        if (c.saved)
+        if (c.settings == Saved)
             saveConnection(env, db.fields());
+        QDir().mkpath(QFileInfo(env.settingsFile()).path());
+        if (c.settings == Fifo)
+            ::mkfifo(QFile::encodeName(env.settingsFile()).constData(), 0600);
         const Outcome outcome = run(env, c.arguments);
         EXPECT_EQ(outcome.status, 2);
         EXPECT_EQ(outcome.out.toStdString(), "");

@@ -100,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct ProblemCase {
     const char* name;
     ConnectionFields fields;
-    const char* field; // as the message names it; nullptr: carried
+    const char* field;    // as the message names it; nullptr: carried
+    bool tooLong = false; // for either driver, past the driver manager's 32,767 characters
 };
 
 void PrintTo(const ProblemCase& c, std::ostream* out) { *out << c.name; }
@@ -109,9 +110,18 @@ class ConnectionProblemFor : public testing::TestWithParam<ProblemCase> {};
 
 // FreeTDS ends a braced value at its first "};" and has no way to write one inside; Microsoft's driver
 // takes every value.
-TEST_P(ConnectionProblemFor, FreeTdsNamesTheFieldThatHoldsBraceSemicolon)
+TEST_P(ConnectionProblemFor, NamesTheFieldTheDriverCannotBeGiven)
 {
     const ProblemCase& c = GetParam();
+    if (c.tooLong) {
+        const QString expected = QStringLiteral("The %1 is too long: the SQL Server driver takes at most 32,767 "
+                                                "characters for the whole connection. Please shorten the %1.")
+                                     .arg(QLatin1String(c.field));
+        EXPECT_EQ(connectionProblem(c.fields, microsoft), expected);
+        EXPECT_EQ(connectionProblem(c.fields, freeTds), expected);
+        EXPECT_THROW(connectionString(c.fields, microsoft), UncarriableField);
+        return;
+    }
     EXPECT_EQ(connectionProblem(c.fields, microsoft), "");
     EXPECT_NO_THROW(connectionString(c.fields, microsoft));
     if (!c.field) {
@@ -143,7 +153,17 @@ INSTANTIATE_TEST_SUITE_P(
                     ProblemCase{"port, local", {"srv", "1};", "u", "p", "d", true}, nullptr},
                     // Unbraced: FreeTDS reads up to the next ';', '}' and all.
                     ProblemCase{"closing braces without semicolon", {"srv", "1", "u", "a}b}", "d", false}, nullptr},
-                    ProblemCase{"semicolon then closing brace", {"srv", "1", "u", "a;}", "d", false}, nullptr}),
+                    ProblemCase{"semicolon then closing brace", {"srv", "1", "u", "a;}", "d", false}, nullptr},
+                    // The driver manager passes the length in 16 bits: the longest field is the one to shorten.
+                    ProblemCase{"a database name past the limit",
+                                {"srv", "1", "u", "p", QString(40000, 'd'), false},
+                                "database name",
+                                true},
+                    ProblemCase{"two long fields",
+                                {"srv", "1", QString(16000, 'u'), QString(17000, 'p'), "d", false},
+                                "password",
+                                true},
+                    ProblemCase{"just within the limit", {"srv", "1", "u", "p", QString(32600, 'd'), false}, nullptr}),
     test::rowName<ProblemCase>);
 
 } // namespace
