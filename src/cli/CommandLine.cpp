@@ -5,6 +5,7 @@
 #include "cli/DatabaseRead.h"
 #include "cli/FoundItems.h"
 #include "logic/BetweenExtraction.h"
+#include "logic/DatabaseScan.h"
 #include "logic/LineExtraction.h"
 #include "logic/ResultsFile.h"
 #include "logic/SettingsKeys.h"
@@ -14,6 +15,7 @@
 #include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -32,15 +34,16 @@ void writeOrThrow(QFile& out, const QByteArray& bytes)
         throw Failure(QStringLiteral("cannot write to standard output: ") + out.errorString());
 }
 
-// The table being read, on one line of the terminal that each table overwrites.
+// The counts while the database is read, on one line of the terminal that each update overwrites; at the
+// end, where someone watches or --stats asks for it, one line of what was read.
 class Progress {
 public:
     explicit Progress(Streams& streams) : streams_(streams) {}
-    void show(const QString& status)
+    void show(const ScanCounts& counts)
     {
         if (!streams_.showProgress)
             return;
-        streams_.err.write(QByteArray("\r") + status.toUtf8() + "\x1b[K");
+        streams_.err.write(QByteArray("\r") + scanProgressText(counts).toUtf8() + "\x1b[K");
         shown_ = true;
     }
     void clear()
@@ -49,24 +52,53 @@ public:
             streams_.err.write("\r\x1b[K");
         shown_ = false;
     }
+    void summarize(const DatabaseRead& read, bool asked)
+    {
+        clear();
+        if (!asked && !streams_.showProgress)
+            return;
+        const ScanSummary summary{read.counts,
+                                  read.incomplete.isEmpty() || read.counts.tablesFailed > 0 ? ScanEnd::Complete
+                                                                                            : ScanEnd::Failed,
+                                  QDateTime::currentDateTime()};
+        streams_.err.write(summary.text().toUtf8() + '\n');
+    }
 
 private:
     Streams& streams_;
     bool shown_ = false;
 };
 
-void extract(const CommandLineRequest& request, const QString& text, FoundItems& items)
+void extract(const CommandLineRequest& request, const QString& text, const TextOrigins& origins, FoundItems& items)
 {
+    const auto add = [&](QStringView item) { items.add(item, text, origins); };
     if (request.command == Command::Lines) {
         LineSearch search;
         search.searchText = [&request] { return request.searchText; };
-        search.line = [&items](QStringView line) { items.add(line); };
+        search.line = add;
         search.yield = noYield;
         extractLines(text, search);
     } else {
-        extractBetween(
-            text, request.startMarker, request.endMarker, [&items](QStringView item) { items.add(item); }, noYield);
+        extractBetween(text, request.startMarker, request.endMarker, add, noYield);
     }
+}
+
+// Every table the database lists, a line each: its name, a tab, and whether it is read.
+void listTables(const CommandLineRequest& request, const ConnectionFields& fields, QFile& out)
+{
+    QList<ListedTable> listed;
+    try {
+        listed = listDatabaseTables(scanConnectionString(fields), [] {});
+    } catch (...) {
+        throw Failure(cannotOpen(fields) + QLatin1String(": ") + describeCurrentException());
+    }
+    QByteArray lines;
+    for (const TableDecision& decision : decideTables(listed, tableChoice(request))) {
+        lines += decision.listed.table.qualified().toUtf8() + '\t';
+        lines += decision.read() ? QByteArray("read") : "not read: " + decision.why().toUtf8();
+        lines += '\n';
+    }
+    writeOrThrow(out, lines);
 }
 
 // A field the driver cannot be given, named as the command line names it.
@@ -96,26 +128,42 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
                                      request.passwordFromStandardInput ? &streams.in : nullptr);
     if (const std::optional<FieldProblem> problem = fieldProblem(fields, platform::registeredSqlServerDriver()))
         throw Failure(describe(*problem));
-
-    const DatabaseRead database = readDatabase(fields, [&progress](const QString& status) { progress.show(status); });
-    progress.clear();
-
-    FoundItems items(request, database, streams.out);
-    extract(request, database.text, items);
-    if (file) {
-        try {
-            writeResults(file->device(), items.kept(), noYield);
-        } catch (const Failure&) {
-            throw Failure(
-                QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->device().errorString()));
-        }
-        if (!file->commit())
-            throw Failure(QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->errorString()));
+    if (request.command == Command::ListTables) {
+        listTables(request, fields, streams.out);
+        return kFound;
     }
+
+    FoundItems items(request, streams.out, file ? &file->device() : nullptr);
+    const auto fileFailure = [&] {
+        return Failure(QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->device().errorString()));
+    };
+    DatabaseRead database;
+    try {
+        database = readDatabase(
+            fields, tableChoice(request),
+            [&](const QString& text, const TextOrigins& origins) { extract(request, text, origins, items); },
+            [&progress](const ScanCounts& counts) { progress.show(counts); });
+        items.finish();
+    } catch (const Failure&) {
+        if (file && file->device().error() != QFileDevice::NoError)
+            throw fileFailure();
+        throw;
+    }
+    progress.summarize(database, request.stats);
+    if (file && !file->commit())
+        throw Failure(QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->errorString()));
     if (request.countOnly)
         writeOrThrow(streams.out, QByteArray::number(items.count()) + '\n');
     if (!streams.out.flush())
         throw Failure(QStringLiteral("cannot write to standard output: ") + streams.out.errorString());
+    if (items.heldNul() > 0) {
+        const Origin& first = items.firstHoldingNul();
+        throw Failure(QStringLiteral("%1 not printed: --null ends each item with NUL, so an item holding one cannot be "
+                                     "told apart (the first at %2:%3); leave out --null to see it")
+                          .arg(items.heldNul() == 1 ? QStringLiteral("an item holding NUL was")
+                                                    : QStringLiteral("%1 items holding NUL were").arg(items.heldNul()),
+                               first.field(), QString::number(first.row)));
+    }
     // As grep does with a file it cannot read: what the rest of the database holds is out, and the status
     // says that the search was not complete.
     if (!database.incomplete.isEmpty())

@@ -24,6 +24,10 @@ struct Options {
     QCommandLineOption output{QStringLiteral("output"), {}, QStringLiteral("FILE")};
     QCommandLineOption count{QStringLiteral("count")};
     QCommandLineOption withOrigin{QStringLiteral("with-origin")};
+    QCommandLineOption table{QStringLiteral("table"), {}, QStringLiteral("PATTERN")};
+    QCommandLineOption excludeTable{QStringLiteral("exclude-table"), {}, QStringLiteral("PATTERN")};
+    QCommandLineOption listTables{QStringLiteral("list-tables")};
+    QCommandLineOption stats{QStringLiteral("stats")};
 };
 
 std::optional<QString> valueIfSet(const QCommandLineParser& parser, const QCommandLineOption& option)
@@ -46,7 +50,7 @@ QString phrase(QString sentence)
 bool startsCommandLine(const QString& firstArgument)
 {
     return firstArgument == kLines || firstArgument == kBetween || firstArgument == QLatin1String("--help") ||
-           firstArgument == QLatin1String("--version");
+           firstArgument == QLatin1String("--version") || firstArgument == QLatin1String("--list-tables");
 }
 
 CommandLineRequest parseCommandLine(const QStringList& arguments)
@@ -54,7 +58,8 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
     const Options o;
     QCommandLineParser parser;
     parser.addOptions({o.help, o.version, o.server, o.port, o.user, o.database, o.local, o.network, o.passwordStdin,
-                       o.keepDuplicates, o.null, o.output, o.count, o.withOrigin});
+                       o.keepDuplicates, o.null, o.output, o.count, o.withOrigin, o.table, o.excludeTable, o.listTables,
+                       o.stats});
     if (!parser.parse(arguments)) {
         if (parser.unknownOptionNames().contains(QLatin1String("password")))
             throw UsageError(QStringLiteral("no --password: an argument is visible to every user of the machine; "
@@ -71,9 +76,13 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
     }
 
     const QStringList words = parser.positionalArguments();
-    if (words.isEmpty())
+    if (parser.isSet(o.listTables)) {
+        if (!words.isEmpty())
+            throw UsageError(QStringLiteral("--list-tables takes no command: it lists the tables and searches none"));
+        request.command = Command::ListTables;
+    } else if (words.isEmpty()) {
         throw UsageError(QStringLiteral("no command: lines TEXT or between START END"));
-    if (words.first() == kLines) {
+    } else if (words.first() == kLines) {
         if (words.size() != 2)
             throw UsageError(QStringLiteral("lines takes one search text"));
         request.command = Command::Lines;
@@ -106,6 +115,12 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
         connection.local = parser.isSet(o.local);
     request.passwordFromStandardInput = parser.isSet(o.passwordStdin);
 
+    request.tables = parser.values(o.table);
+    request.excludedTables = parser.values(o.excludeTable);
+    for (const QString& pattern : request.tables + request.excludedTables)
+        if (pattern.isEmpty())
+            throw UsageError(QStringLiteral("--table and --exclude-table need a pattern"));
+    request.stats = parser.isSet(o.stats);
     request.nulTerminated = parser.isSet(o.null);
     request.countOnly = parser.isSet(o.count);
     request.withOrigin = parser.isSet(o.withOrigin);
@@ -121,10 +136,21 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
     return request;
 }
 
+TableChoice tableChoice(const CommandLineRequest& request)
+{
+    TableChoice choice;
+    for (const QString& pattern : request.tables)
+        choice.named.append(TablePattern(pattern));
+    for (const QString& pattern : request.excludedTables)
+        choice.excluded.append(TablePattern(pattern));
+    return choice;
+}
+
 QString helpText(const QString& program, const QString& settingsFile)
 {
     return QStringLiteral("Usage: %1 lines TEXT [OPTION]...\n"
                           "  or:  %1 between START END [OPTION]...\n"
+                          "  or:  %1 --list-tables [OPTION]...\n"
                           "Read every field of every user table of a SQL Server database and print each line that\n"
                           "contains TEXT, letter case ignored, or each stretch between START and END (markers matched\n"
                           "with letter case ignored), as the extraction window of Rowquarry finds them. A line is one\n"
@@ -142,6 +168,14 @@ QString helpText(const QString& program, const QString& settingsFile)
                           "The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
                           "given; it is never taken from an argument.\n"
                           "\n"
+                          "Tables (by default every table whose name holds no \"sys\"; views are never read):\n"
+                          "      --table PATTERN     read only the tables PATTERN names, whatever their name; again\n"
+                          "                          for more. PATTERN is schema.table or table (any schema), * and ?\n"
+                          "                          as wildcards, letter case ignored\n"
+                          "      --exclude-table PATTERN  never read the tables PATTERN names; again for more\n"
+                          "      --list-tables       print every table the database lists, whether it is read and,\n"
+                          "                          if not, why; search nothing\n"
+                          "\n"
                           "Output:\n"
                           "      --keep-duplicates   (between) print a stretch again when it was printed before\n"
                           "  -0, --null              end each item with NUL instead of a line feed\n"
@@ -149,11 +183,14 @@ QString helpText(const QString& program, const QString& settingsFile)
                           "                          system's encoding); FILE is replaced only by a complete list\n"
                           "      --count             print the number of items only\n"
                           "      --with-origin       put each item's place before it: schema.table.column:row:\n"
+                          "      --stats             end with one line of counts on standard error: tables, rows,\n"
+                          "                          text read and time taken\n"
                           "  -h, --help              display this help and exit\n"
                           "      --version           output version information and exit\n"
                           "\n"
-                          "Items go to standard output in UTF-8. The table being read is shown on standard error\n"
-                          "when it is a terminal. Rowquarry, the windowed program, opens its windows when it is\n"
+                          "Items go to standard output in UTF-8, each as soon as its rows are read; nothing of the\n"
+                          "database is kept. While it reads, the counts are shown on standard error when it is a\n"
+                          "terminal. Rowquarry, the windowed program, opens its windows when it is\n"
                           "given no command.\n"
                           "\n"
                           "Exit status is 0 if an item was found, 1 if none was, 2 if an error occurred,\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logic/TableChoice.h"
 #include "platform/Failure.h"
 
 #include <QString>
@@ -8,7 +9,7 @@
 
 namespace rq::cli {
 
-enum class Command { Lines, Between, Help, Version };
+enum class Command { Lines, Between, ListTables, Help, Version };
 
 // Connection fields named on the command line; each replaces the one the windows saved.
 struct ConnectionOverrides {
@@ -33,8 +34,11 @@ struct CommandLineRequest {
     bool passwordFromStandardInput = false;
     bool nulTerminated = false; // -0: each item ends with NUL, as items may hold line feeds
     bool countOnly = false;
-    bool withOrigin = false; // each printed item after its place, "schema.table.column:row:"
-    QString outputFile;      // empty: the items go to standard output
+    bool withOrigin = false;    // each printed item after its place, "schema.table.column:row:"
+    QString outputFile;         // empty: the items go to standard output
+    QStringList tables;         // --table: only the tables these patterns name are read
+    QStringList excludedTables; // --exclude-table: never read
+    bool stats = false;         // one final line of counts on standard error
 };
 
 // A command line that asks for nothing the program does: the message says what is wrong with it.
@@ -45,6 +49,9 @@ public:
 
 // `arguments` as QCoreApplication::arguments() gives them, the program first. Throws UsageError.
 CommandLineRequest parseCommandLine(const QStringList& arguments);
+
+// The tables the request chooses, as patterns.
+TableChoice tableChoice(const CommandLineRequest& request);
 
 // True for a first argument that asks for the command line rather than the windows.
 bool startsCommandLine(const QString& firstArgument);

@@ -1,28 +1,54 @@
 #include "DatabaseRead.h"
 
 #include "logic/DatabaseScan.h"
+#include "logic/ScanText.h"
 #include "platform/Failure.h"
 
 namespace rq::cli {
 
-DatabaseRead readDatabase(const ConnectionFields& fields, const std::function<void(const QString&)>& progress)
+QString cannotOpen(const ConnectionFields& fields)
+{
+    return QStringLiteral("cannot open database '%1' on '%2'").arg(fields.database, serverValue(fields));
+}
+
+DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& choice, const TextPiece& piece,
+                          const std::function<void(const ScanCounts&)>& progress)
 {
     DatabaseRead read;
+    ScanText appender;
     bool tableReached = false;
+    ScanHooks hooks;
+    // What the pieces' consumer throws (standard output closed, say) is its own failure, not the database's.
+    struct ConsumerFailure {
+        std::exception_ptr failure;
+    };
+    hooks.batch = [&](ScanBatch& batch) {
+        tableReached = tableReached || batch.table;
+        QString text;
+        TextOrigins origins;
+        appender.append(batch, text, origins);
+        try {
+            piece(text, origins);
+        } catch (...) {
+            throw ConsumerFailure{std::current_exception()};
+        }
+    };
+    hooks.progress = [&](const ScanCounts& counts) {
+        read.counts = counts;
+        progress(counts);
+    };
+    // No window to keep alive; Ctrl-C ends the program from its signal handler.
+    hooks.yield = [] { return false; };
     try {
-        const ScanOutcome outcome = ScanDatabase(
-            fields, read.text, read.origins,
-            [&](const QString& status) {
-                tableReached = true;
-                progress(status);
-            },
-            [] { return false; }); // no window to keep alive; Ctrl-C ends the program from its signal handler
-        read.incomplete = outcome.report();
+        const auto control = std::make_shared<ScanControl>();
+        read.incomplete = scanDatabase(scanConnectionString(fields), choice, *control, hooks).report();
+    } catch (const ConsumerFailure& consumer) {
+        std::rethrow_exception(consumer.failure);
     } catch (...) {
-        const QString what = tableReached ? QStringLiteral("cannot read database '%1' on '%2'")
-                                          : QStringLiteral("cannot open database '%1' on '%2'");
-        const QString failure =
-            what.arg(fields.database, serverValue(fields)) + QLatin1String(": ") + describeCurrentException();
+        QString failure = QStringLiteral("cannot read database '%1' on '%2'").arg(fields.database, serverValue(fields));
+        if (!tableReached)
+            failure = cannotOpen(fields);
+        failure += QLatin1String(": ") + describeCurrentException();
         if (!tableReached)
             throw Failure(failure);
         read.incomplete = failure;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "logic/ConnectionString.h"
+#include "logic/ScanCounts.h"
+#include "logic/TableChoice.h"
 #include "logic/TextOrigins.h"
 
 #include <QString>
@@ -9,16 +11,23 @@
 namespace rq::cli {
 
 struct DatabaseRead {
-    QString text;        // as the extraction window gathers it
-    TextOrigins origins; // where each field of the text came from
-    // Why the text is not the whole database (tables passed over, or a connection lost part way); empty
-    // when every table was read. What was read is still searched, as in the windows.
+    // Why what was searched is not the whole database (tables passed over, or a connection lost part way);
+    // empty when every table was read.
     QString incomplete;
+    ScanCounts counts;
 };
 
-// The command line's only call to the scan: the text of the database, `progress` receiving each table as
-// it is read. Throws a Failure naming what failed, with the driver's message, when the database cannot be
-// opened or its tables listed.
-DatabaseRead readDatabase(const ConnectionFields& fields, const std::function<void(const QString&)>& progress);
+// A stretch of the database text, whole rows, with where each of its fields came from.
+using TextPiece = std::function<void(const QString& text, const TextOrigins& origins)>;
+
+// The command line's only call to the scan. Each batch of whole rows is handed to `piece` as it arrives and
+// forgotten once it returns, so memory does not grow with the database; `progress` gets the counts many times
+// a second. Throws a Failure naming what failed, with the driver's message, when the database cannot be opened
+// or its tables listed.
+DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& choice, const TextPiece& piece,
+                          const std::function<void(const ScanCounts&)>& progress);
+
+// "cannot open database 'Shop' on 'db,1433'"
+QString cannotOpen(const ConnectionFields& fields);
 
 } // namespace rq::cli

@@ -6,35 +6,49 @@
 
 namespace rq::cli {
 
-FoundItems::FoundItems(const CommandLineRequest& request, const DatabaseRead& database, QIODevice& out)
-    : database_(database), withOrigin_(request.withOrigin), out_(out),
+FoundItems::FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file)
+    : withOrigin_(request.withOrigin), out_(out),
       skipDuplicates_(request.command == Command::Between && !request.keepDuplicates),
-      keep_(skipDuplicates_ || !request.outputFile.isEmpty()),
-      print_(!request.countOnly && request.outputFile.isEmpty()), end_(request.nulTerminated ? '\0' : '\n')
+      print_(!request.countOnly && !file), end_(request.nulTerminated ? '\0' : '\n')
 {
+    if (file)
+        file_.emplace(*file);
 }
 
-void FoundItems::add(QStringView item)
+void FoundItems::add(QStringView item, const QString& text, const TextOrigins& origins)
 {
-    if (keep_) {
-        QString text = item.toString();
-        // The extraction window's rule: without Keep Duplicates, a stretch the list holds is not added again.
-        if (skipDuplicates_ && ListContains(list_, text))
+    // The extraction window's rule: without Keep Duplicates, a stretch the list holds is not added again.
+    if (skipDuplicates_) {
+        const qsizetype before = printed_.size();
+        printed_.insert(item.toString());
+        if (printed_.size() == before)
             return;
-        list_.append(text);
+    }
+    if (print_ && end_ == '\0' && item.contains(QChar(0))) {
+        if (heldNul_++ == 0)
+            firstHoldingNul_ = origins.at(text, item);
+        return;
     }
     ++count_;
-    if (print_) {
-        QByteArray bytes;
-        if (withOrigin_) {
-            const Origin origin = database_.origins.at(database_.text, item);
-            bytes = (origin.field() + QLatin1Char(':') + QString::number(origin.row) + QLatin1Char(':')).toUtf8();
-        }
-        bytes += item.toUtf8();
-        bytes += end_;
-        if (out_.write(bytes) != bytes.size())
-            throw Failure(QStringLiteral("cannot write to standard output: ") + out_.errorString());
+    if (file_)
+        file_->add(item);
+    if (!print_)
+        return;
+    QByteArray bytes;
+    if (withOrigin_) {
+        const Origin origin = origins.at(text, item);
+        bytes = (origin.field() + QLatin1Char(':') + QString::number(origin.row) + QLatin1Char(':')).toUtf8();
     }
+    bytes += item.toUtf8();
+    bytes += end_;
+    if (out_.write(bytes) != bytes.size())
+        throw Failure(QStringLiteral("cannot write to standard output: ") + out_.errorString());
+}
+
+void FoundItems::finish()
+{
+    if (file_)
+        file_->finish();
 }
 
 } // namespace rq::cli

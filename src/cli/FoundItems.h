@@ -1,42 +1,48 @@
 #pragma once
 
 #include "cli/CommandLineOptions.h"
-#include "cli/DatabaseRead.h"
-#include "logic/ResultsList.h"
+#include "logic/ResultsFile.h"
+#include "logic/TextOrigins.h"
 
-#include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringView>
+#include <optional>
 
 class QIODevice;
 
 namespace rq::cli {
 
-// The items an extraction finds, in order: printed to standard output as they come (each ended by a line
-// feed, or a NUL with --null), or only counted, and kept in a results list where the duplicate check or
-// the results file needs them.
+// The items an extraction finds, in order, each printed the moment it is found: to standard output (each
+// ended by a line feed, or a NUL with --null), or to the results file (--output), or only counted. Only the
+// texts already printed are kept, where the duplicate check needs them.
 class FoundItems {
 public:
-    // `database` is the text the items are found in, and where its fields came from.
-    FoundItems(const CommandLineRequest& request, const DatabaseRead& database, QIODevice& out);
+    // `file`: where --output writes, or nullptr.
+    FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file);
 
-    // An item found in the database text (a view into it). Throws a Failure when standard output takes no
-    // more.
-    void add(QStringView item);
+    // An item found in `text` (a view into it), a stretch of the database whose fields came from `origins`.
+    // Throws a Failure when standard output or the file takes no more.
+    void add(QStringView item, const QString& text, const TextOrigins& origins);
+    // Writes what is still gathered for the file.
+    void finish();
     qsizetype count() const { return count_; }
-    // The list the results file is written from.
-    QList<QString> kept() const { return list_.snapshot(); }
+
+    // With --null, an item that holds a NUL cannot be told from two items: it is not printed.
+    qsizetype heldNul() const { return heldNul_; }
+    const Origin& firstHoldingNul() const { return firstHoldingNul_; }
 
 private:
-    const DatabaseRead& database_;
     bool withOrigin_;
     QIODevice& out_;
     bool skipDuplicates_;
-    bool keep_;
     bool print_;
     char end_;
-    ResultsList list_;
+    std::optional<ResultsWriter> file_;
+    QSet<QString> printed_;
     qsizetype count_ = 0;
+    qsizetype heldNul_ = 0;
+    Origin firstHoldingNul_;
 };
 
 } // namespace rq::cli

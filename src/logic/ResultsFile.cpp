@@ -8,8 +8,6 @@
 #include "platform/FileSystem.h"
 #include "platform/ReplacementFile.h"
 
-#include <QStringEncoder>
-
 namespace rq {
 
 namespace {
@@ -24,27 +22,42 @@ void writeAll(QIODevice& device, const QByteArray& bytes, qsizetype size)
 
 } // namespace
 
+ResultsWriter::ResultsWriter(QIODevice& device)
+    // Each item on its own: a broken surrogate at the end of one item must not spill into the next.
+    : device_(device), encoder_(QStringConverter::System, QStringConverter::Flag::Stateless),
+      buffer_(kFlushAt, Qt::Uninitialized)
+{
+}
+
+void ResultsWriter::add(QStringView item)
+{
+    const qsizetype needed = encoder_.requiredSpace(item.size()) + 2;
+    if (used_ + needed > buffer_.size()) {
+        writeAll(device_, buffer_, used_);
+        used_ = 0;
+        if (needed > buffer_.size())
+            buffer_.resize(needed);
+    }
+    char* end = encoder_.appendToBuffer(buffer_.data() + used_, item);
+    *end++ = '\r';
+    *end++ = '\n';
+    used_ = end - buffer_.constData();
+}
+
+void ResultsWriter::finish()
+{
+    writeAll(device_, buffer_, used_);
+    used_ = 0;
+}
+
 void writeResults(QIODevice& device, const QList<QString>& items, const std::function<bool()>& yield)
 {
-    // Each item on its own: a broken surrogate at the end of one item must not spill into the next.
-    QStringEncoder encoder(QStringConverter::System, QStringConverter::Flag::Stateless);
-    QByteArray buffer(kFlushAt, Qt::Uninitialized);
-    qsizetype used = 0;
+    ResultsWriter writer(device);
     for (const QString& item : items) {
         yield();
-        const qsizetype needed = encoder.requiredSpace(item.size()) + 2;
-        if (used + needed > buffer.size()) {
-            writeAll(device, buffer, used);
-            used = 0;
-            if (needed > buffer.size())
-                buffer.resize(needed);
-        }
-        char* end = encoder.appendToBuffer(buffer.data() + used, item);
-        *end++ = '\r';
-        *end++ = '\n';
-        used = end - buffer.constData();
+        writer.add(item);
     }
-    writeAll(device, buffer, used);
+    writer.finish();
 }
 
 void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform::MessageBoxes& messages,

@@ -6,6 +6,7 @@
 #include <QIODevice>
 #include <QList>
 #include <QString>
+#include <QStringEncoder>
 #include <functional>
 
 namespace rq {
@@ -13,8 +14,22 @@ namespace rq {
 class ResultsList;
 class PointerControl;
 
-// Writes each item and a carriage return and line feed, in the system's 8-bit encoding, letting
-// pending events run between items. Throws a Failure naming the device's error when a write fails.
+// Writes items as the results file holds them: each item and a carriage return and line feed, in the system's
+// 8-bit encoding, gathered into large writes. Throws a Failure naming the device's error when a write fails.
+class ResultsWriter {
+public:
+    explicit ResultsWriter(QIODevice& device);
+    void add(QStringView item);
+    void finish(); // writes what is still gathered
+
+private:
+    QIODevice& device_;
+    QStringEncoder encoder_;
+    QByteArray buffer_;
+    qsizetype used_ = 0;
+};
+
+// Every item, letting pending events run between items.
 void writeResults(QIODevice& device, const QList<QString>& items, const std::function<bool()>& yield);
 
 // "Save Results": asks for a file (and before overwriting one), then writes the list to it through a

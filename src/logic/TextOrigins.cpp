@@ -23,9 +23,9 @@ namespace {
 constexpr std::size_t kRowsPerBlock = 1 << 16;
 }
 
-void TextOrigins::beginTable(const QString& schema, const QString& name, const QStringList& columns)
+void TextOrigins::beginTable(const QString& schema, const QString& name, const QStringList& columns, qint64 rowsBefore)
 {
-    tables_.append({schema, name, columns, rows_});
+    tables_.append({schema, name, columns, rows_, rowsBefore});
 }
 
 void TextOrigins::beginRow(qsizetype position)
@@ -89,7 +89,7 @@ Origin TextOrigins::at(QStringView text, qsizetype position) const
     } else {
         column = text.sliced(start, std::min(position, text.size()) - start).count(QLatin1Char('\r'));
     }
-    Origin origin{table.schema, table.name, {}, row - table.firstRow + 1};
+    Origin origin{table.schema, table.name, {}, table.rowsBefore + row - table.firstRow + 1};
     if (column < table.columns.size())
         origin.column = table.columns.at(column);
     return origin;

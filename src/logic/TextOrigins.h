@@ -34,12 +34,15 @@ struct Origin {
 // never need copying as they grow.
 class TextOrigins {
 public:
-    void beginTable(const QString& schema, const QString& name, const QStringList& columns);
+    // A table whose rows follow; `rowsBefore` of its rows came before these origins begin.
+    void beginTable(const QString& schema, const QString& name, const QStringList& columns, qint64 rowsBefore = 0);
     // A row of the current table whose first field starts at `position` of the text.
     void beginRow(qsizetype position);
     // Where every field of the row begun last ends (its closing carriage return), counted from the row's
     // start.
     void setFieldEnds(std::span<const quint32> endsInRow);
+
+    bool empty() const { return tables_.isEmpty(); }
 
     // The field that holds `position` of `text`, the text these origins were recorded with; an Origin
     // that is not known() for a position before the first row.
@@ -53,6 +56,7 @@ private:
         QString name;
         QStringList columns;
         qsizetype firstRow = 0;
+        qint64 rowsBefore = 0;
     };
     // Rows in blocks: each row's start as a 32-bit distance from its block's first row.
     struct RowBlock {

@@ -218,9 +218,6 @@ bool Statement::appendText(int column, QString& target)
     }
 }
 
-void Statement::closeCursor()
-{
-    check(SQLFreeStmt(statement_.get(), SQL_CLOSE), SQL_HANDLE_STMT, statement_.get(), "SQLFreeStmt");
-}
+void Statement::cancel() noexcept { SQLCancel(statement_.get()); }
 
 } // namespace rq::platform::odbc

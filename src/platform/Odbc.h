@@ -73,8 +73,9 @@ public:
     std::optional<QStringView> readText(int column, QString& buffer);
     // The same, appended straight to `target`; false for Null, which appends nothing.
     bool appendText(int column, QString& target);
-    // Ends the current result set so that the statement can run again.
-    void closeCursor();
+    // Asks the driver, from any thread, to give up what this statement is doing (SQLCancel): a call that
+    // waits on the server then returns with a failure. Only for drivers that allow it across threads.
+    void cancel() noexcept;
 
 private:
     Handle statement_;

@@ -5,6 +5,7 @@
 #include "logic/LineExtraction.h"
 #include "logic/ReportingProcedure.h"
 #include "logic/ResultsList.h"
+#include "logic/ScanCounts.h"
 #include "logic/UserMessages.h"
 #include "platform/EventYield.h"
 #include "ui/AppContext.h"
@@ -28,18 +29,34 @@ struct SearchedText {
 };
 
 // The steps both commands start their work with: the hourglass, the database text gathered when it
-// needs gathering, and the text to search.
+// needs gathering, and the text to search. Nothing to search when a command run during the scan's yields
+// took the text over for another database: that command has searched it.
 SearchedText startExtraction(ReportingProcedure& proc, Form2& form)
 {
     proc.step(104, [&] { form.pointer().set(Hourglass); });
-    proc.step(106, [&] {
-        gatherDatabaseText(
-            form.context().database, form.connectionFields(),
-            [&form](const QString& status) { form.Label1->setText(status); }, platform::yieldToEvents);
-    });
+    bool current = true;
+    proc.step(106, [&] { current = form.gatherText(Gathering::WhenNeeded); });
     SearchedText searched{{}, std::make_shared<TextOrigins>()};
-    proc.step(108, [&] { searched = {form.context().database.DatabaseText, form.context().database.origins}; });
+    if (current)
+        proc.step(108, [&] { searched = {form.context().database.DatabaseText, form.context().database.origins}; });
     return searched;
+}
+
+QString linesFound(qsizetype found)
+{
+    if (found == 0)
+        return QStringLiteral("No line holds the text.");
+    return found == 1 ? QStringLiteral("1 line found.") : QStringLiteral("%1 lines found.").arg(countText(found));
+}
+
+QString stretchesFound(qsizetype found, qsizetype listedBefore)
+{
+    QString text = found == 0   ? QStringLiteral("No stretch lies between the markers.")
+                   : found == 1 ? QStringLiteral("1 stretch found.")
+                                : QStringLiteral("%1 stretches found.").arg(countText(found));
+    if (listedBefore > 0)
+        text.insert(text.size() - 1, QStringLiteral(", %1 already listed").arg(countText(listedBefore)));
+    return text;
 }
 
 } // namespace
@@ -55,12 +72,16 @@ void Form2::PushButton5_Click()
         return;
     }
     const SearchedText searched = startExtraction(proc, *this);
+    qsizetype found = 0;
     proc.step(110, [&] {
         LineSearch search;
         search.searchText = [this] { return Text1->text(); };
         search.yield = platform::yieldToEvents;
         search.line = [&](QStringView line) {
-            proc.step(118, [&] { results_->append(line.toString(), searched.originOf(line)); });
+            proc.step(118, [&] {
+                results_->append(line.toString(), searched.originOf(line));
+                ++found;
+            });
         };
         extractLines(searched.text, search);
     });
@@ -68,7 +89,10 @@ void Form2::PushButton5_Click()
         if (isMinimized())
             setWindowState(windowState() & ~Qt::WindowMinimized);
     });
-    proc.step(124, [&] { pointer_->set(Default); });
+    proc.step(124, [&] {
+        pointer_->set(Default);
+        showOutcome(linesFound(found));
+    });
 }
 
 void Form2::PushButton1_Click()
@@ -90,21 +114,29 @@ void Form2::PushButton1_Click()
         return;
     }
     const SearchedText searched = startExtraction(proc, *this);
+    qsizetype found = 0;
+    qsizetype listedBefore = 0;
     proc.step(110, [&] {
         extractBetween(
             searched.text, startMarker, endMarker,
             [&](QStringView item) {
                 proc.step(112, [&] {
-                    const QString found = item.toString();
-                    if (Check3->isChecked() || !ListContains(*results_, found))
-                        results_->append(found, searched.originOf(item));
-                    else
-                        results_->addPlace(found);
+                    const QString text = item.toString();
+                    ++found;
+                    if (Check3->isChecked() || !ListContains(*results_, text)) {
+                        results_->append(text, searched.originOf(item));
+                    } else {
+                        results_->addPlace(text);
+                        ++listedBefore;
+                    }
                 });
             },
             platform::yieldToEvents);
     });
-    proc.step(114, [&] { pointer_->set(Default); });
+    proc.step(114, [&] {
+        pointer_->set(Default);
+        showOutcome(stretchesFound(found, listedBefore));
+    });
 }
 
 } // namespace rq

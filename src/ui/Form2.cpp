@@ -4,13 +4,17 @@
 #include "logic/ReportingProcedure.h"
 #include "logic/ResultsFile.h"
 #include "logic/ResultsList.h"
+#include "logic/TableChoiceStore.h"
+#include "platform/EventYield.h"
 #include "platform/FileSystem.h"
 #include "ui/AppContext.h"
 #include "ui/Controls.h"
 #include "ui/FormStyle.h"
+#include "ui/TablesDialog.h"
 #include "ui/Twips.h"
 #include "ui/WindowPointer.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -25,6 +29,9 @@ namespace rq {
 
 namespace {
 
+const QString kReadAgain = QStringLiteral("Read Again (F5)");
+const QString kStop = QStringLiteral("Stop (Esc)");
+
 } // namespace
 
 Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(context)
@@ -32,10 +39,10 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     results_ = new ResultsList(this);
     buildControls();
     pointer_ = new WindowPointer(*this);
-    for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9})
+    for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9, PushButton7})
         pointer_->addButton(b);
     for (QWidget* s : std::initializer_list<QWidget*>{Frame1, Frame2, Frame4, Label1, Label2, Label3, Text1, Text3,
-                                                      Text4, ListView1, Check3})
+                                                      Text4, ListView1, Check3, Label5})
         pointer_->addSurface(s);
 
     connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
@@ -43,13 +50,17 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form2::PushButton7_Click);
+    buildActions();
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
 }
 
 void Form2::buildControls()
 {
-    setFixedSize(twips(8280), twips(3825));
+    // One row taller than first designed: the counts of a database being read, and the button that stops
+    // the reading or reads the database again.
+    setFixedSize(twips(8280), twips(4305));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFont(boldArial(9));
@@ -87,12 +98,105 @@ void Form2::buildControls()
     Label1 = place<QLabel>(this, twipsRect(120, 3500, 8040, 255));
     Label1->setTextFormat(Qt::PlainText); // it shows table names, which are the database's, not markup
     Label1->setText(QStringLiteral("Label1"));
+    Label5 = place<QLabel>(this, twipsRect(120, 3900, 5640, 255));
+    Label5->setTextFormat(Qt::PlainText);
+    PushButton7 = button(this, kReadAgain, twipsRect(5880, 3830, 2280, 405));
 
-    QWidget* order[] = {Text1,       Text3,       Text4,       Check3,      ListView1,
-                        PushButton5, PushButton1, PushButton6, PushButton9, PushButton2};
+    QWidget* order[] = {Text1,       Text3,       Text4,       Check3,      ListView1,  PushButton5,
+                        PushButton1, PushButton6, PushButton9, PushButton2, PushButton7};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     Text1->setFocus();
+}
+
+void Form2::buildActions()
+{
+    auto* stop = new QAction(QStringLiteral("Stop Reading"), this);
+    stop->setShortcut(Qt::Key_Escape);
+    connect(stop, &QAction::triggered, this, &Form2::stopScan);
+    addAction(stop);
+
+    auto* readAgain = new QAction(QStringLiteral("Read Database Again"), this);
+    readAgain->setShortcut(Qt::Key_F5);
+    connect(readAgain, &QAction::triggered, this, [this] {
+        if (!context_.database.scanning)
+            PushButton7_Click();
+    });
+    addAction(readAgain);
+
+    auto* tables = new QAction(QStringLiteral("Tables..."), this);
+    connect(tables, &QAction::triggered, this, &Form2::Tables_Click);
+
+    for (QAction* action : {readAgain, tables}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        ListView1->addAction(action);
+    }
+    stop->setShortcutContext(Qt::WindowShortcut);
+    ListView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+bool Form2::gatherText(Gathering when)
+{
+    ScanView view;
+    view.status = [this](const QString& status) {
+        Label1->setText(status);
+        Label1->setToolTip(QString());
+    };
+    view.progress = [this](const ScanCounts& counts) {
+        showScanning(true);
+        Label5->setText(scanProgressText(counts) + QLatin1String(". Esc stops."));
+    };
+    struct Shown {
+        Form2& form;
+        ~Shown() { form.showScanning(form.context_.database.scanning); }
+    } shown{*this};
+    return gatherDatabaseText(context_.database, connectionFields(), tableChoice(), view, platform::yieldToEvents,
+                              when);
+}
+
+TableChoice Form2::tableChoice() const { return loadTableChoice(connectionFields()); }
+
+void Form2::showScanning(bool scanning)
+{
+    PushButton7->setText(scanning ? kStop : kReadAgain);
+    if (!scanning)
+        Label5->clear();
+}
+
+void Form2::showOutcome(const QString& found)
+{
+    const std::optional<ScanSummary>& read = context_.database.lastScan;
+    QString text = read ? read->text() : QString();
+    if (!text.isEmpty() && !found.isEmpty())
+        text += QLatin1Char(' ');
+    text += found;
+    Label1->setText(text);
+    Label1->setToolTip(text); // the whole of it, where the line is too short
+}
+
+void Form2::stopScan()
+{
+    if (context_.database.control)
+        context_.database.control->stop();
+}
+
+void Form2::PushButton7_Click()
+{
+    if (context_.database.scanning) {
+        stopScan();
+        return;
+    }
+    ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton7_Click"));
+    proc.step(100, [&] { pointer_->set(Hourglass); });
+    proc.step(102, [&] { gatherText(Gathering::Again); });
+    proc.step(104, [&] { showOutcome(QString()); });
+    proc.step(106, [&] { pointer_->set(Default); });
+}
+
+void Form2::Tables_Click()
+{
+    ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("Tables_Click"));
+    proc.step(100, [&] { ChooseTables(*this, connectionFields()); });
 }
 
 void Form2::Form_Load()

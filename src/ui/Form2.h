@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logic/ConnectionString.h"
+#include "logic/DatabaseScan.h"
 
 #include <QWidget>
 #include <functional>
@@ -35,8 +36,18 @@ public:
     void PushButton6_Click(); // "Save Results"
     void PushButton9_Click(); // "Clear List"
     void PushButton2_Click(); // "Switch SQL Server Database"
+    void PushButton7_Click(); // "Read Again", or "Stop" while the database is being read
+    void Tables_Click();      // "Tables..." in the list's menu
     void ListView1_KeyDown(int key);
     void ListView1_DblClick();
+
+    // Reads the database into the program's text as the extraction commands need it, showing the counts
+    // while it reads. False when a command run meanwhile took the text over for another database.
+    bool gatherText(Gathering when);
+    // The tables to read, as chosen for the database the connection fields name.
+    TableChoice tableChoice() const;
+    // The status line after a command: how the text was read, then what the command found.
+    void showOutcome(const QString& found);
 
     // The connection window's fields as they stand now, and the way back to that window.
     std::function<ConnectionFields()> connectionFields;
@@ -58,6 +69,8 @@ public:
     QPushButton* PushButton9;
     QPushButton* PushButton2;
     QLabel* Label1; // status line
+    QLabel* Label5; // counts while the database is read
+    QPushButton* PushButton7;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,7 +78,10 @@ protected:
 
 private:
     void buildControls();
+    void buildActions();
     void removeSelectedItem();
+    void stopScan();
+    void showScanning(bool scanning);
 
     AppContext& context_;
     ResultsList* results_;

@@ -27,6 +27,7 @@ struct TdsServerState {
     TdsServer::Options options;
     std::atomic<bool> stop = false;
     std::atomic<int> accepted = 0;
+    std::atomic<int> attentions = 0;
     mutable std::mutex mutex;
     QList<TdsServer::Login> logins;
     QStringList batches;
@@ -915,6 +916,7 @@ void Wire::takeAttentions()
             return;
         input_.remove(0, std::max<qsizetype>(length, 8));
         attention_ = true;
+        ++state_.attentions;
     }
 }
 
@@ -1468,6 +1470,11 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
     const TdsValue null;
     QList<TdsValue> generated;
     for (qint64 i = 0; i < rows; ++i) {
+        if (i == table.stallAfterRows) { // silent from here until the driver gives up
+            wire_.sendNow();
+            while (!wire_.attention())
+                wire_.pause(kPollMs);
+        }
         if (wire_.takeAttention()) {
             done(out_, kDone, kDoneAttention, 0, 0);
             send();
@@ -1645,6 +1652,8 @@ QStringList TdsServer::batches() const
 }
 
 int TdsServer::accepted() const { return state_->accepted; }
+
+int TdsServer::attentions() const { return state_->attentions; }
 
 TdsTable textTable(const QString& schema, const QString& name, const QStringList& values)
 {

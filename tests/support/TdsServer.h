@@ -74,6 +74,8 @@ struct TdsTable {
     // After this many rows (all of them, if there are fewer) the scan fails: ERROR 601 "Could not continue
     // scan with NOLOCK due to data movement." (severity 12) and a DONE with the error bit.
     int failAfterRows = -1;
+    // After this many rows the server sends nothing more of the table until the driver sends an attention.
+    int stallAfterRows = -1;
 };
 
 // A table of one nvarchar column, "Value", a row for each value.
@@ -130,6 +132,7 @@ public:
     QList<Login> logins() const;
     QStringList batches() const; // SQL batch texts
     int accepted() const;        // connections accepted
+    int attentions() const;      // attention (cancel) requests received
 
 private:
     std::unique_ptr<TdsServerState> state_;

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace rq {
+
+namespace platform::odbc {
+class Statement;
+}
+
+// Stops a scan from any thread. The reading thread looks at the flag between rows and between tables;
+// where the driver allows it (SQL Server's drivers do), the statement it is running is cancelled as well,
+// so that a driver waiting on a server that does not answer returns. The cancel is sent from a thread of
+// its own: the thread that asks to stop never waits on a driver. Made with std::make_shared.
+class ScanControl : public std::enable_shared_from_this<ScanControl> {
+public:
+    void stop();
+    bool stopRequested() const { return stopped_; }
+    // Milliseconds since stop() was first called; -1 before.
+    qint64 sinceStop() const;
+
+    // The reading thread's side.
+    void markOpened() { opened_ = true; }
+    bool opened() const { return opened_; }
+    void allowCancel();
+    // The statement now running, or nullptr; a statement must be withdrawn before it is freed.
+    void setRunning(platform::odbc::Statement* statement);
+
+private:
+    std::atomic<bool> stopped_ = false;
+    std::atomic<bool> opened_ = false;
+    std::atomic<qint64> stoppedAt_ = -1;
+    std::mutex mutex_; // guards the two below against a cancel in flight
+    platform::odbc::Statement* running_ = nullptr;
+    bool cancelAllowed_ = false;
+};
+
+// The statement a reading thread runs, offered for cancelling while it lives.
+class RunningStatement {
+public:
+    RunningStatement(ScanControl& control, platform::odbc::Statement& statement) : control_(control)
+    {
+        control_.setRunning(&statement);
+    }
+    ~RunningStatement() { control_.setRunning(nullptr); }
+    RunningStatement(const RunningStatement&) = delete;
+    RunningStatement& operator=(const RunningStatement&) = delete;
+
+private:
+    ScanControl& control_;
+};
+
+} // namespace rq

@@ -1,0 +1,78 @@
+#include "ScanCounts.h"
+
+#include <QLocale>
+
+namespace rq {
+
+namespace {
+
+const QLocale& english()
+{
+    static const QLocale locale(QLocale::English);
+    return locale;
+}
+
+QString plural(qint64 n, const char* one, const char* many)
+{
+    return countText(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+}
+
+QString secondsText(qint64 milliseconds)
+{
+    return milliseconds < 10000 ? english().toString(milliseconds / 1000.0, 'f', 1) + QLatin1String(" s")
+                                : countText((milliseconds + 500) / 1000) + QLatin1String(" s");
+}
+
+} // namespace
+
+QString countText(qint64 n) { return english().toString(n); }
+
+QString sizeText(qint64 units)
+{
+    const qint64 bytes = units * 2;
+    if (bytes < 1000000)
+        return countText((bytes + 500) / 1000) + QLatin1String(" KB");
+    const double mb = bytes / 1e6;
+    return (mb < 10 ? english().toString(mb, 'f', 1) : countText(qint64(mb + 0.5))) + QLatin1String(" MB");
+}
+
+QString scanProgressText(const ScanCounts& counts)
+{
+    QString text = counts.tables == 0 ? QStringLiteral("Listing the tables")
+                                      : QStringLiteral("Table %1 of %2")
+                                            .arg(countText(std::max(counts.tablesBegun, 1)), countText(counts.tables));
+    return text + QLatin1String(", ") + plural(counts.rows, "row", "rows") + QLatin1String(", ") +
+           sizeText(counts.units) + QLatin1String(", ") + secondsText(counts.milliseconds);
+}
+
+QString ScanSummary::text() const
+{
+    const int done = counts.tablesBegun - (end == ScanEnd::Complete ? 0 : 1);
+    QString tables;
+    switch (end) {
+    case ScanEnd::Complete:
+        tables = counts.tablesFailed == 0 ? QLatin1String("Read ") + plural(counts.tables, "table", "tables")
+                                          : QStringLiteral("Read %1 of %2 tables (%3 could not be read)")
+                                                .arg(countText(counts.tables - counts.tablesFailed),
+                                                     countText(counts.tables), countText(counts.tablesFailed));
+        break;
+    case ScanEnd::Stopped:
+        tables =
+            QStringLiteral("Stopped after %1 of %2 tables").arg(countText(std::max(done, 0)), countText(counts.tables));
+        break;
+    case ScanEnd::Failed:
+        tables = QStringLiteral("Read %1 of %2 tables before a failure")
+                     .arg(countText(std::max(done, 0)), countText(counts.tables));
+        break;
+    }
+    if (counts.leftOut > 0)
+        tables += QStringLiteral(", %1 left out").arg(countText(counts.leftOut));
+    QString text = tables + QLatin1String(", ") + plural(counts.rows, "row", "rows") + QLatin1String(", ") +
+                   sizeText(counts.units) + QLatin1String(" at ") + readAt.toString(QStringLiteral("HH:mm")) +
+                   QLatin1String(" in ") + secondsText(counts.milliseconds);
+    if (end != ScanEnd::Complete)
+        text += QLatin1String(", partial");
+    return text + QLatin1Char('.');
+}
+
+} // namespace rq

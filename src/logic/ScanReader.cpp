@@ -1,0 +1,199 @@
+#include "ScanReader.h"
+
+#include "logic/DatabaseScan.h"
+#include "logic/OpenConnection.h"
+#include "platform/Failure.h"
+#include "platform/Odbc.h"
+
+#include <QElapsedTimer>
+
+namespace rq {
+
+namespace {
+
+constexpr unsigned kQueryTimeoutSeconds = 5000;
+// The reading thread hands over whole rows in batches of about this many units, or whatever it has
+// after this long, so that a slow server still shows its progress.
+constexpr qsizetype kBatchUnits = 1 << 16;
+constexpr qint64 kBatchMilliseconds = 16;
+// Rows longer than this keep their field ends, so that finding a field never counts far.
+constexpr qsizetype kLongRow = 4096;
+// Batches waiting for the consumer; the reader waits beyond that.
+constexpr std::size_t kMaxWaitingBatches = 16;
+
+// Reads one table's rows into batches; runs on the reading thread, where everything it touches is its own
+// or the channel's.
+class TableReader {
+public:
+    TableReader(BatchChannel& channel, ScanControl& control, std::function<void()> wake)
+        : channel_(channel), control_(control), wake_(std::move(wake))
+    {
+    }
+
+    void read(platform::odbc::Connection& connection, const TableName& table)
+    {
+        platform::odbc::Statement rows(connection);
+        const RunningStatement running(control_, rows);
+        batch_.table = TableStart{table, {}}; // also when the table fails at once: the failure names it
+        try {
+            rows.setQueryTimeout(kQueryTimeoutSeconds);
+            rows.execute(tableQuery(table));
+            const int columns = rows.columnCount();
+            for (int column = 1; column <= columns; ++column)
+                batch_.table->columns.append(rows.columnName(column));
+            send(); // the status line names the table before its first row arrives
+            while (!control_.stopRequested() && rows.fetch()) {
+                readRow(rows, columns);
+                if (batch_.text.size() >= kBatchUnits || sinceSent_.elapsed() >= kBatchMilliseconds)
+                    send();
+            }
+        } catch (const Failure& failure) {
+            if (control_.stopRequested()) {
+                // Cancelled: what was read of the table stays, and nothing failed.
+            } else if (connection.isDead()) {
+                // The link itself is gone: no later table can be read, and the text is not the whole
+                // database, so the scan ends as a failure and the next command reads the database again.
+                send();
+                throw Failure(QStringLiteral("The connection was lost while reading %1. %2")
+                                  .arg(table.qualified(), failure.description()));
+            } else {
+                batch_.failure = failure.description();
+            }
+        }
+        send();
+    }
+
+private:
+    void readRow(platform::odbc::Statement& rows, int columns)
+    {
+        QString& text = batch_.text;
+        const qsizetype rowStart = text.size();
+        batch_.rowStarts.push_back(rowStart);
+        rowEnds_.clear();
+        bool breaksInside = false;
+        for (int column = 1; column <= columns; ++column) {
+            const qsizetype fieldStart = text.size();
+            try {
+                rows.appendText(column, text); // Null appends nothing; a failed value appends nothing
+            } catch (...) {
+                keepFieldEnds(rowStart, breaksInside); // the whole values before the failed one stay
+                throw;
+            }
+            breaksInside = breaksInside || QStringView(text).sliced(fieldStart).contains(QLatin1Char('\r'));
+            rowEnds_.push_back(quint32(text.size() - rowStart));
+            text += QLatin1Char('\r');
+        }
+        keepFieldEnds(rowStart, breaksInside);
+    }
+
+    void keepFieldEnds(qsizetype rowStart, bool breaksInside)
+    {
+        if (!breaksInside && batch_.text.size() - rowStart <= kLongRow)
+            return;
+        batch_.detailedRows.emplace_back(batch_.rowStarts.size() - 1, batch_.fieldEnds.size());
+        batch_.fieldEnds.insert(batch_.fieldEnds.end(), rowEnds_.begin(), rowEnds_.end());
+    }
+
+    void send()
+    {
+        channel_.send(std::move(batch_), wake_);
+        batch_ = {};
+        batch_.text.reserve(kBatchUnits + kLongRow);
+        sinceSent_.start();
+    }
+
+    BatchChannel& channel_;
+    ScanControl& control_;
+    std::function<void()> wake_;
+    ScanBatch batch_;
+    std::vector<quint32> rowEnds_; // the current row's field ends, counted from its start
+    QElapsedTimer sinceSent_;
+};
+
+} // namespace
+
+void BatchChannel::send(ScanBatch&& batch, const std::function<void()>& wake)
+{
+    {
+        std::unique_lock lock(mutex_);
+        taken_.wait(lock, [this] { return closed_ || batches_.size() < kMaxWaitingBatches; });
+        if (closed_)
+            return;
+        batches_.push_back(std::move(batch));
+    }
+    wake();
+}
+
+std::deque<ScanBatch> BatchChannel::takeAll()
+{
+    std::deque<ScanBatch> all;
+    {
+        const std::lock_guard lock(mutex_);
+        all.swap(batches_);
+    }
+    taken_.notify_one();
+    return all;
+}
+
+void BatchChannel::close()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+        batches_.clear();
+    }
+    taken_.notify_one();
+}
+
+QList<ListedTable> listTables(platform::odbc::Connection& connection, ScanControl& control)
+{
+    QList<ListedTable> tables;
+    platform::odbc::Statement schema(connection);
+    const RunningStatement running(control, schema);
+    schema.setQueryTimeout(kQueryTimeoutSeconds);
+    schema.listTables();
+    QString owner;
+    QString name;
+    QString type;
+    while (schema.fetch()) {
+        // TABLE_SCHEM, TABLE_NAME and TABLE_TYPE, read in column order as some drivers require.
+        const QString tableSchema = platform::NullToDefault(schema.readText(2, owner), QStringView()).toString();
+        const QString tableName = platform::NullToDefault(schema.readText(3, name), QStringView()).toString();
+        const QString tableType = platform::NullToDefault(schema.readText(4, type), QStringView()).toString();
+        tables.append({{tableSchema, tableName}, tableType});
+    }
+    return tables;
+}
+
+void readDatabase(const QString& connectionString, const TableChoice& choice, ScanControl& control,
+                  BatchChannel& channel, const std::function<void()>& wake)
+{
+    platform::odbc::Connection connection;
+    connection.setLoginTimeout(kLoginTimeoutSeconds);
+    connection.open(connectionString);
+    control.markOpened();
+    if (connection.dbmsName().contains(QLatin1String("SQL Server"))) {
+        // SQL Server's drivers take a cancel from another thread; the SQLite driver would free the result
+        // set under the fetch.
+        control.allowCancel();
+        // Some drivers cut long (max) values at a few kilobytes unless told otherwise.
+        platform::odbc::Statement textSize(connection);
+        const RunningStatement running(control, textSize);
+        textSize.setQueryTimeout(kQueryTimeoutSeconds);
+        textSize.execute(QStringLiteral("SET TEXTSIZE 2147483647"));
+    }
+    ScanBatch listing;
+    listing.listing = decideTables(listTables(connection, control), choice);
+    const QList<TableDecision> decisions = *listing.listing;
+    channel.send(std::move(listing), wake);
+
+    TableReader reader(channel, control, wake);
+    for (const TableDecision& decision : decisions) {
+        if (control.stopRequested())
+            return;
+        if (decision.read())
+            reader.read(connection, decision.listed.table);
+    }
+}
+
+} // namespace rq
