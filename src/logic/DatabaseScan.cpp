@@ -70,13 +70,12 @@ ScanOutcome scanDatabase(const QString& connectionString, const TableChoice& cho
     ScanCounts& counts = outcome.counts;
     QElapsedTimer clock;
     clock.start();
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
+    QElapsedTimer sinceProgress; // not started: the counts show at once
     const auto progress = [&](bool now) {
         counts.milliseconds = clock.elapsed();
-        if (now || sinceProgress.elapsed() >= kProgressMs) {
+        if (now || !sinceProgress.isValid() || sinceProgress.elapsed() >= kProgressMs) {
             hooks.progress(counts);
-            sinceProgress.restart();
+            sinceProgress.start();
         }
     };
     QString current;
@@ -91,6 +90,7 @@ ScanOutcome scanDatabase(const QString& connectionString, const TableChoice& cho
                 current = batch.table->table.qualified();
                 counts.table = current;
                 ++counts.tablesBegun;
+                sinceProgress.invalidate(); // a new table shows at once
             }
             counts.rows += qint64(batch.rowStarts.size());
             counts.units += batch.text.size();

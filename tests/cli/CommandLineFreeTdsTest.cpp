@@ -101,3 +101,33 @@ TEST(CommandLineThroughFreeTds, AConnectionLostPartWayPrintsWhatWasReadThenFails
         << outcome.err.toStdString();
     EXPECT_EQ(outcome.err.count('\n'), 1);
 }
+
+// With --null an item ends with NUL: one that holds a NUL of its own is not printed but named, status 2.
+TEST(CommandLineThroughFreeTds, NullEndedOutputRefusesAnItemThatHoldsANul)
+{
+    test::TestEnvironment env;
+    TdsServer server(serving({textTable("dbo", "T", {"plain example", QStringLiteral("nul") + QChar(0) + "example"})}));
+    saveConnection(env, savedFields(server));
+    const test::Outcome nul = test::run(env, {"lines", "example", "-0"}, {}, kPassword);
+    EXPECT_EQ(nul.status, 2);
+    EXPECT_EQ(nul.out, QByteArray("plain example\0", 14));
+    EXPECT_EQ(nul.err.toStdString(), "rowquarry-cli: an item holding NUL was not printed: --null ends each item with "
+                                     "NUL, so an item holding one cannot be told apart (the first at dbo.T.Value:2); "
+                                     "leave out --null to see it\n");
+    EXPECT_EQ(test::run(env, {"lines", "example"}, {}, kPassword).out, QByteArray("plain example\nnul\0example\n", 26));
+}
+
+// The driver's login time-out counts each wait for a byte; the program's own deadline ends the login.
+TEST(CommandLineThroughFreeTds, GivesUpOnALoginAnswerTrickledByteByByte)
+{
+    test::TestEnvironment env;
+    TdsServer::Options options = serving({textTable("dbo", "T", {"never read"})});
+    options.fault = TdsServer::Fault::TrickleLoginAnswer;
+    TdsServer server(options);
+    saveConnection(env, savedFields(server));
+    const test::Outcome outcome = test::run(env, {"lines", "read"}, {}, kPassword);
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.err.toStdString(), "rowquarry-cli: cannot open database 'dbname' on '127.0.0.1," +
+                                             QString::number(server.port()).toStdString() +
+                                             "': The server did not complete the login within 15 seconds.\n");
+}

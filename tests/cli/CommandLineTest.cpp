@@ -255,6 +255,46 @@ TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
     }
 }
 
+TEST(CommandLine, TablesAreChosenByPatternAndListedWithTheirReasons)
+{
+    SavedDatabase s("CREATE TABLE Customers(a TEXT); INSERT INTO Customers VALUES ('customer example')");
+    s.db.exec("CREATE TABLE PaySystemConfig(a TEXT); INSERT INTO PaySystemConfig VALUES ('config example')");
+    s.db.exec("CREATE TABLE OrderLines(a TEXT); INSERT INTO OrderLines VALUES ('line example')");
+    s.db.exec("CREATE VIEW CustomerView AS SELECT a FROM Customers");
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"every table listed with whether it is read",
+         {"--list-tables"},
+         "Customers\tread\nPaySystemConfig\tnot read: a system table by its name (it holds \"sys\")\nOrderLines\tread\n"
+         "CustomerView\tnot read: a view\n"},
+        {"a table named by a pattern is read whatever its name",
+         {"lines", "example", "--table", "*SYS*", "--table", "order?ines"},
+         "config example\nline example\n"},
+        {"an excluded table is left out", {"lines", "example", "--exclude-table", "customers"}, "line example\n"},
+        {"the patterns as the list shows them",
+         {"--list-tables", "--exclude-table", "Order*"},
+         "Customers\tread\nPaySystemConfig\tnot read: a system table by its name (it holds \"sys\")\nOrderLines\tnot "
+         "read: excluded by a pattern\nCustomerView\tnot read: a view\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome outcome = run(s.env, c.arguments);
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.out.toStdString(), c.out);
+        EXPECT_EQ(outcome.err.toStdString(), "");
+    }
+    // --stats ends with one line of what was read, also where nobody watches.
+    const Outcome stats = run(s.env, {"lines", "example", "--stats"});
+    EXPECT_TRUE(QRegularExpression("^Read 2 tables, 2 left out, 2 rows, 0 KB at \\d\\d:\\d\\d in \\d+\\.\\d s\\.\\n$")
+                    .match(QString::fromUtf8(stats.err))
+                    .hasMatch())
+        << stats.err.toStdString();
+}
+
 TEST(CommandLine, ATableThatCannotBeReadIsNamedAfterWhatTheOthersHold)
 {
     SavedDatabase s("CREATE TABLE One(a); INSERT INTO One VALUES ('first example')");

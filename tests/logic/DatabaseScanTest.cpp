@@ -1,4 +1,5 @@
 #include "logic/DatabaseScan.h"
+#include "logic/ScanReader.h"
 #include "platform/EventYield.h"
 #include "platform/Odbc.h"
 #include "support/SqliteDatabase.h"
@@ -6,6 +7,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <thread>
 
 using namespace rq;
 
@@ -61,6 +63,52 @@ TEST(DatabaseScan, WhichTablesAreReadAndHow)
     for (const Listed& t : listed)
         EXPECT_EQ(isUserTable(t.type, t.name), t.read) << t.type << " " << t.name;
 
+    // What a choice makes of a database's tables: the read ones, in list order, and why the others are not.
+    const QList<ListedTable> database = {
+        {{"dbo", "Customers"}, "TABLE"}, {{"dbo", "sysdiagrams"}, "TABLE"},    {{"dbo", "PaySystemConfig"}, "TABLE"},
+        {{"Sales", "Orders"}, "TABLE"},  {{"Sales", "OrderLines"}, "TABLE"},   {{"Sales", "OrderView"}, "VIEW"},
+        {{"Audit", "Log2024"}, "TABLE"}, {{"sys", "objects"}, "SYSTEM TABLE"},
+    };
+    const auto patterns = [](std::initializer_list<const char*> texts) {
+        QList<TablePattern> list;
+        for (const char* text : texts)
+            list.append(TablePattern(text));
+        return list;
+    };
+    struct Choice {
+        const char* name;
+        TableChoice choice;
+        const char* read;
+    };
+    const Choice choices[] = {
+        {"the default", {}, "dbo.Customers Sales.Orders Sales.OrderLines Audit.Log2024"},
+        {"one schema", {patterns({"sales.*"}), {}, {}, {}}, "Sales.Orders Sales.OrderLines"},
+        {"a name in any schema, letter case ignored", {patterns({"ORDERS"}), {}, {}, {}}, "Sales.Orders"},
+        {"wildcards: * and ?",
+         {patterns({"Order*", "Log????"}), {}, {}, {}},
+         "Sales.Orders Sales.OrderLines Audit.Log2024"},
+        {"named tables are read whatever their name, views never",
+         {patterns({"*sys*", "OrderView"}), {}, {}, {}},
+         "dbo.sysdiagrams dbo.PaySystemConfig"},
+        {"excluded wins", {patterns({"Sales.*"}), patterns({"*lines"}), {}, {}}, "Sales.Orders"},
+        {"ticked and unticked in the window",
+         {{}, {}, {"dbo.PaySystemConfig", "Sales.OrderView"}, {"Audit.Log2024"}},
+         "dbo.Customers dbo.PaySystemConfig Sales.Orders Sales.OrderLines"},
+    };
+    for (const Choice& c : choices) {
+        QStringList read;
+        for (const TableDecision& decision : decideTables(database, c.choice))
+            if (decision.read())
+                read << decision.listed.table.qualified();
+        EXPECT_EQ(read.join(' '), c.read) << c.name;
+    }
+    QStringList reasons;
+    for (const TableDecision& decision : decideTables(database, {{}, patterns({"Audit.*"}), {}, {"dbo.Customers"}}))
+        reasons << decision.why();
+    EXPECT_EQ(reasons, (QStringList{"left out by your choice", "a system table by its name (it holds \"sys\")",
+                                    "a system table by its name (it holds \"sys\")", "", "", "a view",
+                                    "excluded by a pattern", "not a table (system table)"}));
+
     struct Query {
         TableName table;
         const char* expected;
@@ -72,6 +120,21 @@ TEST(DatabaseScan, WhichTablesAreReadAndHow)
     };
     for (const Query& q : queries)
         EXPECT_EQ(tableQuery(q.table), q.expected) << q.expected;
+}
+
+// A reader whose consumer has gone finishes instead of waiting for it for ever.
+TEST(DatabaseScan, AReaderWhoseConsumerHasGoneNeverWaits)
+{
+    BatchChannel channel;
+    std::thread reader([&] {
+        for (int i = 0; i < 20; ++i) // more than the channel holds
+            channel.send(ScanBatch{}, [] {});
+    });
+    while (channel.takeAll().empty())
+        std::this_thread::yield();
+    channel.close();
+    reader.join();
+    EXPECT_TRUE(channel.takeAll().empty());
 }
 
 TEST(DatabaseScan, EmptyDatabaseLeavesEverythingEmpty)

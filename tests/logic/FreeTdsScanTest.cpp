@@ -11,9 +11,12 @@
 #include "ui/Form2.h"
 #include "ui/WindowPointer.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QUuid>
 #include <gtest/gtest.h>
@@ -481,6 +484,43 @@ TEST(FreeTdsScan, ASlowServerLeavesTheWindowRunningAndACommandInItsYieldsUsesThe
     EXPECT_EQ(w.form.pointer().value(), Default);
     EXPECT_GT(gaps.ticks, 10); // events ran all through the slow read, not once at its end
     gaps.log("slow server");
+}
+
+// Esc while the server stalls in the middle of a table: the driver is cancelled, the rows read so far are
+// searched, the status line says the text is partial, and the next extraction does not read again.
+TEST(FreeTdsScan, EscStopsAScanStalledInATableKeepingWhatWasRead)
+{
+    TdsTable stalled = textTable("dbo", "Second", {"quarry 1", "quarry 2", "quarry 3", "quarry 4", "never"});
+    stalled.stallAfterRows = 3;
+    TdsWindow w(serving({textTable("dbo", "First", {"first quarry"}), stalled, textTable("dbo", "Third", {"third"})}));
+    w.form.show();
+    QApplication::setActiveWindow(&w.form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
+    QString countsWhileStalled;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!countsWhileStalled.isEmpty() || w.server->stalls() == 0)
+            return;
+        countsWhileStalled = w.form.Label5->text();
+        QTest::keyClick(w.form.Text1, Qt::Key_Escape);
+    });
+    user.start(5);
+    w.extractLines("quarry");
+    EXPECT_TRUE(countsWhileStalled.startsWith("Table 2 of 3, ")) << countsWhileStalled.toStdString();
+    EXPECT_TRUE(countsWhileStalled.endsWith(" s. Esc stops.")) << countsWhileStalled.toStdString();
+    EXPECT_EQ(w.items(), (QStringList{"first quarry", "quarry 1", "quarry 2", "quarry 3"}));
+    EXPECT_GE(w.server->attentions(), 1); // the driver was cancelled, not merely left waiting
+    EXPECT_TRUE(w.form.Label1->text().startsWith("Stopped after 1 of 3 tables, 4 rows, "))
+        << w.form.Label1->text().toStdString();
+    EXPECT_TRUE(w.form.Label1->text().endsWith(", partial. 4 lines found.")) << w.form.Label1->text().toStdString();
+    EXPECT_EQ(w.form.PushButton7->text(), "Read Again (F5)");
+    EXPECT_EQ(w.form.Label5->text(), "");
+
+    w.extractLines("quarry"); // the partial text serves until a new read is asked for
+    EXPECT_EQ(w.items().size(), 8);
+    EXPECT_EQ(w.server->accepted(), 1);
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
+    EXPECT_EQ(w.form.pointer().value(), Default);
 }
 
 TEST(FreeTdsScan, ClosingTheWindowDuringAStalledScanEndsTheProgramAtOnce)

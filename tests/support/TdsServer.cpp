@@ -28,6 +28,7 @@ struct TdsServerState {
     std::atomic<bool> stop = false;
     std::atomic<int> accepted = 0;
     std::atomic<int> attentions = 0;
+    std::atomic<int> stalls = 0;
     mutable std::mutex mutex;
     QList<TdsServer::Login> logins;
     QStringList batches;
@@ -1472,6 +1473,7 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
     for (qint64 i = 0; i < rows; ++i) {
         if (i == table.stallAfterRows) { // silent from here until the driver gives up
             wire_.sendNow();
+            ++state_.stalls;
             while (!wire_.attention())
                 wire_.pause(kPollMs);
         }
@@ -1654,6 +1656,8 @@ QStringList TdsServer::batches() const
 int TdsServer::accepted() const { return state_->accepted; }
 
 int TdsServer::attentions() const { return state_->attentions; }
+
+int TdsServer::stalls() const { return state_->stalls; }
 
 TdsTable textTable(const QString& schema, const QString& name, const QStringList& values)
 {

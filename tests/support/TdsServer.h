@@ -133,6 +133,7 @@ public:
     QStringList batches() const; // SQL batch texts
     int accepted() const;        // connections accepted
     int attentions() const;      // attention (cancel) requests received
+    int stalls() const;          // tables that stalled (TdsTable::stallAfterRows)
 
 private:
     std::unique_ptr<TdsServerState> state_;

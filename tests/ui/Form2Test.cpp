@@ -248,3 +248,59 @@ TEST(Form2, RemovalAndClearingAreRefusedWhileBusy)
     QTest::keyClick(w.form.ListView1, Qt::Key_Delete); // after a clear: nothing, no failure
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
 }
+
+TEST(Form2, F5ReadsTheDatabaseAgainKeepingTheList)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('first row')");
+    w.extractLines("row");
+    w.db.exec("INSERT INTO T VALUES ('inserted row')");
+    w.extractLines("row");
+    EXPECT_EQ(w.items(), (QStringList{"first row", "first row"})); // the text read before serves
+    EXPECT_EQ(w.form.PushButton7->text(), "Read Again (F5)");
+
+    w.form.show();
+    QApplication::setActiveWindow(&w.form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
+    QTest::keyClick(w.form.Text1, Qt::Key_F5);
+    EXPECT_EQ(w.items().size(), 2);
+    EXPECT_TRUE(w.form.Label1->text().startsWith("Read 1 table, 2 rows, ")) << w.form.Label1->text().toStdString();
+    w.extractLines("inserted");
+    EXPECT_EQ(w.items().last(), "inserted row");
+    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
+}
+
+// An extraction for another database, started while the first is still being read, reads its own database
+// and stops the other scan, whose text it never takes.
+TEST(Form2, AnExtractionForAnotherDatabaseDuringAScanReadsThatDatabase)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('alpha quarry')");
+    test::SqliteDatabase other(w.env.path("other.db"));
+    other.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('beta quarry')");
+    auto locker = std::make_unique<test::SqliteDatabase>(w.db.path()); // keeps the first scan waiting
+    locker->exec("BEGIN EXCLUSIVE");
+
+    QStringList itemsOfTheNested;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!w.env.context.database.scanning || !itemsOfTheNested.isEmpty())
+            return;
+        w.fields = other.fields(); // "Switch SQL Server Database", another database, "Next >"
+        w.form.PushButton5->click();
+        itemsOfTheNested = w.items();
+    });
+    user.start(5);
+    w.extractLines("quarry");
+    EXPECT_EQ(itemsOfTheNested, QStringList{"beta quarry"});
+    EXPECT_EQ(w.items(), QStringList{"beta quarry"}); // the stopped scan's command found nothing of its own
+    EXPECT_EQ(w.env.context.database.DatabaseText, "beta quarry\r");
+    EXPECT_FALSE(w.env.context.database.scanning);
+    EXPECT_EQ(w.form.pointer().value(), Default);
+    user.stop();
+    locker.reset();
+    w.extractLines("quarry"); // the other database's text serves
+    EXPECT_EQ(w.items(), (QStringList{"beta quarry", "beta quarry"}));
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
+}
