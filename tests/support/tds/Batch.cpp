@@ -1,0 +1,143 @@
+#include "Batch.h"
+
+#include "Protocol.h"
+
+using namespace Qt::StringLiterals;
+
+namespace rq::test::tds {
+
+namespace {
+
+struct SqlToken {
+    enum Kind { Word, Name, Symbol } kind = Word; // Name: a [bracketed] or "quoted" identifier
+    QString text;
+};
+
+// Splits a batch into words, identifiers and symbols; comments and string literals are not expected.
+std::optional<QList<SqlToken>> tokenize(QStringView sql)
+{
+    QList<SqlToken> tokens;
+    qsizetype i = 0;
+    const auto isWordChar = [](QChar c) {
+        return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$';
+    };
+    while (i < sql.size()) {
+        const QChar c = sql[i];
+        if (c.isSpace()) {
+            ++i;
+        } else if (c == u'-' && i + 1 < sql.size() && sql[i + 1] == u'-') {
+            while (i < sql.size() && sql[i] != u'\n')
+                ++i;
+        } else if (c == u'[' || c == u'"') {
+            const QChar close = c == u'[' ? u']' : u'"';
+            QString name;
+            for (++i;; ++i) {
+                if (i >= sql.size())
+                    return std::nullopt;
+                if (sql[i] == close) {
+                    if (i + 1 < sql.size() && sql[i + 1] == close) {
+                        name += close;
+                        ++i;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                name += sql[i];
+            }
+            tokens.append({SqlToken::Name, name});
+        } else if (isWordChar(c)) {
+            const qsizetype start = i;
+            while (i < sql.size() && isWordChar(sql[i]))
+                ++i;
+            tokens.append({SqlToken::Word, sql.mid(start, i - start).toString()});
+        } else {
+            tokens.append({SqlToken::Symbol, QString(c)});
+            ++i;
+        }
+    }
+    return tokens;
+}
+
+bool isWord(const SqlToken& token, QLatin1StringView word)
+{
+    return token.kind == SqlToken::Word && token.text.compare(word, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
+{
+    const auto tokens = tokenize(sql);
+    if (!tokens)
+        return std::nullopt;
+    const QList<SqlToken>& t = *tokens;
+    qsizetype i = 0;
+    const auto at = [&](qsizetype k) -> const SqlToken* { return k < t.size() ? &t[k] : nullptr; };
+    const auto statementEnds = [&] {
+        const SqlToken* next = at(i);
+        return !next || (next->kind == SqlToken::Symbol && next->text == u";") || isWord(*next, "SET"_L1) ||
+               isWord(*next, "SELECT"_L1) || isWord(*next, "USE"_L1);
+    };
+    const auto isName = [&](const SqlToken* token) { return token && token->kind != SqlToken::Symbol; };
+
+    QList<SqlStatement> statements;
+    while (i < t.size()) {
+        const SqlToken& first = t[i++];
+        if (first.kind == SqlToken::Symbol && first.text == u";")
+            continue;
+        SqlStatement statement;
+        if (isWord(first, "SET"_L1)) {
+            if (!isName(at(i)) || at(i)->kind != SqlToken::Word)
+                return std::nullopt;
+            statement.option = t[i++].text.toUpper();
+            if (statement.option == u"TEXTSIZE") {
+                const bool negative = at(i) && at(i)->kind == SqlToken::Symbol && at(i)->text == u"-";
+                i += negative ? 1 : 0;
+                bool ok = false;
+                statement.value = at(i) ? at(i)->text.toLongLong(&ok) * (negative ? -1 : 1) : 0;
+                if (!ok)
+                    return std::nullopt;
+                ++i;
+            }
+            while (!statementEnds())
+                ++i;
+        } else if (isWord(first, "USE"_L1)) {
+            if (!isName(at(i)))
+                return std::nullopt;
+            statement.kind = SqlStatement::Use;
+            statement.name = QStringList{t[i++].text};
+        } else if (isWord(first, "SELECT"_L1) && at(i) && at(i)->text.startsWith(u"@@")) {
+            statement.kind = SqlStatement::SelectVariable;
+            statement.option = t[i++].text.mid(2).toUpper();
+        } else if (isWord(first, "SELECT"_L1) && at(i) && at(i)->text == u"*" && at(i + 1) &&
+                   isWord(*at(i + 1), "FROM"_L1)) {
+            i += 2;
+            statement.kind = SqlStatement::SelectTable;
+            for (;;) {
+                const bool part = isName(at(i)) && !statementEnds();
+                statement.name.append(part ? t[i].text : QString());
+                i += part ? 1 : 0;
+                if (!(at(i) && at(i)->kind == SqlToken::Symbol && at(i)->text == u"."))
+                    break;
+                ++i;
+            }
+            if (statement.name.size() > 3 || statement.name.constLast().isEmpty())
+                return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+        if (!statementEnds())
+            return std::nullopt;
+        statements.append(statement);
+    }
+    return statements;
+}
+
+QString batchText(const QByteArray& payload)
+{
+    Reader text = afterHeaders(payload);
+    return text.utf16(text.left() / 2);
+}
+
+} // namespace rq::test::tds

@@ -1,0 +1,26 @@
+#pragma once
+
+// The SQL batches this server understands: SET, USE, SELECT @@variable and SELECT * FROM a table.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <optional>
+
+namespace rq::test::tds {
+
+struct SqlStatement {
+    enum Kind { Set, Use, SelectTable, SelectVariable } kind = Set;
+    QString option;   // Set: the option; SelectVariable: the variable, both upper case
+    qint64 value = 0; // SET TEXTSIZE's size
+    QStringList name; // Use: the database; SelectTable: the name's parts as written (an empty part is the default)
+};
+
+// Parses the statements this server understands; anything else makes the whole batch unknown.
+std::optional<QList<SqlStatement>> parseBatch(QStringView sql);
+
+// The SQL text of a batch request.
+QString batchText(const QByteArray& payload);
+
+} // namespace rq::test::tds
