@@ -28,7 +28,7 @@ ConnectionFields savedFields(const TdsServer& server)
 
 TEST(CommandLineThroughFreeTds, ReadsEverySchemaWithThePasswordAsGiven)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     TdsServer server(serving({textTable("dbo", "Customer", {"ann@example.com", "no mail"}),
                               textTable("Sales", "Customer", {"bob@EXAMPLE.org"}),
                               textTable("dbo", "Notes", {"first\rsecond example"})}));
@@ -80,7 +80,7 @@ TEST(CommandLineThroughFreeTds, ReadsEverySchemaWithThePasswordAsGiven)
 // As grep with a read error: what was read is printed, then one line says what failed, status 2.
 TEST(CommandLineThroughFreeTds, AConnectionLostPartWayPrintsWhatWasReadThenFails)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::TdsTable longTable;
     longTable.name = QStringLiteral("Long");
     longTable.columns = {{QStringLiteral("Text"), test::TdsType::NVarCharMax}};
@@ -105,7 +105,7 @@ TEST(CommandLineThroughFreeTds, AConnectionLostPartWayPrintsWhatWasReadThenFails
 // With --null an item ends with NUL: one that holds a NUL of its own is not printed but named, status 2.
 TEST(CommandLineThroughFreeTds, NullEndedOutputRefusesAnItemThatHoldsANul)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     TdsServer server(serving({textTable("dbo", "T", {"plain example", QStringLiteral("nul") + QChar(0) + "example"})}));
     saveConnection(env, savedFields(server));
     const test::Outcome nul = test::run(env, {"lines", "example", "-0"}, {}, kPassword);
@@ -120,7 +120,7 @@ TEST(CommandLineThroughFreeTds, NullEndedOutputRefusesAnItemThatHoldsANul)
 // The driver's login time-out counts each wait for a byte; the program's own deadline ends the login.
 TEST(CommandLineThroughFreeTds, GivesUpOnALoginAnswerTrickledByteByByte)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     TdsServer::Options options = serving({textTable("dbo", "T", {"never read"})});
     options.fault = TdsServer::Fault::TrickleLoginAnswer;
     TdsServer server(options);

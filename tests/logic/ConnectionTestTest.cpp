@@ -3,17 +3,15 @@
 #include "logic/OpenConnection.h"
 #include "logic/ReportingProcedure.h"
 #include "platform/FileSystem.h"
+#include "support/CoreEnvironment.h"
+#include "support/RecordingPointer.h"
 #include "support/SqliteDatabase.h"
-#include "support/TestEnvironment.h"
-#include "ui/WindowPointer.h"
-
-#include <QWidget>
 
 using namespace rq;
 
 TEST(OpenConnection, TrueForAnExistingDatabaseFalseForAMissingFolder)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("t.db"));
     db.exec("CREATE TABLE t(a)");
     EXPECT_TRUE(OpenConnection(db.fields()));
@@ -31,10 +29,9 @@ TEST(OpenConnection, TrueForAnExistingDatabaseFalseForAMissingFolder)
 
 TEST(TestConnection, SaysOnlyWhetherItConnectedAndShowsTheHourglassMeanwhile)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("t.db"));
-    QWidget window;
-    WindowPointer pointer(window);
+    test::RecordingPointer pointer;
     QList<int> pointerWhileOpen;
     env.messages.whileOpen = [&](const platform::MessageBox&) { pointerWhileOpen << pointer.value(); };
 
@@ -54,9 +51,8 @@ TEST(TestConnection, SaysOnlyWhetherItConnectedAndShowsTheHourglassMeanwhile)
 
 TEST(TestConnection, AConnectionObjectThatCannotBeCreatedGivesAReportThenTheAnswer)
 {
-    test::TestEnvironment env;
-    QWidget window;
-    WindowPointer pointer(window);
+    test::CoreEnvironment env;
+    test::RecordingPointer pointer;
     TestConnection(
         env.messages, pointer,
         []() -> std::unique_ptr<platform::odbc::Connection> { throw Failure("ActiveX component can't create object"); },
@@ -70,9 +66,8 @@ TEST(TestConnection, AConnectionObjectThatCannotBeCreatedGivesAReportThenTheAnsw
 
 TEST(TestConnection, AValueFreeTdsCannotBeGivenIsNamedInsteadOfSent)
 {
-    test::TestEnvironment env;
-    QWidget window;
-    WindowPointer pointer(window);
+    test::CoreEnvironment env;
+    test::RecordingPointer pointer;
     QList<int> pointerWhileOpen;
     env.messages.whileOpen = [&](const platform::MessageBox&) { pointerWhileOpen << pointer.value(); };
     test::SqliteDatabase db(env.path("t.db"));
@@ -108,7 +103,7 @@ TEST(TestConnection, AValueFreeTdsCannotBeGivenIsNamedInsteadOfSent)
 
 TEST(ConnectionHelp, ExplainsThenOpensThePictureOnlyOnYes)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     ShowConnectionHelp(env.messages, env.processes);
     ASSERT_EQ(env.messages.shown().size(), 2);
     const QString help = env.messages.shown()[0].text;

@@ -2,8 +2,8 @@
 #include "logic/ScanReader.h"
 #include "platform/EventYield.h"
 #include "platform/Odbc.h"
+#include "support/CoreEnvironment.h"
 #include "support/SqliteDatabase.h"
-#include "support/TestEnvironment.h"
 
 #include <QFile>
 #include <QLocale>
@@ -29,7 +29,7 @@ struct Scan {
 
 TEST(DatabaseScan, ReadsUserTablesOnlyFieldByFieldWithCarriageReturns)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("t.db"));
     db.exec("CREATE TABLE Customers(name TEXT, note TEXT, city TEXT)");
     db.exec("INSERT INTO Customers VALUES ('a', NULL, 'b'), ('x\r\ny', '', 'z')");
@@ -139,7 +139,7 @@ TEST(DatabaseScan, AReaderWhoseConsumerHasGoneNeverWaits)
 
 TEST(DatabaseScan, EmptyDatabaseLeavesEverythingEmpty)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("empty.db"));
     Scan scan;
     scan.run(db.fields());
@@ -149,7 +149,7 @@ TEST(DatabaseScan, EmptyDatabaseLeavesEverythingEmpty)
 
 TEST(DatabaseScan, ATableThatCannotBeReadIsPassedOverAndTheRestIsRead)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("t.db"));
     db.exec("CREATE TABLE One(a); INSERT INTO One VALUES ('first')");
     db.exec("CREATE TABLE Two(a); INSERT INTO Two VALUES ('second')");
@@ -173,7 +173,7 @@ TEST(DatabaseScan, ATableThatCannotBeReadIsPassedOverAndTheRestIsRead)
 
 TEST(DatabaseScan, ADamagedTableIsPassedOverPartWayKeepingWholeValues)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     const QString path = env.path("damaged.db");
     {
         test::SqliteDatabase db(path);
@@ -200,7 +200,7 @@ TEST(DatabaseScan, ADamagedTableIsPassedOverPartWayKeepingWholeValues)
 
 TEST(DatabaseScan, TablesPastSixteenBitsAreReadWhole)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("big.db"));
     db.exec("CREATE TABLE Big(n INTEGER, t TEXT)");
     db.insertRows("Big", 70000, [](int i) { return QStringLiteral("%1, 'row%1'").arg(i); });
@@ -219,7 +219,7 @@ TEST(DatabaseScan, TablesPastSixteenBitsAreReadWhole)
 
 TEST(DatabaseScan, GatheringIsRedoneOnlyWhenNeeded)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::SqliteDatabase first(env.path("first.db"));
     first.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('one')");
     test::SqliteDatabase second(env.path("second.db"));

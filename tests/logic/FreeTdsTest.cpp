@@ -1,26 +1,19 @@
 // With FreeTDS registered as "SQL Server": the program recognises it, writes connection strings that it
 // reads as meant, and never waits on it on the window thread.
-#include "app/WindowFlow.h"
 #include "logic/ConnectionTest.h"
 #include "logic/OpenConnection.h"
 #include "platform/OdbcDrivers.h"
+#include "support/CoreEnvironment.h"
 #include "support/EventGaps.h"
 #include "support/Files.h"
 #include "support/NamedRows.h"
-#include "support/Settings.h"
-#include "support/TdsServer.h"
-#include "support/TestEnvironment.h"
-#include "ui/Form1.h"
-#include "ui/WindowPointer.h"
+#include "support/RecordingPointer.h"
+#include "support/TdsServing.h"
 
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QUdpSocket>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -29,6 +22,10 @@
 #include <thread>
 
 using namespace rq;
+using test::fieldsFor;
+using test::kTdsDatabase;
+using test::kTdsUser;
+using test::serverOptions;
 using test::writeFile;
 
 namespace {
@@ -264,36 +261,6 @@ TEST(FreeTds, TheDriverIsKnownByItsFileName)
 
 namespace {
 
-const QString kUser = QStringLiteral("sa");
-const QString kDatabase = QStringLiteral("Sales");
-
-test::TdsServer::Options serverOptions(const QString& password,
-                                       test::TdsServer::Fault fault = test::TdsServer::Fault::None, quint16 port = 0)
-{
-    test::TdsServer::Options options;
-    options.user = kUser;
-    options.password = password;
-    options.databases = {test::TdsDatabase{kDatabase, {}}};
-    options.fault = fault;
-    options.port = port;
-    return options;
-}
-
-ConnectionFields fieldsFor(quint16 port, const QString& password, const QString& database = kDatabase)
-{
-    return {QStringLiteral("127.0.0.1"), QString::number(port), kUser, password, database, false};
-}
-
-// Types the fields into the connection window's boxes, as a user would.
-void typeInto(Form1& form, const ConnectionFields& fields)
-{
-    form.Text1->setText(fields.server);
-    form.Text9->setText(fields.port);
-    form.Text2->setText(fields.user);
-    form.Text3->setText(fields.password);
-    form.Text4->setText(fields.database);
-}
-
 struct LoginCase {
     const char* name;
     QString serverPassword;
@@ -310,11 +277,10 @@ class TestConnectionWithFreeTds : public testing::TestWithParam<LoginCase> {};
 TEST_P(TestConnectionWithFreeTds, AnswersAndPasswordsArriveAsTyped)
 {
     const LoginCase& c = GetParam();
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::TdsServer server(serverOptions(c.serverPassword));
     ASSERT_TRUE(server.listening());
-    QWidget window;
-    WindowPointer pointer(window);
+    test::RecordingPointer pointer;
     const ConnectionFields fields = fieldsFor(c.closed ? closedPort() : server.port(), c.typedPassword, c.database);
 
     TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fields; });
@@ -323,22 +289,22 @@ TEST_P(TestConnectionWithFreeTds, AnswersAndPasswordsArriveAsTyped)
     if (c.closed)
         return;
     ASSERT_EQ(server.logins().size(), 1);
-    EXPECT_EQ(server.logins()[0].user, kUser);
+    EXPECT_EQ(server.logins()[0].user, kTdsUser);
     EXPECT_EQ(server.logins()[0].password, c.typedPassword);
     EXPECT_EQ(server.logins()[0].database, c.database);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TestConnectionWithFreeTds,
-    testing::Values(LoginCase{"right password", "pw", "pw", kDatabase, false, kConnectionSuccessful},
-                    LoginCase{"wrong password", "pw", "wrong", kDatabase, false, kCouldNotConnect},
+    testing::Values(LoginCase{"right password", "pw", "pw", kTdsDatabase, false, kConnectionSuccessful},
+                    LoginCase{"wrong password", "pw", "wrong", kTdsDatabase, false, kCouldNotConnect},
                     LoginCase{"unknown database", "pw", "pw", "Nowhere", false, kCouldNotConnect},
-                    LoginCase{"closed port", "pw", "pw", kDatabase, true, kCouldNotConnect},
+                    LoginCase{"closed port", "pw", "pw", kTdsDatabase, true, kCouldNotConnect},
                     // Passwords that need braces, or would have needed them before.
-                    LoginCase{"closing brace", "a}b", "a}b", kDatabase, false, kConnectionSuccessful},
-                    LoginCase{"semicolon", "a;b", "a;b", kDatabase, false, kConnectionSuccessful},
-                    LoginCase{"opening brace first", "{ab", "{ab", kDatabase, false, kConnectionSuccessful},
-                    LoginCase{"semicolon and closing brace", "x;y}z", "x;y}z", kDatabase, false,
+                    LoginCase{"closing brace", "a}b", "a}b", kTdsDatabase, false, kConnectionSuccessful},
+                    LoginCase{"semicolon", "a;b", "a;b", kTdsDatabase, false, kConnectionSuccessful},
+                    LoginCase{"opening brace first", "{ab", "{ab", kTdsDatabase, false, kConnectionSuccessful},
+                    LoginCase{"semicolon and closing brace", "x;y}z", "x;y}z", kTdsDatabase, false,
                               kConnectionSuccessful}),
     test::rowName<LoginCase>);
 
@@ -348,10 +314,9 @@ INSTANTIATE_TEST_SUITE_P(
 // while, and the next command works.
 TEST(FreeTds, TestConnectionGivesUpOnASilentServer)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::TdsServer silent(serverOptions("pw", test::TdsServer::Fault::NeverAnswer));
-    QWidget window;
-    WindowPointer pointer(window);
+    test::RecordingPointer pointer;
     {
         test::EventGaps gaps;
         TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fieldsFor(silent.port(), "pw"); });
@@ -367,89 +332,10 @@ TEST(FreeTds, TestConnectionGivesUpOnASilentServer)
     EXPECT_EQ(env.messages.texts(), QStringList{kConnectionSuccessful});
 }
 
-// The driver's login time-out counts each wait for a byte: a server that trickles its answer is given up on
-// by the program's own deadline. Meanwhile a click is dropped and closing the window is not.
-TEST(FreeTds, AnOpenGivesUpAtItsDeadlineHoweverTheServerTricklesItsAnswer)
-{
-    test::TestEnvironment env;
-    test::TdsServer trickling(serverOptions("pw", test::TdsServer::Fault::TrickleLoginAnswer));
-    WindowFlow flow(env.context);
-    flow.start();
-    Form1& form = flow.connectionWindow();
-    typeInto(form, fieldsFor(trickling.port(), "pw"));
-    int endCallsAfterClose = -1;
-    QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        if (trickling.logins().isEmpty() || endCallsAfterClose >= 0)
-            return;
-        QTest::mouseClick(form.PushButton5, Qt::LeftButton); // "Help" would ask a question
-        form.close();
-        endCallsAfterClose = env.endProgramCalls;
-    });
-    user.start(5);
-    form.PushButton3->click();
-    EXPECT_EQ(endCallsAfterClose, 1);
-    EXPECT_EQ(env.messages.texts(), QStringList{kCouldNotConnect});
-    EXPECT_EQ(trickling.logins().size(), 1);
-}
-
-TEST(FreeTds, NextGivesUpOnASilentServerAndStaysOnTheConnectionWindow)
-{
-    test::TestEnvironment env;
-    test::TdsServer silent(serverOptions("pw", test::TdsServer::Fault::NeverAnswer));
-    WindowFlow flow(env.context);
-    flow.start(); // nothing stored: no attempt at start-up
-    Form1& form = flow.connectionWindow();
-    typeInto(form, fieldsFor(silent.port(), "pw"));
-    {
-        test::EventGaps gaps;
-        form.PushButton2->click();
-        gaps.log("Next >, silent server");
-        EXPECT_GT(gaps.ticks, 0); // events ran while the driver waited
-    }
-    EXPECT_GE(silent.accepted(), 1);
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(flow.extractionWindowIfLoaded(), nullptr);
-    EXPECT_TRUE(env.messages.shown().isEmpty());
-}
-
-TEST(FreeTds, StartUpGivesUpOnASilentServerThenShowsTheConnectionWindow)
-{
-    test::TestEnvironment env;
-    test::TdsServer silent(serverOptions("pw", test::TdsServer::Fault::NeverAnswer));
-    test::saveConnection(env, fieldsFor(silent.port(), "pw"));
-    WindowFlow flow(env.context);
-    {
-        test::EventGaps gaps;
-        flow.start();
-        gaps.log("start-up, silent server");
-        EXPECT_GT(gaps.ticks, 0); // events ran while the driver waited
-    }
-    EXPECT_GE(silent.accepted(), 1);
-    EXPECT_TRUE(flow.connectionWindow().isVisible());
-    EXPECT_EQ(flow.extractionWindowIfLoaded(), nullptr);
-    EXPECT_TRUE(env.messages.shown().isEmpty());
-}
-
-TEST(FreeTds, NextNamesAPasswordFreeTdsCannotBeGivenAndSendsNothing)
-{
-    test::TestEnvironment env;
-    test::TdsServer server(serverOptions("a};b"));
-    WindowFlow flow(env.context);
-    flow.start();
-    Form1& form = flow.connectionWindow();
-    typeInto(form, fieldsFor(server.port(), "a};b"));
-    form.PushButton2->click();
-    EXPECT_EQ(env.messages.texts(), QStringList{connectionProblem(fieldsFor(server.port(), "a};b"))});
-    EXPECT_TRUE(env.messages.texts()[0].startsWith("The password contains \"};\""));
-    EXPECT_EQ(server.accepted(), 0);
-    EXPECT_EQ(flow.extractionWindowIfLoaded(), nullptr);
-}
-
 // FreeTDS has no port of its own for a server named alone; the program names SQL Server's.
 TEST(FreeTds, ALocalServerNamedAloneIsReachedOnPort1433)
 {
-    const ConnectionFields local{"127.0.0.1", "", kUser, "pw", kDatabase, true};
+    const ConnectionFields local{"127.0.0.1", "", kTdsUser, "pw", kTdsDatabase, true};
     EXPECT_TRUE(connectionString(local).endsWith("Port=1433;"));
     test::TdsServer server(serverOptions("pw", test::TdsServer::Fault::None, 1433));
     if (!server.listening())

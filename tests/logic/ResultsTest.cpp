@@ -1,16 +1,16 @@
 #include "logic/ResultsFile.h"
 #include "logic/ResultsList.h"
+#include "platform/Failure.h"
+#include "support/CoreEnvironment.h"
 #include "support/Files.h"
 #include "support/OrdinaryUser.h"
-#include "support/TestEnvironment.h"
-#include "ui/WindowPointer.h"
+#include "support/RecordingPointer.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTimer>
-#include <QWidget>
 #include <unistd.h>
 
 using namespace rq;
@@ -21,9 +21,8 @@ using test::writeFile;
 namespace {
 
 struct SaveFixture {
-    test::TestEnvironment env;
-    QWidget window;
-    WindowPointer pointer{window};
+    test::CoreEnvironment env;
+    test::RecordingPointer pointer;
     ResultsList list;
     void save() { SaveResults(list, env.fileDialog, env.messages, pointer); }
 };
@@ -39,7 +38,7 @@ QByteArray systemEncoded(const QString& text)
 struct LockedFolder {
     QString folder;
     QString file;
-    LockedFolder(const test::TestEnvironment& env, const OrdinaryUser& user, const QByteArray& bytes, bool fileWritable)
+    LockedFolder(const test::CoreEnvironment& env, const OrdinaryUser& user, const QByteArray& bytes, bool fileWritable)
         : folder(env.path("locked")), file(folder + "/results.txt")
     {
         QFile::setPermissions(env.path(""), QFile::permissions(env.path("")) | QFile::ExeOther); // reachable

@@ -4,7 +4,7 @@
 #include "platform/ApplicationTitle.h"
 #include "platform/FileSystem.h"
 #include "platform/Odbc.h"
-#include "support/TestEnvironment.h"
+#include "support/CoreEnvironment.h"
 
 #include <QFile>
 
@@ -20,7 +20,7 @@ TEST(SharedProcedures, NullToDefaultKeepsValuesThatAreNotNull)
 
 TEST(SharedProcedures, FileExistsNeverFails)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     EXPECT_FALSE(platform::FileExists(""));
     EXPECT_FALSE(platform::FileExists(env.path("nothing-here")));
     EXPECT_FALSE(platform::FileExists(QString(QChar(0)) + "bad"));

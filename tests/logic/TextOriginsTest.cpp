@@ -1,14 +1,14 @@
 // Every position of the scanned text traces back to its table, column and row.
 #include "logic/DatabaseScan.h"
 #include "platform/EventYield.h"
+#include "support/CoreEnvironment.h"
 #include "support/SqliteDatabase.h"
-#include "support/TestEnvironment.h"
 
 using namespace rq;
 
 TEST(TextOrigins, EveryFieldTracesBackToItsTableColumnAndRow)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("o.db"));
     const QString longValue = QString(5000, 'L') + "long-end";
     db.exec("CREATE TABLE Empty(x TEXT)");

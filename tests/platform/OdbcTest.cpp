@@ -1,22 +1,20 @@
 #include "platform/Odbc.h"
-#include "support/SqliteDatabase.h"
-#include "support/TestEnvironment.h"
-
-#include "logic/ConnectionString.h"
+#include "support/CoreEnvironment.h"
+#include "support/SqliteFile.h"
 
 using namespace rq;
 using namespace rq::platform::odbc;
 
 TEST(Odbc, ReadsTextNullsAndLongValuesInPieces)
 {
-    test::TestEnvironment env;
-    test::SqliteDatabase db(env.path("t.db"));
+    test::CoreEnvironment env;
+    test::SqliteFile db(env.path("t.db"));
     db.exec("CREATE TABLE t(a TEXT, b TEXT, c INTEGER, d REAL)");
     const QString longValue = QString(10000, QLatin1Char('x')) + QStringLiteral("é€") + QString(5000, QLatin1Char('y'));
     db.exec(QStringLiteral("INSERT INTO t VALUES ('%1', NULL, 42, 2.5)").arg(longValue));
 
     Connection connection;
-    connection.open(connectionString(db.fields()));
+    connection.open(test::sqliteConnectionString(db.path()));
     Statement statement(connection);
     statement.execute("SELECT * FROM [t]");
     ASSERT_EQ(statement.columnCount(), 4);
@@ -31,12 +29,10 @@ TEST(Odbc, ReadsTextNullsAndLongValuesInPieces)
 
 TEST(Odbc, FailuresCarryTheDriversDiagnostics)
 {
-    test::TestEnvironment env;
-    ConnectionFields fields;
-    fields.database = env.path("missing-folder/t.db");
+    test::CoreEnvironment env;
     Connection connection;
     try {
-        connection.open(connectionString(fields));
+        connection.open(test::sqliteConnectionString(env.path("missing-folder/t.db")));
         FAIL() << "a database in a missing folder must not open";
     } catch (const OdbcError& error) {
         EXPECT_FALSE(error.description().isEmpty());
@@ -44,10 +40,10 @@ TEST(Odbc, FailuresCarryTheDriversDiagnostics)
     }
     EXPECT_FALSE(connection.isOpen());
 
-    test::SqliteDatabase db(env.path("t.db"));
+    test::SqliteFile db(env.path("t.db"));
     db.exec("CREATE TABLE t(a)");
     Connection open;
-    open.open(connectionString(db.fields()));
+    open.open(test::sqliteConnectionString(db.path()));
     Statement statement(open);
     try {
         statement.execute("SELECT * FROM [no_such_table]");

@@ -2,9 +2,9 @@
 // written where it is, and the system's own reasons when it refuses.
 #include "platform/ReplacementFile.h"
 #include "platform/FileSystem.h"
+#include "support/CoreEnvironment.h"
 #include "support/Files.h"
 #include "support/OrdinaryUser.h"
-#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,7 +45,7 @@ mode_t modeOf(const QString& path)
 
 TEST(ReplacementFile, DevicesFifosAndDescriptorsAreWrittenInPlace)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     // A FIFO keeps its reader, who gets every byte.
     const QString fifo = env.path("fifo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -79,7 +79,7 @@ TEST(ReplacementFile, DevicesFifosAndDescriptorsAreWrittenInPlace)
 
 TEST(ReplacementFile, RegularFilesAreReplacedWholeKeepingTheirModeOrRefusedAsTheShellRefuses)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     const QString folder = env.path("out");
     QDir().mkpath(folder);
     const auto leftovers = [&] {

@@ -1,6 +1,6 @@
 #include "platform/SettingsStore.h"
+#include "support/CoreEnvironment.h"
 #include "support/Files.h"
-#include "support/TestEnvironment.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -52,7 +52,7 @@ const QByteArray newline = "\n";
 
 TEST(SettingsStore, RoundTripsValuesExactlyWithDefaultsForMissingKeys)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     const QString section = "Rowquarry";
     EXPECT_EQ(platform::getSetting(app, section, "Port", "1433"), "1433");
     EXPECT_EQ(platform::getSetting(app, section, "MSServer", ""), "");
@@ -117,7 +117,7 @@ TEST(SettingsStore, ReadsTheRawTextOtherProgramsWrote)
          "MSServer", std::nullopt},
         {"a header without ']' is no header", "[Rowquarry]\n[Other\nMSServer=x\n", "Rowquarry", "MSServer", "x"},
     };
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         writeFile(env.settingsFile(), c.file);
@@ -158,7 +158,7 @@ TEST(SettingsStore, SavingChangesOneLineAndKeepsEveryOtherByte)
         {"a new file", std::nullopt, "Rowquarry", "Local Connection", "0",
          "[Rowquarry]" + newline + "Local Connection=0" + newline},
     };
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(env.settingsFile());
@@ -172,7 +172,7 @@ TEST(SettingsStore, SavingChangesOneLineAndKeepsEveryOtherByte)
 
 TEST(SettingsStore, SavingTheValueItHoldsLeavesTheFileUntouched)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     const QString large = QString(1 << 20, u'x').replace(7, 5, QStringLiteral(" é=;\""));
     const QByteArray bytes = shared + "\r\n[Large]\r\nValue=" + large.toUtf8() + "\r\nAfter=1\r\n";
     writeFile(env.settingsFile(), bytes);
@@ -215,7 +215,7 @@ TEST(SettingsStore, RefusesWhatOneLineCannotHold)
         {"a section with ']'", "Row]quarry", "MSServer", "x"},
         {"a section with a line break", "Row\nquarry", "MSServer", "x"},
     };
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(env.settingsFile());
@@ -234,7 +234,7 @@ TEST(SettingsStore, RefusesWhatOneLineCannotHold)
 
 TEST(SettingsStore, FileIsPrivateToItsOwner)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     const auto isPrivate = [&] {
         return !(QFile::permissions(env.settingsFile()) &
                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
@@ -254,7 +254,7 @@ TEST(SettingsStore, FileIsPrivateToItsOwner)
 
 TEST(SettingsStore, WriteIntoUnwritableFolderFailsWithoutThrowing)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     QFile blocker(env.path("config"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
     blocker.close();
@@ -270,7 +270,7 @@ TEST(SettingsStore, WriteIntoUnwritableFolderFailsWithoutThrowing)
 
 TEST(SettingsStore, WritesInPlaceWhenTheFolderTakesNoNewFile)
 {
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     writeFile(env.settingsFile(), shared);
     const QString folder = QFileInfo(env.settingsFile()).absolutePath();
     const QFile::Permissions open = QFile::permissions(folder);
@@ -302,7 +302,7 @@ TEST(SettingsStore, AFileThatCannotBeReadIsNamedAndNeverWritten)
          [](const QString& path) { writeFile(path, QByteArray("\x8F\x00\x13[Rowquarry]\x00\xFF", 16)); },
          "it holds bytes that are not text"},
     };
-    test::TestEnvironment env;
+    test::CoreEnvironment env;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QDir(env.path("config")).removeRecursively();

@@ -2,8 +2,8 @@
 
 // Runs the command-line executable as a child, as a script would: this test binary's ODBC registration,
 // the test's own settings folder, and no display.
+#include "support/CoreEnvironment.h"
 #include "support/Settings.h"
-#include "support/TestEnvironment.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -13,7 +13,7 @@ namespace rq::test {
 
 inline const QString kCli = QStringLiteral(ROWQUARRY_CLI_EXECUTABLE);
 
-inline QProcessEnvironment childEnvironment(const TestEnvironment& env)
+inline QProcessEnvironment childEnvironment(const CoreEnvironment& env)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "ROWQUARRY_PASSWORD"})
@@ -29,7 +29,7 @@ struct Outcome {
 };
 
 // Runs a child to its end; `input` goes to its standard input, which is then closed.
-inline Outcome run(const TestEnvironment& env, const QStringList& arguments, const QByteArray& input = {},
+inline Outcome run(const CoreEnvironment& env, const QStringList& arguments, const QByteArray& input = {},
                    const std::optional<QString>& environmentPassword = std::nullopt, const QString& program = kCli)
 {
     QProcess process;

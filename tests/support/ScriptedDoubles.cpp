@@ -24,6 +24,16 @@ QStringList ScriptedMessageBoxes::texts() const
     return result;
 }
 
+QStringList failureReports(const ScriptedMessageBoxes& messages)
+{
+    QStringList reports;
+    for (const platform::MessageBox& box : messages.shown()) {
+        if (box.title == QLatin1String("Application Error"))
+            reports.append(box.text);
+    }
+    return reports;
+}
+
 QString ScriptedFileDialog::askSaveFileName(const platform::SaveDialogOptions& options)
 {
     last_ = options;

@@ -31,6 +31,9 @@ private:
     std::deque<Answer> answers_;
 };
 
+// Reports shown as failure reports ("Application Error").
+QStringList failureReports(const ScriptedMessageBoxes& messages);
+
 // Answers from a script (cancel once it runs out) and records how it was asked.
 class ScriptedFileDialog final : public platform::FileDialog {
 public:

@@ -2,7 +2,7 @@
 
 #include "logic/ConnectionString.h"
 #include "platform/SettingsStore.h"
-#include "support/TestEnvironment.h"
+#include "support/CoreEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +22,7 @@ inline void storeSetting(const QString& key, const QString& value)
 }
 
 // Stores the connection as the connection window saves it.
-inline void saveConnection(const TestEnvironment& env, const ConnectionFields& fields)
+inline void saveConnection(const CoreEnvironment& env, const ConnectionFields& fields)
 {
     QDir().mkpath(QFileInfo(env.settingsFile()).absolutePath());
     QFile file(env.settingsFile());

@@ -1,5 +1,13 @@
-#include <QApplication>
 #include <gtest/gtest.h>
+
+// Tests of the windows run in a QApplication; the rest on Qt Core alone, as the layers they test do.
+#ifdef ROWQUARRY_TEST_WINDOWS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 
 // Every test binary runs against the private ODBC registration and settings folder its build names,
 // whether CTest starts it or a developer does; never against the machine's own driver or settings.
@@ -10,7 +18,7 @@ int main(int argc, char** argv)
     qputenv("HOME", ROWQUARRY_TEST_HOME);
     qputenv("XDG_CONFIG_HOME", ROWQUARRY_TEST_HOME "/config");
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
