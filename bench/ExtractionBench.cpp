@@ -53,7 +53,8 @@ QString generateText(int hits, int markedLines, int pairsPerMarkedLine)
 qsizetype countLines(const QString& text, const QString& word)
 {
     qsizetype found = 0;
-    extractLines(text, {[&] { return word; }, [&](QStringView) { ++found; }, [] { return false; }});
+    extractLines(
+        text, Matcher(word, {}), [&](QStringView) { ++found; }, [] { return false; });
     return found;
 }
 

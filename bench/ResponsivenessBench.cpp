@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -93,6 +94,37 @@ qint64 longestGap(const ConnectionFields& fields, qsizetype& items)
     return longest;
 }
 
+// From "Stop" (Esc) during a scan that waits on its driver until the window is free for a new command: the
+// extraction that started the scan has returned.
+void measureStop(const QString& what, const ConnectionFields& fields, const std::function<bool()>& waiting)
+{
+    PrintedMessages messages;
+    NoDialog dialog;
+    NoProcesses processes;
+    AppContext context{messages, dialog, processes};
+    Form2 form(context);
+    form.connectionFields = [&] { return fields; };
+    form.showConnectionWindow = [] {};
+    form.Form_Load();
+    form.show();
+    QElapsedTimer sinceStop;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (sinceStop.isValid() || !context.database.scanning || !waiting())
+            return;
+        sinceStop.start();
+        form.PushButton7->click();
+    });
+    user.start(5);
+    form.Text1->setText(QStringLiteral("HIT"));
+    form.PushButton5_Click();
+    const qint64 ms = sinceStop.isValid() ? sinceStop.elapsed() : -1;
+    std::printf("%-58s %8lld ms  (target < 1000 ms) %s\n",
+                qPrintable(QStringLiteral("from Stop to a free window, %1").arg(what)), static_cast<long long>(ms),
+                ms >= 0 && ms < 1000 ? "ok" : "MISSED");
+    std::fflush(stdout);
+}
+
 struct Case {
     const char* what;
     int rows;
@@ -121,6 +153,17 @@ void measureSqlite(const QString& folder)
             generate(path, c.rows, c.units);
         measure(QLatin1String(c.what), ConnectionFields{"bench", "1433", "u", "p", path, false});
     }
+    // A database another program holds locked: the SQLite driver waits, and takes no cancel.
+    const QString locked = QDir(folder).filePath(QStringLiteral("rowquarry-bench-50k.db"));
+    sqlite3* locker = nullptr;
+    sqlite3_open(locked.toUtf8().constData(), &locker);
+    sqlite3_exec(locker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    QElapsedTimer waited;
+    waited.start();
+    measureStop(QStringLiteral("SQLite, a locked database"), ConnectionFields{"bench", "1433", "u", "p", locked, false},
+                [&] { return waited.elapsed() > 300; });
+    sqlite3_exec(locker, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(locker);
 }
 
 // One server per case, since the pause after each row is the whole server's.
@@ -152,6 +195,19 @@ int measureFreeTds()
         measure(QStringLiteral("FreeTDS, %1").arg(QLatin1String(c.what)),
                 ConnectionFields{"127.0.0.1", QString::number(server.port()), "user", "password", "bench", false});
     }
+    // A server that stops answering in the middle of a table: the driver is cancelled.
+    test::TdsTable stalling =
+        test::textTable(QStringLiteral("dbo"), QStringLiteral("Stalling"),
+                        {QStringLiteral("hit 1"), QStringLiteral("hit 2"), QStringLiteral("never")});
+    stalling.stallAfterRows = 2;
+    test::TdsServer::Options options;
+    options.user = QStringLiteral("user");
+    options.password = QStringLiteral("password");
+    options.databases = {test::TdsDatabase{QStringLiteral("bench"), {stalling}}};
+    test::TdsServer server(options);
+    measureStop(QStringLiteral("FreeTDS, a server silent in a table"),
+                ConnectionFields{"127.0.0.1", QString::number(server.port()), "user", "password", "bench", false},
+                [&] { return server.stalls() > 0; });
     return 0;
 }
 

@@ -2,8 +2,10 @@
 // generated SQLite database of 1,000,000 rows. Each reader runs in a process of its own, so that its
 // peak memory can be read; the parent prints medians and ratios.
 //   bench_scan [folder]          generate the database there (once) and compare
-//   bench_scan --read MODE DB    (internal) read DB once as MODE: scan | minimal | scan-search (seconds,
-//                                peak KB, units or items) | origins (look-up times)
+//   bench_scan --read MODE DB    read DB once as MODE: scan | window (the scan as the extraction window runs it,
+//                                counts shown) | minimal | scan-search (seconds, peak KB, units or items) |
+//                                origins (look-up times); also for comparing builds of two revisions
+//                                (bench/compare-revisions.sh)
 #include "BenchSupport.h"
 #include "MinimalReader.h"
 
@@ -144,7 +146,14 @@ int readOnce(const QString& mode, const QString& path)
     QElapsedTimer timer;
     timer.start();
     qsizetype units = 0;
-    if (mode == "scan" || mode == "origins" || mode == "scan-search") {
+    if (mode == "window") {
+        DatabaseTextState state;
+        QString shown; // what the status line and the counts would show
+        const ScanView view{[&](const QString& status) { shown = status; },
+                            [&](const ScanCounts& counts) { shown = scanProgressText(counts); }};
+        gatherDatabaseText(state, fieldsFor(path), TableChoice{}, view, platform::yieldToEvents);
+        units = state.DatabaseText.size();
+    } else if (mode == "scan" || mode == "origins" || mode == "scan-search") {
         QString text;
         TextOrigins origins;
         ScanDatabase(
@@ -154,8 +163,8 @@ int readOnce(const QString& mode, const QString& path)
             return lookUpOrigins(text, origins);
         if (mode == "scan-search") { // what `rowquarry-cli lines` does, in this process
             qsizetype found = 0;
-            extractLines(text, {[] { return QStringLiteral("number 99999"); }, [&](QStringView) { ++found; },
-                                [] { return false; }});
+            extractLines(
+                text, Matcher(QStringLiteral("number 99999"), {}), [&](QStringView) { ++found; }, [] { return false; });
             units = found;
         }
     } else {

@@ -69,18 +69,16 @@ private:
     bool shown_ = false;
 };
 
-void extract(const CommandLineRequest& request, const QString& text, const TextOrigins& origins, FoundItems& items)
+ExtractionRequest extractionRequest(const CommandLineRequest& request)
 {
-    const auto add = [&](QStringView item) { items.add(item, text, origins); };
-    if (request.command == Command::Lines) {
-        LineSearch search;
-        search.searchText = [&request] { return request.searchText; };
-        search.line = add;
-        search.yield = noYield;
-        extractLines(text, search);
-    } else {
-        extractBetween(text, request.startMarker, request.endMarker, add, noYield);
-    }
+    ExtractionRequest extraction;
+    extraction.kind = request.command == Command::Lines ? ExtractionRequest::Lines : ExtractionRequest::Between;
+    extraction.searchText = request.searchText;
+    extraction.options = request.matching;
+    extraction.startMarker = request.startMarker;
+    extraction.endMarker = request.endMarker;
+    extraction.keepDuplicates = request.keepDuplicates;
+    return extraction;
 }
 
 // Every table the database lists, a line each: its name, a tab, and whether it is read.
@@ -115,6 +113,8 @@ QString describe(const FieldProblem& problem)
 
 int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
 {
+    if (request.command == Command::Lines)
+        Matcher(request.searchText, request.matching); // a pattern that does not compile fails before anything else
     ConnectionFields fields = chooseConnection(request.connection);
 
     // Made before the long read, so that an output that cannot be written fails at once.
@@ -134,6 +134,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     }
 
     FoundItems items(request, streams.out, file ? &file->device() : nullptr);
+    ExtractionSession session(extractionRequest(request), items);
     const auto fileFailure = [&] {
         return Failure(QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->device().errorString()));
     };
@@ -141,7 +142,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     try {
         database = readDatabase(
             fields, tableChoice(request),
-            [&](const QString& text, const TextOrigins& origins) { extract(request, text, origins, items); },
+            [&](const QString& text, const TextOrigins& origins) { session.run(text, origins, noYield); },
             [&progress](const ScanCounts& counts) { progress.show(counts); });
         items.finish();
     } catch (const Failure&) {

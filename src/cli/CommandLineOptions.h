@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logic/Matcher.h"
 #include "logic/TableChoice.h"
 #include "platform/Failure.h"
 
@@ -26,8 +27,9 @@ struct ConnectionOverrides {
 // machine could read it: it comes from the settings, the environment or standard input.
 struct CommandLineRequest {
     Command command = Command::Help;
-    QString searchText;  // lines
-    QString startMarker; // between
+    QString searchText;    // lines
+    MatchOptions matching; // lines: -E, -s, -w; -s also for between
+    QString startMarker;   // between
     QString endMarker;
     bool keepDuplicates = false;
     ConnectionOverrides connection;

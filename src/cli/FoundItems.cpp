@@ -8,25 +8,20 @@ namespace rq::cli {
 
 FoundItems::FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file)
     : withOrigin_(request.withOrigin), out_(out),
-      skipDuplicates_(request.command == Command::Between && !request.keepDuplicates),
-      print_(!request.countOnly && !file), end_(request.nulTerminated ? '\0' : '\n')
+      keepPrinted_(request.command == Command::Between && !request.keepDuplicates), print_(!request.countOnly && !file),
+      end_(request.nulTerminated ? '\0' : '\n')
 {
     if (file)
         file_.emplace(*file);
 }
 
-void FoundItems::add(QStringView item, const QString& text, const TextOrigins& origins)
+void FoundItems::add(const QString& item, const Origin& origin)
 {
-    // The extraction window's rule: without Keep Duplicates, a stretch the list holds is not added again.
-    if (skipDuplicates_) {
-        const qsizetype before = printed_.size();
-        printed_.insert(item.toString());
-        if (printed_.size() == before)
-            return;
-    }
+    if (keepPrinted_)
+        printed_.insert(item);
     if (print_ && end_ == '\0' && item.contains(QChar(0))) {
         if (heldNul_++ == 0)
-            firstHoldingNul_ = origins.at(text, item);
+            firstHoldingNul_ = origin;
         return;
     }
     ++count_;
@@ -36,7 +31,6 @@ void FoundItems::add(QStringView item, const QString& text, const TextOrigins& o
         return;
     QByteArray bytes;
     if (withOrigin_) {
-        const Origin origin = origins.at(text, item);
         bytes = (origin.field() + QLatin1Char(':') + QString::number(origin.row) + QLatin1Char(':')).toUtf8();
     }
     bytes += item.toUtf8();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CommandLineOptions.h"
+#include "logic/ExtractionSession.h"
 #include "logic/ResultsFile.h"
 #include "logic/TextOrigins.h"
 
@@ -16,14 +17,15 @@ namespace rq::cli {
 // The items an extraction finds, in order, each printed the moment it is found: to standard output (each
 // ended by a line feed, or a NUL with --null), or to the results file (--output), or only counted. Only the
 // texts already printed are kept, where the duplicate check needs them.
-class FoundItems {
+class FoundItems final : public ItemSink {
 public:
     // `file`: where --output writes, or nullptr.
     FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file);
 
-    // An item found in `text` (a view into it), a stretch of the database whose fields came from `origins`.
+    bool holds(const QString& text) const override { return printed_.contains(text); }
     // Throws a Failure when standard output or the file takes no more.
-    void add(QStringView item, const QString& text, const TextOrigins& origins);
+    void add(const QString& text, const Origin& origin) override;
+    void addPlace(const QString&) override {} // printed already: nothing to add to
     // Writes what is still gathered for the file.
     void finish();
     qsizetype count() const { return count_; }
@@ -35,7 +37,7 @@ public:
 private:
     bool withOrigin_;
     QIODevice& out_;
-    bool skipDuplicates_;
+    bool keepPrinted_;
     bool print_;
     char end_;
     std::optional<ResultsWriter> file_;

@@ -1,6 +1,6 @@
 #include "BetweenExtraction.h"
 
-#include "CaseInsensitiveFinder.h"
+#include "LiteralFinder.h"
 
 #include <algorithm>
 
@@ -16,7 +16,7 @@ constexpr qsizetype kStretch = 4096;
 // scan each stretch of it once.
 class EndMarkerCache {
 public:
-    EndMarkerCache(QStringView text, const CaseInsensitiveFinder& finder) : text_(text), finder_(finder) {}
+    EndMarkerCache(QStringView text, const LiteralFinder& finder) : text_(text), finder_(finder) {}
 
     qsizetype firstIn(qsizetype from, qsizetype limit)
     {
@@ -31,7 +31,7 @@ public:
 
 private:
     QStringView text_;
-    const CaseInsensitiveFinder& finder_;
+    const LiteralFinder& finder_;
     qsizetype from_ = -1;
     qsizetype limit_ = -1;
     qsizetype found_ = -1;
@@ -42,14 +42,15 @@ bool holdsCarriageReturn(QStringView marker) { return marker.contains(QLatin1Cha
 } // namespace
 
 void extractBetween(QStringView text, QStringView startMarker, QStringView endMarker,
-                    const std::function<void(QStringView)>& item, const std::function<bool()>& yield)
+                    const std::function<void(QStringView)>& item, const std::function<bool()>& yield,
+                    Qt::CaseSensitivity sensitivity)
 {
     // A marker can only match inside a piece, and pieces hold no carriage return.
     if (startMarker.isEmpty() || endMarker.isEmpty() || holdsCarriageReturn(startMarker) ||
         holdsCarriageReturn(endMarker))
         return;
-    const CaseInsensitiveFinder start(startMarker);
-    const CaseInsensitiveFinder end(endMarker);
+    const LiteralFinder start(startMarker, sensitivity);
+    const LiteralFinder end(endMarker, sensitivity);
     EndMarkerCache ends(text, end);
     const qsizetype length = startMarker.size();
 

@@ -1,9 +1,6 @@
 #include "LineExtraction.h"
 
-#include "CaseInsensitiveFinder.h"
-
 #include <algorithm>
-#include <optional>
 
 namespace rq {
 
@@ -13,32 +10,23 @@ namespace {
 constexpr qsizetype kStretch = 4096;
 } // namespace
 
-void extractLines(QStringView text, const LineSearch& search)
+void extractLines(QStringView text, const Matcher& matcher, const std::function<void(QStringView)>& line,
+                  const std::function<bool()>& yield)
 {
-    QString needle = search.searchText();
-    std::optional<CaseInsensitiveFinder> finder(std::in_place, needle);
-    const auto noMatchPossible = [&] { return needle.isEmpty() || needle.contains(QLatin1Char('\r')); };
-
     qsizetype position = 0; // lines that end before it are done
     while (position < text.size()) {
-        if (search.yield()) {
-            QString current = search.searchText();
-            if (current != needle) {
-                needle = std::move(current);
-                finder.emplace(needle);
-            }
-        }
+        yield();
         const qsizetype limit = std::min(text.size(), position + kStretch);
-        const qsizetype match = noMatchPossible() ? -1 : finder->find(text, position, limit);
-        if (match < 0) {
-            position = limit;
+        const Matcher::Match match = matcher.find(text, position, limit);
+        if (!match.found()) {
+            position = std::max(limit, match.searchedTo);
             continue;
         }
-        const qsizetype lineStart = text.first(match).lastIndexOf(QLatin1Char('\r')) + 1;
-        qsizetype lineEnd = text.indexOf(QLatin1Char('\r'), match + needle.size());
+        const qsizetype lineStart = text.first(match.start).lastIndexOf(QLatin1Char('\r')) + 1;
+        qsizetype lineEnd = text.indexOf(QLatin1Char('\r'), match.start + match.length);
         if (lineEnd < 0)
             lineEnd = text.size();
-        search.line(text.sliced(lineStart, lineEnd - lineStart));
+        line(text.sliced(lineStart, lineEnd - lineStart));
         position = lineEnd + 1;
     }
 }

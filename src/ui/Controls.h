@@ -2,6 +2,7 @@
 
 #include "ui/Twips.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -25,6 +26,13 @@ inline QPushButton* button(QWidget* parent, const QString& caption, const QRect&
     b->setFont(boldArial(11.25));
     b->setAutoDefault(false);
     return b;
+}
+
+inline QCheckBox* checkBox(QWidget* parent, const QString& caption, const QRect& where)
+{
+    auto* c = place<QCheckBox>(parent, where);
+    c->setText(caption);
+    return c;
 }
 
 inline QGroupBox* frame(QWidget* parent, const QString& caption, const QRect& where)

@@ -1,11 +1,9 @@
 // The two "Extract" commands of the extraction window.
 #include "Form2.h"
 
-#include "logic/BetweenExtraction.h"
-#include "logic/LineExtraction.h"
+#include "logic/ExtractionSession.h"
 #include "logic/ReportingProcedure.h"
 #include "logic/ResultsList.h"
-#include "logic/ScanCounts.h"
 #include "logic/UserMessages.h"
 #include "platform/EventYield.h"
 #include "ui/AppContext.h"
@@ -24,8 +22,6 @@ namespace {
 struct SearchedText {
     QString text;
     std::shared_ptr<const TextOrigins> origins;
-    // The place of a stretch found in the text (a view into it).
-    Origin originOf(QStringView found) const { return origins->at(text, found); }
 };
 
 // The steps both commands start their work with: the hourglass, the database text gathered when it
@@ -42,56 +38,67 @@ SearchedText startExtraction(ReportingProcedure& proc, Form2& form)
     return searched;
 }
 
-QString linesFound(qsizetype found)
-{
-    if (found == 0)
-        return QStringLiteral("No line holds the text.");
-    return found == 1 ? QStringLiteral("1 line found.") : QStringLiteral("%1 lines found.").arg(countText(found));
-}
+// The results list as the extraction's items go into it, each change a step of the command.
+class ResultsSink final : public ItemSink {
+public:
+    ResultsSink(ResultsList& list, ReportingProcedure& proc, int step) : list_(list), proc_(proc), step_(step) {}
+    bool holds(const QString& text) const override { return ListContains(list_, text); }
+    void add(const QString& text, const Origin& origin) override
+    {
+        proc_.step(step_, [&] {
+            if (first_ < 0)
+                first_ = list_.count();
+            list_.append(text, origin);
+        });
+    }
+    void addPlace(const QString& text) override
+    {
+        proc_.step(step_, [&] { list_.addPlace(text); });
+    }
+    // The first item this extraction added, or -1.
+    qsizetype first() const { return first_; }
 
-QString stretchesFound(qsizetype found, qsizetype listedBefore)
-{
-    QString text = found == 0   ? QStringLiteral("No stretch lies between the markers.")
-                   : found == 1 ? QStringLiteral("1 stretch found.")
-                                : QStringLiteral("%1 stretches found.").arg(countText(found));
-    if (listedBefore > 0)
-        text.insert(text.size() - 1, QStringLiteral(", %1 already listed").arg(countText(listedBefore)));
-    return text;
-}
+private:
+    ResultsList& list_;
+    ReportingProcedure& proc_;
+    int step_;
+    qsizetype first_ = -1;
+};
 
 } // namespace
 
 void Form2::PushButton5_Click()
 {
     ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton5_Click"));
-    bool filled = false;
-    proc.step(102, [&] { filled = !Text1->text().isEmpty(); });
-    if (!filled) {
+    // What to look for is read once: edits made during the run's yields do not change its course.
+    ExtractionRequest request;
+    proc.step(100, [&] {
+        request.searchText = Text1->text();
+        request.options = {Check9->isChecked(), Check7->isChecked(), Check8->isChecked()};
+    });
+    if (request.searchText.isEmpty()) {
         proc.step(126,
                   [&] { showMessage(context_.messages, QStringLiteral("Fill out text to use to extract lines.")); });
         return;
     }
+    std::optional<ExtractionSession> session;
+    ResultsSink sink(*results_, proc, 118);
+    try {
+        session.emplace(request, sink);
+    } catch (const InvalidPattern& problem) {
+        proc.step(102, [&] { showMessage(context_.messages, problem.description()); });
+        return;
+    }
     const SearchedText searched = startExtraction(proc, *this);
-    qsizetype found = 0;
-    proc.step(110, [&] {
-        LineSearch search;
-        search.searchText = [this] { return Text1->text(); };
-        search.yield = platform::yieldToEvents;
-        search.line = [&](QStringView line) {
-            proc.step(118, [&] {
-                results_->append(line.toString(), searched.originOf(line));
-                ++found;
-            });
-        };
-        extractLines(searched.text, search);
-    });
+    proc.step(110, [&] { session->run(searched.text, *searched.origins, platform::yieldToEvents); });
     proc.step(122, [&] {
         if (isMinimized())
             setWindowState(windowState() & ~Qt::WindowMinimized);
     });
     proc.step(124, [&] {
         pointer_->set(Default);
-        showOutcome(linesFound(found));
+        showOutcome(session->outcome());
+        showFirstNew(sink.first());
     });
 }
 
@@ -99,13 +106,15 @@ void Form2::PushButton1_Click()
 {
     ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton1_Click"));
     // The markers are read once, so edits made during the run's yields cannot change its course.
-    QString startMarker;
-    QString endMarker;
+    ExtractionRequest request;
+    request.kind = ExtractionRequest::Between;
     proc.step(100, [&] {
-        startMarker = Text3->text();
-        endMarker = Text4->text();
+        request.startMarker = Text3->text();
+        request.endMarker = Text4->text();
+        request.keepDuplicates = Check3->isChecked();
+        request.options.matchCase = Check10->isChecked();
     });
-    if (startMarker.isEmpty() || endMarker.isEmpty()) {
+    if (request.startMarker.isEmpty() || request.endMarker.isEmpty()) {
         proc.step(102, [&] {
             showMessage(
                 context_.messages,
@@ -113,29 +122,14 @@ void Form2::PushButton1_Click()
         });
         return;
     }
+    ResultsSink sink(*results_, proc, 112);
+    ExtractionSession session(request, sink);
     const SearchedText searched = startExtraction(proc, *this);
-    qsizetype found = 0;
-    qsizetype listedBefore = 0;
-    proc.step(110, [&] {
-        extractBetween(
-            searched.text, startMarker, endMarker,
-            [&](QStringView item) {
-                proc.step(112, [&] {
-                    const QString text = item.toString();
-                    ++found;
-                    if (Check3->isChecked() || !ListContains(*results_, text)) {
-                        results_->append(text, searched.originOf(item));
-                    } else {
-                        results_->addPlace(text);
-                        ++listedBefore;
-                    }
-                });
-            },
-            platform::yieldToEvents);
-    });
+    proc.step(110, [&] { session.run(searched.text, *searched.origins, platform::yieldToEvents); });
     proc.step(114, [&] {
         pointer_->set(Default);
-        showOutcome(stretchesFound(found, listedBefore));
+        showOutcome(session.outcome());
+        showFirstNew(sink.first());
     });
 }
 

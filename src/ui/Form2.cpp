@@ -10,6 +10,7 @@
 #include "ui/AppContext.h"
 #include "ui/Controls.h"
 #include "ui/FormStyle.h"
+#include "ui/GrowingLayout.h"
 #include "ui/TablesDialog.h"
 #include "ui/Twips.h"
 #include "ui/WindowPointer.h"
@@ -41,8 +42,9 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     pointer_ = new WindowPointer(*this);
     for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9, PushButton7})
         pointer_->addButton(b);
-    for (QWidget* s : std::initializer_list<QWidget*>{Frame1, Frame2, Frame4, Label1, Label2, Label3, Text1, Text3,
-                                                      Text4, ListView1, Check3, Label5})
+    for (QWidget* s :
+         std::initializer_list<QWidget*>{Frame1, Frame2, Frame4, Label1, Label2, Label3, Text1, Text3, Text4, ListView1,
+                                         Check3, Label5, Check7, Check8, Check9, Check10})
         pointer_->addSurface(s);
 
     connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
@@ -56,57 +58,92 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     ListView1->viewport()->installEventFilter(this);
 }
 
+Form2::~Form2() = default;
+
 void Form2::buildControls()
 {
-    // One row taller than first designed: the counts of a database being read, and the button that stops
-    // the reading or reads the database again.
-    setFixedSize(twips(8280), twips(4305));
+    // Taller than first designed: the search options, and a row with the counts of a database being read
+    // and the button that stops the reading or reads the database again. The window can grow; the list and
+    // the search boxes take what it grows by.
+    const QSize design(twips(8280), twips(4605));
+    resize(design);
+    setMinimumSize(design);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(boldArial(9));
+    layout_ = std::make_unique<GrowingLayout>(design);
+    using G = GrowingLayout;
 
-    Frame1 = frame(this, QStringLiteral("Extract entire line containing this text"), twipsRect(120, 120, 3975, 1155));
+    Frame1 = frame(this, QStringLiteral("Extract entire line containing this text"), twipsRect(120, 120, 3975, 1455));
     Text1 = place<QLineEdit>(Frame1, twipsRect(120, 240, 3735, 330));
     Text1->setAccessibleName(Frame1->title());
-    PushButton5 = button(Frame1, QStringLiteral("Extract"), twipsRect(120, 598, 3735, 405));
+    Check7 = checkBox(Frame1, QStringLiteral("Match case"), twipsRect(120, 630, 1215, 255));
+    Check8 = checkBox(Frame1, QStringLiteral("Whole word"), twipsRect(1380, 630, 1215, 255));
+    Check9 = checkBox(Frame1, QStringLiteral("Regex"), twipsRect(2640, 630, 1215, 255));
+    Check9->setToolTip(QStringLiteral("The search text is a regular expression (Perl style); ^ and $ match at the "
+                                      "ends of each line."));
+    Check9->setAccessibleName(QStringLiteral("Regular expression"));
+    PushButton5 = button(Frame1, QStringLiteral("Extract"), twipsRect(120, 898, 3735, 405));
+    layout_->add(Frame1, G::WiderByLeft);
+    layout_->add(Text1, G::WiderByLeft);
+    layout_->add(PushButton5, G::WiderByLeft);
 
-    Frame4 = frame(this, QStringLiteral("Extract between (repeatedly)"), twipsRect(120, 1320, 3975, 2055));
+    Frame4 = frame(this, QStringLiteral("Extract between (repeatedly)"), twipsRect(120, 1620, 3975, 2055));
     Text3 = place<QLineEdit>(Frame4, twipsRect(1200, 360, 2655, 330));
     Label3 = label(Frame4, QStringLiteral("Start with:"), twipsRect(120, 360, 975, 255), Text3);
     Text4 = place<QLineEdit>(Frame4, twipsRect(1200, 840, 2655, 330));
     Label2 = label(Frame4, QStringLiteral("End with:"), twipsRect(120, 840, 975, 255), Text4);
-    Check3 = place<QCheckBox>(Frame4, twipsRect(240, 1200, 3375, 255));
-    Check3->setText(QStringLiteral("Keep Duplicates"));
+    Check3 = checkBox(Frame4, QStringLiteral("Keep Duplicates"), twipsRect(240, 1200, 1860, 255));
+    Check10 = checkBox(Frame4, QStringLiteral("Match case"), twipsRect(2160, 1200, 1695, 255));
+    Check10->setAccessibleName(QStringLiteral("Match case of the markers"));
     PushButton1 = button(Frame4, QStringLiteral("Extract"), twipsRect(120, 1558, 3735, 405));
+    for (QWidget* w : {static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Text3), static_cast<QWidget*>(Text4),
+                       static_cast<QWidget*>(PushButton1)})
+        layout_->add(w, G::WiderByLeft);
 
-    Frame2 = frame(this, QStringLiteral("Results"), twipsRect(4200, 120, 3960, 2775));
-    ListView1 = place<QTreeView>(Frame2, twipsRect(100, 240, 3735, 1935));
+    Frame2 = frame(this, QStringLiteral("Results"), twipsRect(4200, 120, 3960, 3075));
+    ListView1 = place<QTreeView>(Frame2, twipsRect(100, 240, 3735, 2235));
     ListView1->setModel(results_);
     ListView1->setRootIsDecorated(false);
     ListView1->setUniformRowHeights(true);
     ListView1->setItemsExpandable(false);
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->header()->setStretchLastSection(false);
     ListView1->setToolTip(
         QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names."));
     ListView1->setAccessibleName(Frame2->title());
-    PushButton6 = button(Frame2, QStringLiteral("Save Results"), twipsRect(100, 2280, 2175, 405));
-    PushButton9 = button(Frame2, QStringLiteral("Clear List"), twipsRect(2380, 2278, 1455, 405));
+    PushButton6 = button(Frame2, QStringLiteral("Save Results"), twipsRect(100, 2580, 2175, 405));
+    PushButton9 = button(Frame2, QStringLiteral("Clear List"), twipsRect(2380, 2578, 1455, 405));
+    layout_->add(Frame2, G::RightByLeft | G::WiderByRight | G::Taller);
+    layout_->add(ListView1, G::WiderByRight | G::Taller);
+    layout_->add(PushButton6, G::Down);
+    layout_->add(PushButton9, G::RightByRight | G::Down);
 
-    PushButton2 = button(this, QStringLiteral("Switch SQL Server Database"), twipsRect(4200, 2950, 3960, 405));
-    Label1 = place<QLabel>(this, twipsRect(120, 3500, 8040, 255));
+    PushButton2 = button(this, QStringLiteral("Switch SQL Server Database"), twipsRect(4200, 3250, 3960, 405));
+    Label1 = place<QLabel>(this, twipsRect(120, 3800, 8040, 255));
     Label1->setTextFormat(Qt::PlainText); // it shows table names, which are the database's, not markup
     Label1->setText(QStringLiteral("Label1"));
-    Label5 = place<QLabel>(this, twipsRect(120, 3900, 5640, 255));
+    Label5 = place<QLabel>(this, twipsRect(120, 4200, 5640, 255));
     Label5->setTextFormat(Qt::PlainText);
-    PushButton7 = button(this, kReadAgain, twipsRect(5880, 3830, 2280, 405));
+    PushButton7 = button(this, kReadAgain, twipsRect(5880, 4130, 2280, 405));
+    layout_->add(PushButton2, G::RightByLeft | G::WiderByRight | G::Down);
+    layout_->add(Label1, G::WiderByLeft | G::WiderByRight | G::Down);
+    layout_->add(Label5, G::WiderByLeft | G::WiderByRight | G::Down);
+    layout_->add(PushButton7, G::RightByLeft | G::RightByRight | G::Down);
 
-    QWidget* order[] = {Text1,       Text3,       Text4,       Check3,      ListView1,  PushButton5,
-                        PushButton1, PushButton6, PushButton9, PushButton2, PushButton7};
+    // The search options follow the box they belong to.
+    QWidget* order[] = {Text1,     Check7,      Check8,      Check9,      Text3,       Text4,       Check3,     Check10,
+                        ListView1, PushButton5, PushButton1, PushButton6, PushButton9, PushButton2, PushButton7};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     Text1->setFocus();
+}
+
+void Form2::resizeEvent(QResizeEvent* event)
+{
+    layout_->apply(size());
+    QWidget::resizeEvent(event);
 }
 
 void Form2::buildActions()
@@ -172,6 +209,12 @@ void Form2::showOutcome(const QString& found)
     text += found;
     Label1->setText(text);
     Label1->setToolTip(text); // the whole of it, where the line is too short
+}
+
+void Form2::showFirstNew(qsizetype row)
+{
+    if (row >= 0 && row < results_->count())
+        ListView1->scrollTo(results_->index(int(row), 0), QAbstractItemView::PositionAtTop);
 }
 
 void Form2::stopScan()

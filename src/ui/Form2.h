@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QGroupBox;
@@ -16,6 +17,7 @@ class QTreeView;
 namespace rq {
 
 struct AppContext;
+class GrowingLayout;
 class ResultsList;
 class WindowPointer;
 
@@ -25,6 +27,7 @@ class Form2 : public QWidget {
     Q_OBJECT
 public:
     explicit Form2(AppContext& context, QWidget* parent = nullptr);
+    ~Form2() override;
 
     WindowPointer& pointer() const { return *pointer_; }
     ResultsList& results() const { return *results_; }
@@ -48,6 +51,8 @@ public:
     TableChoice tableChoice() const;
     // The status line after a command: how the text was read, then what the command found.
     void showOutcome(const QString& found);
+    // Scrolls the list to the first item a command added (-1: none).
+    void showFirstNew(qsizetype row);
 
     // The connection window's fields as they stand now, and the way back to that window.
     std::function<ConnectionFields()> connectionFields;
@@ -60,8 +65,12 @@ public:
     QLabel* Label3;
     QLineEdit* Text3; // start marker
     QLabel* Label2;
-    QLineEdit* Text4;  // end marker
-    QCheckBox* Check3; // "Keep Duplicates"
+    QLineEdit* Text4;   // end marker
+    QCheckBox* Check3;  // "Keep Duplicates"
+    QCheckBox* Check7;  // "Match case" of the line extraction
+    QCheckBox* Check8;  // "Whole word"
+    QCheckBox* Check9;  // "Regex"
+    QCheckBox* Check10; // "Match case" of the markers
     QPushButton* PushButton1;
     QGroupBox* Frame2;
     QTreeView* ListView1;
@@ -74,6 +83,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -84,6 +94,7 @@ private:
     void showScanning(bool scanning);
 
     AppContext& context_;
+    std::unique_ptr<GrowingLayout> layout_;
     ResultsList* results_;
     WindowPointer* pointer_;
 };

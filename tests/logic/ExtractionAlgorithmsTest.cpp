@@ -3,6 +3,7 @@
 #include "logic/LineExtraction.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -10,12 +11,33 @@ using namespace rq;
 
 namespace {
 
-QStringList lines(const QString& text, const QString& searchText)
+QStringList lines(const QString& text, const QString& searchText, MatchOptions options = {})
 {
     QStringList found;
     extractLines(
-        text, {[&] { return searchText; }, [&](QStringView line) { found << line.toString(); }, [] { return false; }});
+        text, Matcher(searchText, options), [&](QStringView line) { found << line.toString(); }, [] { return false; });
     return found;
+}
+
+// Whether one line matches, worked out on the line alone: the independent reference for the options.
+bool referenceMatch(const QString& line, const QString& pattern, MatchOptions options)
+{
+    if (options.regularExpression) {
+        QRegularExpression::PatternOptions flags = QRegularExpression::UseUnicodePropertiesOption;
+        if (!options.matchCase)
+            flags |= QRegularExpression::CaseInsensitiveOption;
+        const QString wrapped = options.wholeWord ? "(?<![\\w])(?:" + pattern + ")(?![\\w])" : pattern;
+        return QRegularExpression(wrapped, flags).match(line).hasMatch();
+    }
+    const auto word = [&](qsizetype i) {
+        return i >= 0 && i < line.size() && (line[i].isLetterOrNumber() || line[i] == u'_');
+    };
+    for (qsizetype at = line.indexOf(pattern, 0, options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive); at >= 0;
+         at = line.indexOf(pattern, at + 1, options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive)) {
+        if (!options.wholeWord || (!word(at - 1) && !word(at + pattern.size())))
+            return true;
+    }
+    return false;
 }
 
 QStringList between(const QString& text, const QString& start, const QString& end)
@@ -75,19 +97,45 @@ TEST(LineExtraction, EveryLineOfALongTextIsExamined)
     EXPECT_EQ(found.last(), "row 39999 MATCH");
 }
 
-TEST(LineExtraction, ReadsTheSearchTextAgainAfterEventsHaveRun)
+// Every option alone and combined, on random lines, against a search of each line alone. Patterns that could
+// match across a line's end (\\s, [^x], a+ over "a\\ra") never do.
+TEST(LineExtraction, MatchingOptionsAgreeWithASearchOfEachLineAlone)
 {
-    const QString text = "apple\rbanana\rapple\rbanana\r";
-    QString searchText = "apple";
-    int yields = 0;
-    QStringList found;
-    extractLines(text, {[&] { return searchText; }, [&](QStringView line) { found << line.toString(); },
-                        [&] {
-                            if (++yields == 2)
-                                searchText = "banana"; // typed during the run
-                            return true;
-                        }});
-    EXPECT_EQ(found, (QStringList{"apple", "banana", "banana"}));
+    const QString alphabet = u"aAb_ \r1\u00E9\u00C9x"_qs;
+    const QStringList literals = {"a", "ab", "A b", "\u00E9", "b_", "1"};
+    const QStringList expressions = {"a+b", "^a", "b$", "a\\sb", "[^x]b", "\\d", "\u00C9|x", "(a|b)_?\\1", "^$"};
+    QRandomGenerator random(20261208);
+    for (int round = 0; round < 400; ++round) {
+        QString text;
+        for (int i = random.bounded(0, 40); i > 0; --i)
+            text += alphabet[random.bounded(alphabet.size())];
+        text += u'\r';
+        for (int combination = 0; combination < 8; ++combination) {
+            MatchOptions options;
+            options.regularExpression = combination & 1;
+            options.matchCase = combination & 2;
+            options.wholeWord = combination & 4;
+            const QStringList& patterns = options.regularExpression ? expressions : literals;
+            const QString pattern = patterns[random.bounded(patterns.size())];
+            QStringList expected;
+            const QStringList pieces = text.split(u'\r');
+            for (qsizetype i = 0; i + 1 < pieces.size(); ++i) // the last, empty piece follows the last line
+                if (referenceMatch(pieces[i], pattern, options))
+                    expected << pieces[i];
+            ASSERT_EQ(lines(text, pattern, options), expected)
+                << qPrintable(QString(text).replace(u'\r', u'|')) << " / " << qPrintable(pattern) << " options "
+                << combination;
+        }
+    }
+    // Invalid: the message says where.
+    try {
+        Matcher("a(b", {true, false, false});
+        ADD_FAILURE() << "an unclosed group compiled";
+    } catch (const InvalidPattern& invalid) {
+        EXPECT_EQ(invalid.description(), "The regular expression is not valid at its end: missing closing "
+                                         "parenthesis.");
+    }
+    EXPECT_THROW(Matcher("x{2,1}", {true, true, true}), InvalidPattern);
 }
 
 TEST(BetweenExtraction, WorkedExamples)

@@ -57,13 +57,15 @@ TEST(Form2, LoadSetsUpTheListAndTheStatusLine)
     QApplication::setActiveWindow(&w.form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
     QList<QWidget*> visited;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 15; ++i) {
         visited << QApplication::focusWidget();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    EXPECT_EQ(visited, (QList<QWidget*>{w.form.Text1, w.form.Text3, w.form.Text4, w.form.Check3, w.form.ListView1,
-                                        w.form.PushButton5, w.form.PushButton1, w.form.PushButton6, w.form.PushButton9,
-                                        w.form.PushButton2}));
+    // The designed order, each box's options right after it, and the reading button last.
+    EXPECT_EQ(visited,
+              (QList<QWidget*>{w.form.Text1, w.form.Check7, w.form.Check8, w.form.Check9, w.form.Text3, w.form.Text4,
+                               w.form.Check3, w.form.Check10, w.form.ListView1, w.form.PushButton5, w.form.PushButton1,
+                               w.form.PushButton6, w.form.PushButton9, w.form.PushButton2, w.form.PushButton7}));
 }
 
 TEST(Form2, LineExtractionFromTheDatabase)

@@ -5,14 +5,14 @@
 
 namespace rq {
 
-// Finds a needle in a text with letter case ignored (CaseFolding), in place: no lowered copy of the
-// text. Candidates are found eight units at a time by comparing the needle's first and last unit in
-// all their cases, then checked through the lower-case table.
-class CaseInsensitiveFinder {
+// Finds a plain text in a text, in place: no lowered copy of the text. Candidates are found eight units at
+// a time by comparing the needle's first and last unit (in all their cases, letter case ignored), then
+// checked unit by unit (through CaseFolding's lower-case table, letter case ignored).
+class LiteralFinder {
 public:
-    explicit CaseInsensitiveFinder(QStringView needle);
+    explicit LiteralFinder(QStringView needle, Qt::CaseSensitivity sensitivity = Qt::CaseInsensitive);
 
-    qsizetype size() const { return lowered_.size(); }
+    qsizetype size() const { return needle_.size(); }
     // The first occurrence that starts in [from, to), or -1. An empty needle is never found.
     qsizetype find(QStringView text, qsizetype from, qsizetype to) const;
     qsizetype find(QStringView text, qsizetype from = 0) const { return find(text, from, text.size()); }
@@ -21,7 +21,8 @@ private:
     bool matchesAt(const char16_t* at) const;
     qsizetype findWithPairs(QStringView text, qsizetype from, qsizetype to) const;
 
-    QString lowered_;
+    bool exact_;
+    QString needle_; // lowered where letter case is ignored
     QStringView firstUnits_;
     QStringView lastUnits_;
     bool hasSurrogates_ = false;

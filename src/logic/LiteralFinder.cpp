@@ -1,4 +1,4 @@
-#include "CaseInsensitiveFinder.h"
+#include "LiteralFinder.h"
 
 #include "CaseFolding.h"
 
@@ -12,43 +12,53 @@
 
 namespace rq {
 
-CaseInsensitiveFinder::CaseInsensitiveFinder(QStringView needle) : lowered_(CaseFolding::instance().lowered(needle))
+LiteralFinder::LiteralFinder(QStringView needle, Qt::CaseSensitivity sensitivity)
+    : exact_(sensitivity == Qt::CaseSensitive),
+      needle_(exact_ ? needle.toString() : CaseFolding::instance().lowered(needle))
 {
-    hasSurrogates_ = std::any_of(needle.begin(), needle.end(), [](QChar c) { return c.isSurrogate(); });
-    if (!lowered_.isEmpty() && !hasSurrogates_) {
-        firstUnits_ = CaseFolding::instance().unitsLoweringTo(lowered_.front().unicode());
-        lastUnits_ = CaseFolding::instance().unitsLoweringTo(lowered_.back().unicode());
+    // Letter case ignored, a pair is lowered as one code point: checked position by position.
+    hasSurrogates_ = !exact_ && std::any_of(needle.begin(), needle.end(), [](QChar c) { return c.isSurrogate(); });
+    if (needle_.isEmpty() || hasSurrogates_)
+        return;
+    if (exact_) {
+        firstUnits_ = QStringView(needle_).first(1);
+        lastUnits_ = QStringView(needle_).last(1);
+    } else {
+        firstUnits_ = CaseFolding::instance().unitsLoweringTo(needle_.front().unicode());
+        lastUnits_ = CaseFolding::instance().unitsLoweringTo(needle_.back().unicode());
     }
 }
 
-bool CaseInsensitiveFinder::matchesAt(const char16_t* at) const
+bool LiteralFinder::matchesAt(const char16_t* at) const
 {
+    const char16_t* needle = reinterpret_cast<const char16_t*>(needle_.utf16());
+    if (exact_)
+        return std::equal(needle, needle + needle_.size(), at);
     const CaseFolding& folding = CaseFolding::instance();
-    const char16_t* needle = reinterpret_cast<const char16_t*>(lowered_.utf16());
-    for (qsizetype k = 0; k < lowered_.size(); ++k) {
+    for (qsizetype k = 0; k < needle_.size(); ++k) {
         if (folding.unit(at[k]) != needle[k])
             return false;
     }
     return true;
 }
 
-// A needle with surrogate pairs: rare, so checked position by position.
-qsizetype CaseInsensitiveFinder::findWithPairs(QStringView text, qsizetype from, qsizetype to) const
+// A needle with surrogate pairs, letter case ignored: rare, so checked position by position.
+qsizetype LiteralFinder::findWithPairs(QStringView text, qsizetype from, qsizetype to) const
 {
     const CaseFolding& folding = CaseFolding::instance();
     for (qsizetype p = from; p < to; ++p) {
         qsizetype k = 0;
-        while (k < lowered_.size() && folding.unitAt(text, p + k) == lowered_[k].unicode())
+        while (k < needle_.size() && folding.unitAt(text, p + k) == needle_[k].unicode())
             ++k;
-        if (k == lowered_.size())
+        if (k == needle_.size())
             return p;
     }
     return -1;
 }
 
-qsizetype CaseInsensitiveFinder::find(QStringView text, qsizetype from, qsizetype to) const
+qsizetype LiteralFinder::find(QStringView text, qsizetype from, qsizetype to) const
 {
-    const qsizetype n = lowered_.size();
+    const qsizetype n = needle_.size();
     if (n == 0 || from < 0)
         return -1;
     to = std::min(to, text.size() - n + 1);

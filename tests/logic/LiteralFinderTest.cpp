@@ -1,4 +1,4 @@
-#include "logic/CaseInsensitiveFinder.h"
+#include "logic/LiteralFinder.h"
 #include "logic/CaseFolding.h"
 
 #include <QRandomGenerator>
@@ -20,23 +20,23 @@ TEST(CaseFolding, OneUnitForOneUnit)
     EXPECT_TRUE(folding.unitsLoweringTo(u'k').contains(QChar('K')));
 }
 
-TEST(CaseInsensitiveFinder, FindsTheFirstOccurrenceInRange)
+TEST(LiteralFinder, FindsTheFirstOccurrenceInRange)
 {
     const QString text = "xxAbCxx abc\rABC";
-    CaseInsensitiveFinder abc(u"aBc");
+    LiteralFinder abc(u"aBc");
     EXPECT_EQ(abc.find(text), 2);
     EXPECT_EQ(abc.find(text, 3), 8);
     EXPECT_EQ(abc.find(text, 9), 12);
     EXPECT_EQ(abc.find(text, 3, 8), -1); // must start before `to`
     EXPECT_EQ(abc.find(text, 13), -1);
-    EXPECT_EQ(CaseInsensitiveFinder(u"").find(text), -1);
-    EXPECT_EQ(CaseInsensitiveFinder(u"k").find(u"ab\u212A"), 2);
-    EXPECT_EQ(CaseInsensitiveFinder(QString::fromUcs4(U"\U00010428")).find(QString::fromUcs4(U"ab\U00010400")), 2);
-    EXPECT_EQ(CaseInsensitiveFinder(u"abcd").find(u"abc"), -1);
+    EXPECT_EQ(LiteralFinder(u"").find(text), -1);
+    EXPECT_EQ(LiteralFinder(u"k").find(u"ab\u212A"), 2);
+    EXPECT_EQ(LiteralFinder(QString::fromUcs4(U"\U00010428")).find(QString::fromUcs4(U"ab\U00010400")), 2);
+    EXPECT_EQ(LiteralFinder(u"abcd").find(u"abc"), -1);
 }
 
 // The vectorised scan against a plain one, at every alignment and near the end of the text.
-TEST(CaseInsensitiveFinder, AgreesWithAPlainSearchOnRandomTexts)
+TEST(LiteralFinder, AgreesWithAPlainSearchOnRandomTexts)
 {
     QRandomGenerator random(20261208);
     const QString alphabet = u"aAbB\u212Akä\u00C4 \r"_qs;
@@ -52,8 +52,11 @@ TEST(CaseInsensitiveFinder, AgreesWithAPlainSearchOnRandomTexts)
         const QString loweredText = folding.lowered(text);
         const QString loweredNeedle = folding.lowered(needle);
         const qsizetype from = random.bounded(0, length + 1);
-        CaseInsensitiveFinder finder(needle);
+        LiteralFinder finder(needle);
         ASSERT_EQ(finder.find(text, from), loweredText.indexOf(loweredNeedle, from))
             << qPrintable(text) << " / " << qPrintable(needle) << " from " << from;
+        LiteralFinder exact(needle, Qt::CaseSensitive);
+        ASSERT_EQ(exact.find(text, from), text.indexOf(needle, from, Qt::CaseSensitive))
+            << qPrintable(text) << " / " << qPrintable(needle) << " from " << from << ", match case";
     }
 }

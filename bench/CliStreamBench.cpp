@@ -1,0 +1,260 @@
+// rowquarry-cli through FreeTDS against our TDS server, run as whole processes as a script would run them:
+//  1. its peak memory over two database sizes (the text the database holds, two bytes a unit), which must not
+//     grow with the database: the command line searches each batch of rows and keeps nothing of it;
+//  2. its time for `lines WORD --count` against what a power user does with FreeTDS's own tools, freebcp each
+//     table out to a file and `grep -i -c` each file, on the same server and the same 1,000,000 rows, the
+//     two routes taking turns.
+// The server runs in this process (threads of its own), so its work counts for both routes.
+//   bench_cli_stream [runs]
+//   bench_cli_stream --serve    serves the 1,000,000 rows until stopped, for trying other tools by hand
+#include "BenchSupport.h"
+#include "FreeTdsRegistration.h"
+
+#include "support/TdsServer.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace rq;
+using test::TdsColumn;
+using test::TdsTable;
+using test::TdsType;
+using test::TdsValue;
+
+namespace {
+
+const char* const kWord = "invoice";
+
+struct ChildRun {
+    double seconds = 0;
+    double peakMb = 0;
+    int status = -1;
+};
+
+// Runs a program to its end with `extra` added to this process's environment and its standard output sent
+// to `output`, and reads how long it took and its peak memory from the system.
+ChildRun runChild(const QStringList& arguments, const QStringList& extra, const QString& output)
+{
+    QList<QByteArray> argv;
+    for (const QString& argument : arguments)
+        argv << argument.toLocal8Bit();
+    QList<QByteArray> env;
+    for (char** e = environ; *e; ++e)
+        env << QByteArray(*e);
+    for (const QString& variable : extra)
+        env << variable.toLocal8Bit();
+    std::vector<char*> argp, envp;
+    for (QByteArray& a : argv)
+        argp.push_back(a.data());
+    argp.push_back(nullptr);
+    for (QByteArray& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const QByteArray out = output.toLocal8Bit();
+    posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    ChildRun run;
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", argp[0]);
+        std::exit(1);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    run.seconds = timer.nsecsElapsed() / 1e9;
+    run.peakMb = usage.ru_maxrss / 1024.0;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+TdsTable generatedTable(const QString& name, QList<TdsColumn> columns, int rows,
+                        std::function<QList<TdsValue>(int)> generate)
+{
+    TdsTable table;
+    table.name = name;
+    table.columns = std::move(columns);
+    table.generatedRows = rows;
+    table.generate = std::move(generate);
+    return table;
+}
+
+// Rows like a small shop's, as the FreeTDS scan benchmark serves them: 1,000,000 over four tables.
+QList<TdsTable> shopTables()
+{
+    constexpr int kRows = 250'000;
+    const QDate day(2026, 11, 30);
+    return {
+        generatedTable("Customers",
+                       {{"Id", TdsType::Int},
+                        {"Name", TdsType::NVarChar, 100},
+                        {"Email", TdsType::NVarChar, 100},
+                        {"City", TdsType::VarChar, 50},
+                        {"Balance", TdsType::Float}},
+                       kRows,
+                       [](int i) {
+                           return QList<TdsValue>{qint64(i), QStringLiteral("Customer number %1").arg(i),
+                                                  QStringLiteral("customer%1@example.com").arg(i),
+                                                  i % 7 ? TdsValue(QStringLiteral("Springfield")) : std::nullopt,
+                                                  i * 1.25};
+                       }),
+        generatedTable(
+            "Measurements",
+            {{"Id", TdsType::BigInt}, {"A", TdsType::Float}, {"B", TdsType::Float}, {"Label", TdsType::NVarChar, 50}},
+            kRows,
+            [](int i) {
+                return QList<TdsValue>{qint64(i), i / 3.0, -i * 0.5, QStringLiteral("sensor")};
+            }),
+        generatedTable(
+            "Notes",
+            {{"Id", TdsType::Int},
+             {"Body", TdsType::NVarChar, 400},
+             {"Author", TdsType::VarChar, 50},
+             {"Created", TdsType::DateTime}},
+            kRows,
+            [day](int i) {
+                const QString body = i % 100 ? QStringLiteral("Called about the order; will call back.")
+                                             : QStringLiteral("Called about the invoice; will call back.");
+                return QList<TdsValue>{qint64(i), body, QStringLiteral("support"), QDateTime(day, QTime(10, 0))};
+            }),
+        generatedTable("Orders",
+                       {{"Id", TdsType::Int},
+                        {"Customer", TdsType::Int},
+                        {"Note", TdsType::NVarChar, 200},
+                        {"Total", TdsType::Decimal, 0, 10, 2}},
+                       kRows,
+                       [](int i) {
+                           return QList<TdsValue>{qint64(i), qint64(i % 1000),
+                                                  QStringLiteral("Leave at the <b>back door</b>, ring twice"),
+                                                  QStringLiteral("%1.99").arg(19 + i % 100)};
+                       }),
+    };
+}
+
+// Eight tables of rows of about 1,000 units each, `megabytes` of text in all (as the program holds it).
+QList<TdsTable> bulkTables(int megabytes)
+{
+    const int rows = megabytes * 1'000'000 / 2 / 1000 / 8;
+    const QString filler(960, QLatin1Char('x'));
+    QList<TdsTable> tables;
+    for (int t = 0; t < 8; ++t)
+        tables << generatedTable(QStringLiteral("Bulk%1").arg(t),
+                                 {{"Id", TdsType::Int}, {"Body", TdsType::NVarCharMax}, {"Tag", TdsType::NVarChar, 40}},
+                                 rows, [filler](int i) {
+                                     return QList<TdsValue>{qint64(i), filler,
+                                                            i % 1000 ? QStringLiteral("plain row")
+                                                                     : QStringLiteral("an invoice row")};
+                                 });
+    return tables;
+}
+
+struct Serving {
+    test::TdsServer server;
+    explicit Serving(QList<TdsTable> tables) : server(options(std::move(tables)))
+    {
+        if (!server.listening()) {
+            std::fprintf(stderr, "the TDS server could not listen\n");
+            std::exit(1);
+        }
+    }
+    static test::TdsServer::Options options(QList<TdsTable> tables)
+    {
+        test::TdsServer::Options options;
+        options.user = QStringLiteral("user");
+        options.password = QStringLiteral("password");
+        options.databases = {test::TdsDatabase{QStringLiteral("bench"), std::move(tables)}};
+        return options;
+    }
+};
+
+ChildRun runCommandLine(const test::TdsServer& server, const QTemporaryDir& scratch)
+{
+    return runChild({ROWQUARRY_CLI_EXECUTABLE, "lines", kWord, "--count", "--server", "127.0.0.1", "--port",
+                     QString::number(server.port()), "--user", "user", "--database", "bench", "--no-local"},
+                    {"ROWQUARRY_PASSWORD=password", "XDG_CONFIG_HOME=" + scratch.filePath("config")},
+                    scratch.filePath("count.txt"));
+}
+
+// freebcp each table out to a file, then grep -i -c each file: the times added up.
+double runToolRoute(const test::TdsServer& server, const QList<TdsTable>& tables, const QTemporaryDir& scratch)
+{
+    double seconds = 0;
+    const QStringList environment = {"TDSVER=7.4", "TDSPORT=" + QString::number(server.port())};
+    for (const TdsTable& table : tables) {
+        const QString file = scratch.filePath(table.name + ".bcp");
+        const ChildRun out =
+            runChild({"freebcp", QStringLiteral("SELECT * FROM [dbo].[%1]").arg(table.name), "queryout", file, "-c",
+                      "-S", "127.0.0.1", "-U", "user", "-P", "password", "-D", "bench"},
+                     environment, scratch.filePath("freebcp.txt"));
+        if (out.status != 0) {
+            std::fprintf(stderr, "freebcp failed (status %d) on %s\n", out.status, qPrintable(table.name));
+            std::exit(1);
+        }
+        const ChildRun grep =
+            runChild({"grep", "-i", "-c", kWord, file}, {"LC_ALL=C.UTF-8"}, scratch.filePath("grep.txt"));
+        seconds += out.seconds + grep.seconds;
+    }
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir registration;
+    QTemporaryDir scratch;
+    if (!registration.isValid() || !scratch.isValid() || !bench::registerFreeTds(registration))
+        return 1;
+    if (argc > 1 && QByteArray(argv[1]) == "--serve") {
+        Serving serving(shopTables());
+        std::printf("serving database \"bench\" (user \"user\", password \"password\") on 127.0.0.1:%d\n",
+                    serving.server.port());
+        std::fflush(stdout);
+        for (;;)
+            ::pause();
+    }
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+
+    for (const int megabytes : {250, 1000}) {
+        Serving serving(bulkTables(megabytes));
+        const ChildRun run = runCommandLine(serving.server, scratch);
+        if (run.status != 0) {
+            std::fprintf(stderr, "rowquarry-cli failed (status %d)\n", run.status);
+            return 1;
+        }
+        std::printf("%-58s %8.0f MB  in %6.1f s  (target < 100 MB)            %s\n",
+                    qPrintable(QStringLiteral("rowquarry-cli lines, %1 MB of text, peak memory").arg(megabytes)),
+                    run.peakMb, run.seconds, run.peakMb < 100 ? "ok" : "MISSED");
+    }
+
+    const QList<TdsTable> tables = shopTables();
+    Serving serving(tables);
+    runCommandLine(serving.server, scratch); // once each to warm up
+    runToolRoute(serving.server, tables, scratch);
+    std::vector<double> commandTimes, toolTimes;
+    for (int i = 0; i < runs; ++i) {
+        commandTimes.push_back(runCommandLine(serving.server, scratch).seconds);
+        toolTimes.push_back(runToolRoute(serving.server, tables, scratch));
+    }
+    bench::report("rowquarry-cli lines WORD --count, 1,000,000 rows", bench::median(commandTimes),
+                  bench::median(toolTimes), "freebcp + grep -i -c", 0.9);
+    return 0;
+}
