@@ -20,6 +20,11 @@ constexpr qint64 kBatchMilliseconds = 16;
 constexpr qsizetype kLongRow = 4096;
 // Batches waiting for the consumer; the reader waits beyond that.
 constexpr std::size_t kMaxWaitingBatches = 16;
+// Rows fetched a call where columns can be bound: the block grows while rows come quickly and shrinks while
+// they come slowly, so that a slow server still shows each row soon and a stop loses no row it sent.
+constexpr int kMostRowsPerFetch = 256;
+// Columns up to this wide are bound; a wider one, or a (max) one, is read value by value.
+constexpr qsizetype kWidestBoundColumn = 4000;
 
 // Reads one table's rows into batches; runs on the reading thread, where everything it touches is its own
 // or the channel's.
@@ -29,6 +34,9 @@ public:
         : channel_(channel), control_(control), wake_(std::move(wake))
     {
     }
+
+    // The driver reports column widths it keeps to: rows can be fetched in blocks.
+    void allowBlocks() { blocks_ = true; }
 
     void read(platform::odbc::Connection& connection, const TableName& table)
     {
@@ -42,11 +50,13 @@ public:
             for (int column = 1; column <= columns; ++column)
                 batch_.table->columns.append(rows.columnName(column));
             send(); // the status line names the table before its first row arrives
-            while (!control_.stopRequested() && rows.fetch()) {
-                readRow(rows, columns);
-                if (batch_.text.size() >= kBatchUnits || sinceSent_.elapsed() >= kBatchMilliseconds)
-                    send();
-            }
+            const auto block =
+                blocks_ ? platform::odbc::BoundRows::bind(rows, columns, kMostRowsPerFetch, kWidestBoundColumn)
+                        : nullptr;
+            if (block)
+                readBlocks(*block, columns);
+            else
+                readRows(rows, columns);
         } catch (const Failure& failure) {
             if (control_.stopRequested()) {
                 // Cancelled: what was read of the table stays, and nothing failed.
@@ -64,7 +74,40 @@ public:
     }
 
 private:
-    void readRow(platform::odbc::Statement& rows, int columns)
+    void readRows(platform::odbc::Statement& rows, int columns)
+    {
+        const auto value = [&rows](int column, QString& text) { return rows.appendText(column, text); };
+        while (!control_.stopRequested() && rows.fetch()) {
+            readRow(columns, value);
+            sendWhenDue();
+        }
+    }
+
+    void readBlocks(platform::odbc::BoundRows& block, int columns)
+    {
+        int rowsPerFetch = 1;
+        QElapsedTimer took;
+        while (!control_.stopRequested()) {
+            took.start();
+            const qsizetype rows = block.fetch(rowsPerFetch);
+            if (rows == 0)
+                return;
+            rowsPerFetch = took.elapsed() < kBatchMilliseconds ? std::min(rowsPerFetch * 2, kMostRowsPerFetch)
+                                                               : std::max(rowsPerFetch / 2, 1);
+            for (qsizetype row = 0; row < rows; ++row)
+                readRow(columns, [&](int column, QString& text) { return block.appendValue(row, column, text); });
+            sendWhenDue();
+        }
+    }
+
+    void sendWhenDue()
+    {
+        if (batch_.text.size() >= kBatchUnits || sinceSent_.elapsed() >= kBatchMilliseconds)
+            send();
+    }
+
+    // Appends one row, `value` appending each column's value (Null appends nothing).
+    template <class Value> void readRow(int columns, const Value& value)
     {
         QString& text = batch_.text;
         const qsizetype rowStart = text.size();
@@ -74,7 +117,7 @@ private:
         for (int column = 1; column <= columns; ++column) {
             const qsizetype fieldStart = text.size();
             try {
-                rows.appendText(column, text); // Null appends nothing; a failed value appends nothing
+                value(column, text); // a failed value appends nothing
             } catch (...) {
                 keepFieldEnds(rowStart, breaksInside); // the whole values before the failed one stay
                 throw;
@@ -108,6 +151,7 @@ private:
     ScanBatch batch_;
     std::vector<quint32> rowEnds_; // the current row's field ends, counted from its start
     QElapsedTimer sinceSent_;
+    bool blocks_ = false;
 };
 
 } // namespace
@@ -172,7 +216,9 @@ void readDatabase(const QString& connectionString, const TableChoice& choice, Sc
     connection.setLoginTimeout(kLoginTimeoutSeconds);
     connection.open(connectionString);
     control.markOpened();
+    TableReader reader(channel, control, wake);
     if (connection.dbmsName().contains(QLatin1String("SQL Server"))) {
+        reader.allowBlocks(); // the SQLite driver reports widths its text columns do not keep to
         // SQL Server's drivers take a cancel from another thread; the SQLite driver would free the result
         // set under the fetch.
         control.allowCancel();
@@ -186,8 +232,6 @@ void readDatabase(const QString& connectionString, const TableChoice& choice, Sc
     listing.listing = decideTables(listTables(connection, control), choice);
     const QList<TableDecision> decisions = *listing.listing;
     channel.send(std::move(listing), wake);
-
-    TableReader reader(channel, control, wake);
     for (const TableDecision& decision : decisions) {
         if (control.stopRequested())
             return;

@@ -7,6 +7,8 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <algorithm>
+
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16 wide characters");
 
 namespace rq::platform::odbc {
@@ -16,7 +18,7 @@ namespace {
 const SQLWCHAR* wide(const QString& text) { return reinterpret_cast<const SQLWCHAR*>(text.utf16()); }
 
 // Reads every diagnostic record once (some drivers misbehave when they are read twice).
-[[noreturn]] void throwDiagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* what)
+OdbcError diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* what)
 {
     QString description;
     QString firstState;
@@ -30,15 +32,23 @@ const SQLWCHAR* wide(const QString& text) { return reinterpret_cast<const SQLWCH
             break;
         const QString text =
             QString::fromUtf16(reinterpret_cast<const char16_t*>(message), qMin<qsizetype>(length, 1023));
-        if (firstState.isEmpty())
-            firstState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
+        // The first error's state, where there are warnings (class 01) before it.
+        const QString thisState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
+        if (firstState.isEmpty() ||
+            (firstState.startsWith(QLatin1String("01")) && !thisState.startsWith(QLatin1String("01"))))
+            firstState = thisState;
         if (!description.isEmpty())
             description += QLatin1Char(' ');
         description += text;
     }
     if (description.isEmpty())
         description = QStringLiteral("ODBC call %1 failed").arg(QLatin1String(what));
-    throw OdbcError(description, firstState);
+    return OdbcError(description, firstState);
+}
+
+[[noreturn]] void throwDiagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* what)
+{
+    throw diagnostics(type, handle, what);
 }
 
 void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what)
@@ -219,5 +229,96 @@ bool Statement::appendText(int column, QString& target)
 }
 
 void Statement::cancel() noexcept { SQLCancel(statement_.get()); }
+
+qsizetype Statement::columnDisplaySize(int column)
+{
+    SQLLEN size = 0;
+    check(SQLColAttributeW(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_DESC_DISPLAY_SIZE, nullptr, 0,
+                           nullptr, &size),
+          SQL_HANDLE_STMT, statement_.get(), "SQLColAttribute");
+    return size > 0 ? qsizetype(size) : 0;
+}
+
+static_assert(sizeof(SQLLEN) == sizeof(long), "the bound lengths are stored as long");
+
+std::unique_ptr<BoundRows> BoundRows::bind(Statement& statement, int columns, int rowsPerFetch, qsizetype maxUnits)
+{
+    std::vector<Column> bound(static_cast<std::size_t>(columns));
+    for (int c = 1; c <= columns; ++c) {
+        const qsizetype width = statement.columnDisplaySize(c);
+        if (width == 0 || width > maxUnits)
+            return nullptr;
+        // Room beyond the reported width: some drivers write a few more digits than they announce.
+        Column& column = bound[std::size_t(c - 1)];
+        column.units = width + 32;
+        column.values.resize(std::size_t(column.units * rowsPerFetch));
+        column.lengths.resize(std::size_t(rowsPerFetch));
+    }
+    return std::unique_ptr<BoundRows>(new BoundRows(statement, std::move(bound), rowsPerFetch));
+}
+
+BoundRows::BoundRows(Statement& statement, std::vector<Column> columns, int rowsPerFetch)
+    : statement_(statement), columns_(std::move(columns)), rowsPerFetch_(rowsPerFetch)
+{
+    SQLHSTMT handle = statement_.handle();
+    check(SQLSetStmtAttrW(handle, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
+          SQL_HANDLE_STMT, handle, "SQLSetStmtAttr");
+    check(SQLSetStmtAttrW(handle, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0), SQL_HANDLE_STMT, handle, "SQLSetStmtAttr");
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        Column& column = columns_[c];
+        check(SQLBindCol(handle, static_cast<SQLUSMALLINT>(c + 1), SQL_C_WCHAR, column.values.data(),
+                         SQLLEN(column.units * SQLLEN(sizeof(SQLWCHAR))),
+                         reinterpret_cast<SQLLEN*>(column.lengths.data())),
+              SQL_HANDLE_STMT, handle, "SQLBindCol");
+    }
+}
+
+BoundRows::~BoundRows()
+{
+    SQLHSTMT handle = statement_.handle();
+    SQLFreeStmt(handle, SQL_UNBIND);
+    SQLSetStmtAttrW(handle, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    SQLSetStmtAttrW(handle, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+}
+
+qsizetype BoundRows::fetch(int rows)
+{
+    if (pendingFailure_)
+        throw *pendingFailure_;
+    rows = std::clamp(rows, 1, rowsPerFetch_);
+    if (rows != arraySize_) {
+        check(SQLSetStmtAttrW(statement_.handle(), SQL_ATTR_ROW_ARRAY_SIZE,
+                              reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0),
+              SQL_HANDLE_STMT, statement_.handle(), "SQLSetStmtAttr");
+        arraySize_ = rows;
+    }
+    fetched_ = 0;
+    const SQLRETURN rc = SQLFetch(statement_.handle());
+    if (rc == SQL_NO_DATA)
+        return 0;
+    check(rc, SQL_HANDLE_STMT, statement_.handle(), "SQLFetch");
+    if (rc == SQL_SUCCESS_WITH_INFO) {
+        // An error the server sent after some rows comes with them as information: the rows are taken, the
+        // error ends the result at the next fetch, as it would row by row. Warnings (class 01) are not errors.
+        OdbcError info = diagnostics(SQL_HANDLE_STMT, statement_.handle(), "SQLFetch");
+        if (!info.sqlState().startsWith(QLatin1String("01")))
+            pendingFailure_ = std::move(info);
+    }
+    return qsizetype(fetched_);
+}
+
+bool BoundRows::appendValue(qsizetype row, int column, QString& target) const
+{
+    const Column& bound = columns_[std::size_t(column - 1)];
+    const long length = bound.lengths[std::size_t(row)];
+    if (length == SQL_NULL_DATA)
+        return false;
+    const qsizetype units = length / qsizetype(sizeof(SQLWCHAR));
+    if (length == SQL_NO_TOTAL || units >= bound.units)
+        throw OdbcError(QStringLiteral("A value of column %1 was longer than the driver said it could be.").arg(column),
+                        QStringLiteral("01004"));
+    target.append(reinterpret_cast<const QChar*>(bound.values.data() + row * bound.units), units);
+    return true;
+}
 
 } // namespace rq::platform::odbc

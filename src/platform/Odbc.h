@@ -6,6 +6,7 @@
 #include <QStringView>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // The ODBC C API behind a few RAII owners. Every call is checked; a failure becomes an OdbcError that
 // carries the driver's diagnostic records. Handles live for one operation and are freed on every path.
@@ -77,8 +78,46 @@ public:
     // waits on the server then returns with a failure. Only for drivers that allow it across threads.
     void cancel() noexcept;
 
+    // How many units of text a column's values take at most, as the driver reports it; 0 when it cannot say.
+    qsizetype columnDisplaySize(int column);
+    void* handle() const noexcept { return statement_.get(); }
+
 private:
     Handle statement_;
+};
+
+// A result's columns bound to buffers as wide text and fetched many rows a call: one driver call for a block
+// of rows instead of one per value. Only for results whose every column has a known, bounded width, from a
+// driver whose widths can be trusted; the statement reads nothing else while it is bound.
+class BoundRows {
+public:
+    // Binds every column, `rowsPerFetch` rows at a time. Null when a column's width is unknown or above
+    // `maxUnits`: such results are read value by value.
+    static std::unique_ptr<BoundRows> bind(Statement& statement, int columns, int rowsPerFetch, qsizetype maxUnits);
+    ~BoundRows();
+    BoundRows(const BoundRows&) = delete;
+    BoundRows& operator=(const BoundRows&) = delete;
+
+    // Fetches the next block of at most `rows` rows (no more than bound); the number in it, 0 at the end.
+    qsizetype fetch(int rows);
+    // Appends the value at a row of the block and a column (from 1) to `target`; false for Null, which appends
+    // nothing. Throws OdbcError for a value the driver cut to its buffer.
+    bool appendValue(qsizetype row, int column, QString& target) const;
+
+private:
+    struct Column {
+        qsizetype units = 0; // a value's room, its terminator included
+        std::vector<char16_t> values;
+        std::vector<long> lengths; // bytes, or the driver's Null marker
+    };
+    BoundRows(Statement& statement, std::vector<Column> columns, int rowsPerFetch);
+
+    Statement& statement_;
+    std::vector<Column> columns_;
+    int rowsPerFetch_;
+    int arraySize_ = 1; // the statement's row array size now
+    unsigned long fetched_ = 0;
+    std::optional<OdbcError> pendingFailure_; // sent after the rows of the last block
 };
 
 } // namespace rq::platform::odbc

@@ -99,6 +99,8 @@ std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
                 if (!ok)
                     return std::nullopt;
                 ++i;
+            } else if (at(i) && at(i)->kind == SqlToken::Word) {
+                statement.name = QStringList{at(i)->text.toUpper()}; // ON, OFF, or whatever the option takes
             }
             while (!statementEnds())
                 ++i;

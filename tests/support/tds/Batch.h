@@ -14,7 +14,9 @@ struct SqlStatement {
     enum Kind { Set, Use, SelectTable, SelectVariable } kind = Set;
     QString option;   // Set: the option; SelectVariable: the variable, both upper case
     qint64 value = 0; // SET TEXTSIZE's size
-    QStringList name; // Use: the database; SelectTable: the name's parts as written (an empty part is the default)
+    // Use: the database; SelectTable: the name's parts as written (an empty part is the default); Set: the word
+    // after the option (ON, OFF), upper case
+    QStringList name;
 };
 
 // Parses the statements this server understands; anything else makes the whole batch unknown.

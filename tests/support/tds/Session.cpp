@@ -60,6 +60,7 @@ private:
     bool loggedIn_ = false;
     const TdsDatabase* database_ = nullptr;
     qint64 textSize_ = kDefaultTextSize;
+    bool formatOnly_ = false; // SET FMTONLY ON: result sets describe their columns and send no rows
     quint64 transaction_ = 0; // the open transaction's descriptor; 0 when none is open
     quint64 nextTransaction_ = 1;
 };
@@ -265,6 +266,8 @@ bool Session::statement(const SqlStatement& statement, quint16 more)
     case SqlStatement::Set:
         if (statement.option == u"TEXTSIZE")
             textSize_ = statement.value > 0 ? statement.value : kDefaultTextSize;
+        if (statement.option == u"FMTONLY") // tools ask for a query's columns so, before they run it
+            formatOnly_ = statement.name == QStringList{QStringLiteral("ON")};
         return plainDone();
     case SqlStatement::Use: {
         const TdsDatabase* database = findDatabase(statement.name[0]);
@@ -324,7 +327,9 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
     const ValueWriter writer(textSize_);
     const qint64 stored = table.rows.size();
     const qint64 total = stored + (table.generate ? std::max(table.generatedRows, 0) : 0);
-    const qint64 rows = table.failAfterRows >= 0 ? std::min<qint64>(total, table.failAfterRows) : total;
+    const qint64 rows = formatOnly_                ? 0
+                        : table.failAfterRows >= 0 ? std::min<qint64>(total, table.failAfterRows)
+                                                   : total;
     const int delay = scan ? options_.rowDelayMs : 0;
     const TdsValue null;
     QList<TdsValue> generated;
