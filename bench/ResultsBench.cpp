@@ -35,7 +35,7 @@ int main(int argc, char** argv)
         qint64 row = 0;
         for (const QString& item : items) {
             if (!list.contains(item))
-                list.append(item, Origin{schema, table, column, ++row}); // each with the place it came from
+                list.append(item, Origin{schema, table, column, ++row, {}}); // each with the place it came from
         }
         QApplication::processEvents();
     });

@@ -26,8 +26,6 @@ public:
     void showConnectionWindow();
 
 private:
-    void showCentredTheFirstTime(QWidget& window);
-
     AppContext& context_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<Form2> form2_;

@@ -10,11 +10,43 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+QStringList argumentsOf(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// On X11 and Wayland desktops the windows need a display; without one Qt would abort. Elsewhere (Windows,
+// macOS) there always is one.
+bool noDisplay(const QStringList& arguments)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !arguments.contains(QLatin1String("-platform"));
+#else
+    Q_UNUSED(arguments);
+    return false;
+#endif
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     // A command runs without windows, before anything asks for a display.
-    if (argc > 1 && rq::cli::startsCommandLine(QString::fromLocal8Bit(argv[1])))
+    const QStringList arguments = argumentsOf(argc, argv);
+    if (rq::cli::startsCommandLine(arguments))
         return rq::cli::commandLineMain(argc, argv);
+    if (noDisplay(arguments)) {
+        std::fputs("rowquarry: no display to open the windows on (DISPLAY is not set); for the command line, "
+                   "see rowquarry --help\n",
+                   stderr);
+        return 2;
+    }
 
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing either window ends the program, hidden or not

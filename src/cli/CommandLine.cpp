@@ -135,6 +135,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
 
     FoundItems items(request, streams.out, file ? &file->device() : nullptr);
     ExtractionSession session(extractionRequest(request), items);
+    items.start();
     const auto fileFailure = [&] {
         return Failure(QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->device().errorString()));
     };

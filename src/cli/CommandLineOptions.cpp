@@ -1,6 +1,10 @@
 #include "CommandLineOptions.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
+
+#include <map>
+#include <vector>
 
 namespace rq::cli {
 
@@ -9,25 +13,89 @@ namespace {
 const QString kLines = QStringLiteral("lines");
 const QString kBetween = QStringLiteral("between");
 
-struct Options {
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
-    QCommandLineOption version{QStringLiteral("version")};
-    QCommandLineOption server{QStringLiteral("server"), {}, QStringLiteral("NAME")};
-    QCommandLineOption port{QStringLiteral("port"), {}, QStringLiteral("NUMBER")};
-    QCommandLineOption user{QStringLiteral("user"), {}, QStringLiteral("NAME")};
-    QCommandLineOption database{QStringLiteral("database"), {}, QStringLiteral("NAME")};
-    QCommandLineOption local{QStringLiteral("local")};
-    QCommandLineOption network{QStringLiteral("no-local")};
-    QCommandLineOption passwordStdin{QStringLiteral("password-stdin")};
-    QCommandLineOption keepDuplicates{QStringLiteral("keep-duplicates")};
-    QCommandLineOption null{{QStringLiteral("0"), QStringLiteral("null")}};
-    QCommandLineOption output{QStringLiteral("output"), {}, QStringLiteral("FILE")};
-    QCommandLineOption count{QStringLiteral("count")};
-    QCommandLineOption withOrigin{QStringLiteral("with-origin")};
-    QCommandLineOption table{QStringLiteral("table"), {}, QStringLiteral("PATTERN")};
-    QCommandLineOption excludeTable{QStringLiteral("exclude-table"), {}, QStringLiteral("PATTERN")};
-    QCommandLineOption listTables{QStringLiteral("list-tables")};
-    QCommandLineOption stats{QStringLiteral("stats")};
+enum class Section { Connection, Tables, Matching, Output, General };
+
+// One option: its names, its value (empty for a switch), its help line and where the help lists it. The parser
+// and --help are both made from this table, so the two cannot drift apart.
+struct OptionDefinition {
+    QStringList names;
+    QString value;
+    QString help;
+    Section section;
+};
+
+const std::vector<OptionDefinition>& definitions()
+{
+    static const std::vector<OptionDefinition> all = {
+        {{"server"}, "NAME", "the server, e.g. db.example.com or localhost\\SQLEXPRESS", Section::Connection},
+        {{"port"}, "NUMBER", "the server's port, 1 to 65535 (not used for a local connection)", Section::Connection},
+        {{"user"}, "NAME", "the login", Section::Connection},
+        {{"database"}, "NAME", "the database", Section::Connection},
+        {{"local"}, {}, "a local connection: the server name alone, no port", Section::Connection},
+        {{"no-local"}, {}, "a connection to the server's port", Section::Connection},
+        {{"password-stdin"}, {}, "read the password from the first line of standard input", Section::Connection},
+        {{"table"},
+         "PATTERN",
+         "read only the tables PATTERN names, whatever their name; again for more",
+         Section::Tables},
+        {{"exclude-table"}, "PATTERN", "never read the tables PATTERN names; again for more", Section::Tables},
+        {{"list-tables"},
+         {},
+         "print every table, whether it is read and, if not, why; search nothing",
+         Section::Tables},
+        {{"E", "regex"},
+         {},
+         "(lines) TEXT is a regular expression, Perl style; ^ and $ at line ends",
+         Section::Matching},
+        {{"s", "case-sensitive"}, {}, "match letter case (lines, and between's markers)", Section::Matching},
+        {{"w", "word"}, {}, "(lines) match whole words only", Section::Matching},
+        {{"keep-duplicates"}, {}, "(between) print a stretch again when it was printed before", Section::Output},
+        {{"0", "null"}, {}, "end each item with NUL instead of a line feed", Section::Output},
+        {{"format"},
+         "FORMAT",
+         "text (the items alone), tsv (with where each was found, and a header) or json (JSON "
+         "Lines)",
+         Section::Output},
+        {{"output"},
+         "FILE",
+         "write the items to FILE instead: as \"Save Results\" does (CR LF, the system's "
+         "encoding), or as --format says; a regular FILE is replaced only by a complete list",
+         Section::Output},
+        {{"count"}, {}, "print the number of items only", Section::Output},
+        {{"with-origin"},
+         {},
+         "put each item's place before it: schema.table.column:row: (and key=value: where the "
+         "table has a primary key)",
+         Section::Output},
+        {{"stats"},
+         {},
+         "end with one line of counts on standard error: tables, rows, text read, time taken",
+         Section::Output},
+        {{"h", "help"}, {}, "display this help and exit", Section::General},
+        {{"version"}, {}, "output version information and exit", Section::General},
+    };
+    return all;
+}
+
+// The parser's option for a definition, by its longest name.
+class Options {
+public:
+    Options()
+    {
+        for (const OptionDefinition& d : definitions()) {
+            options_.emplace(d.names.last(), d.value.isEmpty() ? QCommandLineOption(d.names)
+                                                               : QCommandLineOption(d.names, d.help, d.value));
+        }
+    }
+    const QCommandLineOption& operator[](const char* name) const { return options_.at(QLatin1String(name)); }
+    void addTo(QCommandLineParser& parser) const
+    {
+        for (const auto& [name, option] : options_)
+            parser.addOption(option);
+    }
+
+private:
+    std::map<QString, QCommandLineOption> options_;
 };
 
 std::optional<QString> valueIfSet(const QCommandLineParser& parser, const QCommandLineOption& option)
@@ -45,21 +113,38 @@ QString phrase(QString sentence)
     return sentence;
 }
 
+// The options Qt's windowed programs take themselves, and the ones of them that take a value.
+bool isWindowOption(const QString& argument, bool& takesValue)
+{
+    static const QStringList withValue = {
+        "-platform",    "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
+        "-qwindowicon", "-qwindowtitle",       "-session",       "-style",  "-stylesheet",
+        "-display",     "-geometry",           "-title",         "-name"};
+    static const QStringList alone = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+    takesValue = withValue.contains(argument);
+    return takesValue || alone.contains(argument);
+}
+
 } // namespace
 
-bool startsCommandLine(const QString& firstArgument)
+bool startsCommandLine(const QStringList& arguments)
 {
-    return firstArgument == kLines || firstArgument == kBetween || firstArgument == QLatin1String("--help") ||
-           firstArgument == QLatin1String("--version") || firstArgument == QLatin1String("--list-tables");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        bool takesValue = false;
+        if (isWindowOption(arguments[i], takesValue)) {
+            i += takesValue ? 1 : 0;
+            continue;
+        }
+        return true; // a command, an option of ours, or something the command line will refuse in words
+    }
+    return false;
 }
 
 CommandLineRequest parseCommandLine(const QStringList& arguments)
 {
     const Options o;
     QCommandLineParser parser;
-    parser.addOptions({o.help, o.version, o.server, o.port, o.user, o.database, o.local, o.network, o.passwordStdin,
-                       o.keepDuplicates, o.null, o.output, o.count, o.withOrigin, o.table, o.excludeTable, o.listTables,
-                       o.stats});
+    o.addTo(parser);
     if (!parser.parse(arguments)) {
         if (parser.unknownOptionNames().contains(QLatin1String("password")))
             throw UsageError(QStringLiteral("no --password: an argument is visible to every user of the machine; "
@@ -68,15 +153,15 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
     }
 
     CommandLineRequest request;
-    if (parser.isSet(o.help))
+    if (parser.isSet(o["help"]))
         return request; // Command::Help
-    if (parser.isSet(o.version)) {
+    if (parser.isSet(o["version"])) {
         request.command = Command::Version;
         return request;
     }
 
     const QStringList words = parser.positionalArguments();
-    if (parser.isSet(o.listTables)) {
+    if (parser.isSet(o["list-tables"])) {
         if (!words.isEmpty())
             throw UsageError(QStringLiteral("--list-tables takes no command: it lists the tables and searches none"));
         request.command = Command::ListTables;
@@ -89,7 +174,7 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
         request.searchText = words.at(1);
         if (request.searchText.isEmpty())
             throw UsageError(QStringLiteral("the search text is empty"));
-        if (parser.isSet(o.keepDuplicates))
+        if (parser.isSet(o["keep-duplicates"]))
             throw UsageError(QStringLiteral("--keep-duplicates goes with between only: lines keeps every line"));
     } else if (words.first() == kBetween) {
         if (words.size() != 3)
@@ -99,33 +184,51 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
         request.endMarker = words.at(2);
         if (request.startMarker.isEmpty() || request.endMarker.isEmpty())
             throw UsageError(QStringLiteral("the start text and the end text must not be empty"));
-        request.keepDuplicates = parser.isSet(o.keepDuplicates);
+        request.keepDuplicates = parser.isSet(o["keep-duplicates"]);
     } else {
         throw UsageError(QStringLiteral("unknown command '%1': lines or between").arg(words.first()));
     }
 
     ConnectionOverrides& connection = request.connection;
-    connection.server = valueIfSet(parser, o.server);
-    connection.port = valueIfSet(parser, o.port);
-    connection.user = valueIfSet(parser, o.user);
-    connection.database = valueIfSet(parser, o.database);
-    if (parser.isSet(o.local) && parser.isSet(o.network))
+    connection.server = valueIfSet(parser, o["server"]);
+    connection.port = valueIfSet(parser, o["port"]);
+    if (connection.port) {
+        bool number = false;
+        const int port = connection.port->toInt(&number);
+        if (!number || port < 1 || port > 65535)
+            throw UsageError(QStringLiteral("--port takes a number from 1 to 65535, not '%1'").arg(*connection.port));
+    }
+    connection.user = valueIfSet(parser, o["user"]);
+    connection.database = valueIfSet(parser, o["database"]);
+    if (parser.isSet(o["local"]) && parser.isSet(o["no-local"]))
         throw UsageError(QStringLiteral("--local and --no-local contradict each other"));
-    if (parser.isSet(o.local) || parser.isSet(o.network))
-        connection.local = parser.isSet(o.local);
-    request.passwordFromStandardInput = parser.isSet(o.passwordStdin);
+    if (parser.isSet(o["local"]) || parser.isSet(o["no-local"]))
+        connection.local = parser.isSet(o["local"]);
+    request.passwordFromStandardInput = parser.isSet(o["password-stdin"]);
 
-    request.tables = parser.values(o.table);
-    request.excludedTables = parser.values(o.excludeTable);
+    request.tables = parser.values(o["table"]);
+    request.excludedTables = parser.values(o["exclude-table"]);
     for (const QString& pattern : request.tables + request.excludedTables)
         if (pattern.isEmpty())
             throw UsageError(QStringLiteral("--table and --exclude-table need a pattern"));
-    request.stats = parser.isSet(o.stats);
-    request.nulTerminated = parser.isSet(o.null);
-    request.countOnly = parser.isSet(o.count);
-    request.withOrigin = parser.isSet(o.withOrigin);
-    if (parser.isSet(o.output)) {
-        request.outputFile = parser.value(o.output);
+    request.stats = parser.isSet(o["stats"]);
+    request.matching = {parser.isSet(o["regex"]), parser.isSet(o["case-sensitive"]), parser.isSet(o["word"])};
+    if (request.command == Command::Between && (request.matching.regularExpression || request.matching.wholeWord))
+        throw UsageError(QStringLiteral("--regex and --word go with lines only: between's markers are plain text"));
+    if (parser.isSet(o["format"])) {
+        const QString format = parser.value(o["format"]);
+        if (format == QLatin1String("tsv"))
+            request.format = ResultFormat::Tsv;
+        else if (format == QLatin1String("json"))
+            request.format = ResultFormat::Json;
+        else if (format != QLatin1String("text"))
+            throw UsageError(QStringLiteral("--format takes text, tsv or json, not '%1'").arg(format));
+    }
+    request.nulTerminated = parser.isSet(o["null"]);
+    request.countOnly = parser.isSet(o["count"]);
+    request.withOrigin = parser.isSet(o["with-origin"]);
+    if (parser.isSet(o["output"])) {
+        request.outputFile = parser.value(o["output"]);
         if (request.outputFile.isEmpty())
             throw UsageError(QStringLiteral("--output needs a file name"));
     }
@@ -133,6 +236,8 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
         throw UsageError(QStringLiteral("--null and --count contradict each other"));
     if (request.nulTerminated && !request.outputFile.isEmpty())
         throw UsageError(QStringLiteral("--null does not go with --output, whose file ends each item with CR LF"));
+    if (request.nulTerminated && request.format != ResultFormat::Text)
+        throw UsageError(QStringLiteral("--null goes with --format text only: tsv and json lines hold no line break"));
     return request;
 }
 
@@ -148,6 +253,30 @@ TableChoice tableChoice(const CommandLineRequest& request)
 
 QString helpText(const QString& program, const QString& settingsFile)
 {
+    // GNU style: the names, then the help wrapped at 100 columns under its own column.
+    const auto options = [](Section section) {
+        constexpr int kHelpColumn = 29;
+        QString lines;
+        for (const OptionDefinition& d : definitions()) {
+            if (d.section != section)
+                continue;
+            QString line = d.names.size() > 1 ? QLatin1String("  -") + d.names.first() + QLatin1String(", --")
+                                              : QStringLiteral("      --");
+            line += d.names.last() + (d.value.isEmpty() ? QString() : QLatin1Char(' ') + d.value);
+            line = line.size() < kHelpColumn ? line.leftJustified(kHelpColumn) : line + QLatin1Char(' ');
+            bool first = true;
+            for (const QString& word : d.help.split(QLatin1Char(' '))) {
+                if (!first && line.size() + word.size() > 100) {
+                    lines += line.trimmed().isEmpty() ? QString() : line.left(line.size() - 1) + QLatin1Char('\n');
+                    line = QString(kHelpColumn, QLatin1Char(' '));
+                }
+                line += word + QLatin1Char(' ');
+                first = false;
+            }
+            lines += line.left(line.size() - 1) + QLatin1Char('\n');
+        }
+        return lines;
+    };
     return QStringLiteral("Usage: %1 lines TEXT [OPTION]...\n"
                           "  or:  %1 between START END [OPTION]...\n"
                           "  or:  %1 --list-tables [OPTION]...\n"
@@ -157,45 +286,25 @@ QString helpText(const QString& program, const QString& settingsFile)
                           "field value, or one part of it where the value holds carriage returns.\n"
                           "\n"
                           "The connection is the one the connection window saved last (%2);\n"
-                          "these options replace its fields:\n"
-                          "      --server NAME       the server, e.g. db.example.com or localhost\\SQLEXPRESS\n"
-                          "      --port NUMBER       the server's port (not used for a local connection)\n"
-                          "      --user NAME         the login\n"
-                          "      --database NAME     the database\n"
-                          "      --local             a local connection: the server name alone, no port\n"
-                          "      --no-local          a connection to the server's port\n"
-                          "      --password-stdin    read the password from the first line of standard input\n"
-                          "The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
-                          "given; it is never taken from an argument.\n"
-                          "\n"
-                          "Tables (by default every table whose name holds no \"sys\"; views are never read):\n"
-                          "      --table PATTERN     read only the tables PATTERN names, whatever their name; again\n"
-                          "                          for more. PATTERN is schema.table or table (any schema), * and ?\n"
-                          "                          as wildcards, letter case ignored\n"
-                          "      --exclude-table PATTERN  never read the tables PATTERN names; again for more\n"
-                          "      --list-tables       print every table the database lists, whether it is read and,\n"
-                          "                          if not, why; search nothing\n"
-                          "\n"
-                          "Output:\n"
-                          "      --keep-duplicates   (between) print a stretch again when it was printed before\n"
-                          "  -0, --null              end each item with NUL instead of a line feed\n"
-                          "      --output FILE       write the items to FILE as \"Save Results\" does (CR LF, the\n"
-                          "                          system's encoding); FILE is replaced only by a complete list\n"
-                          "      --count             print the number of items only\n"
-                          "      --with-origin       put each item's place before it: schema.table.column:row:\n"
-                          "      --stats             end with one line of counts on standard error: tables, rows,\n"
-                          "                          text read and time taken\n"
-                          "  -h, --help              display this help and exit\n"
-                          "      --version           output version information and exit\n"
-                          "\n"
+                          "these options replace its fields:\n")
+               .arg(program, settingsFile) +
+           options(Section::Connection) +
+           QStringLiteral(
+               "The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
+               "given; it is never taken from an argument.\n"
+               "\n"
+               "Tables (by default every table whose name holds no \"sys\"; views are never read). A\n"
+               "PATTERN is schema.table or table (any schema), * and ? as wildcards, letter case ignored:\n") +
+           options(Section::Tables) + QStringLiteral("\nMatching:\n") + options(Section::Matching) +
+           QStringLiteral("\nOutput:\n") + options(Section::Output) + options(Section::General) +
+           QStringLiteral("\n"
                           "Items go to standard output in UTF-8, each as soon as its rows are read; nothing of the\n"
                           "database is kept. While it reads, the counts are shown on standard error when it is a\n"
-                          "terminal. Rowquarry, the windowed program, opens its windows when it is\n"
-                          "given no command.\n"
+                          "terminal. Options may come before or after the command. Rowquarry, the windowed program,\n"
+                          "opens its windows when it is given no command.\n"
                           "\n"
                           "Exit status is 0 if an item was found, 1 if none was, 2 if an error occurred,\n"
-                          "and 130 when interrupted by Ctrl-C.\n")
-        .arg(program, settingsFile);
+                          "and 130 when interrupted by Ctrl-C.\n");
 }
 
 QString versionText(const QString& program)

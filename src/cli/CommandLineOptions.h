@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logic/Matcher.h"
+#include "logic/ResultFormats.h"
 #include "logic/TableChoice.h"
 #include "platform/Failure.h"
 
@@ -41,6 +42,7 @@ struct CommandLineRequest {
     QStringList tables;         // --table: only the tables these patterns name are read
     QStringList excludedTables; // --exclude-table: never read
     bool stats = false;         // one final line of counts on standard error
+    ResultFormat format = ResultFormat::Text;
 };
 
 // A command line that asks for nothing the program does: the message says what is wrong with it.
@@ -55,8 +57,9 @@ CommandLineRequest parseCommandLine(const QStringList& arguments);
 // The tables the request chooses, as patterns.
 TableChoice tableChoice(const CommandLineRequest& request);
 
-// True for a first argument that asks for the command line rather than the windows.
-bool startsCommandLine(const QString& firstArgument);
+// True for arguments (the program first) that ask for the command line rather than the windows: anything
+// but the options Qt's windowed programs take (-platform, -style, ...). Options may come before the command.
+bool startsCommandLine(const QStringList& arguments);
 
 QString helpText(const QString& program, const QString& settingsFile);
 QString versionText(const QString& program);

@@ -1,6 +1,7 @@
 #include "FoundItems.h"
 
 #include "platform/Failure.h"
+#include "platform/FileSystem.h"
 
 #include <QIODevice>
 
@@ -9,8 +10,9 @@ namespace rq::cli {
 FoundItems::FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file)
     : withOrigin_(request.withOrigin), out_(out),
       keepPrinted_(request.command == Command::Between && !request.keepDuplicates), print_(!request.countOnly && !file),
-      end_(request.nulTerminated ? '\0' : '\n')
+      end_(request.nulTerminated ? '\0' : '\n'), format_(request.format)
 {
+    fileDevice_ = file;
     if (file)
         file_.emplace(*file);
 }
@@ -25,18 +27,57 @@ void FoundItems::add(const QString& item, const Origin& origin)
         return;
     }
     ++count_;
-    if (file_)
-        file_->add(item);
+    if (file_) {
+        if (format_ == ResultFormat::Text)
+            file_->add(item); // as "Save Results" writes it
+        else
+            writeTo(*fileDevice_, formatted(item, origin));
+    }
     if (!print_)
         return;
-    QByteArray bytes;
-    if (withOrigin_) {
-        bytes = (origin.field() + QLatin1Char(':') + QString::number(origin.row) + QLatin1Char(':')).toUtf8();
-    }
+    writeTo(out_, formatted(item, origin));
+}
+
+QByteArray FoundItems::formatted(const QString& item, const Origin& origin) const
+{
+    // An item is printed when it is found, before any repeat of it: its further places are not known.
+    if (format_ == ResultFormat::Tsv)
+        return tsvLine(item, origin, -1);
+    if (format_ == ResultFormat::Json)
+        return jsonLine(item, origin, -1);
+    QByteArray bytes = withOrigin_ ? placeBefore(origin).toUtf8() : QByteArray();
     bytes += item.toUtf8();
     bytes += end_;
-    if (out_.write(bytes) != bytes.size())
-        throw Failure(QStringLiteral("cannot write to standard output: ") + out_.errorString());
+    return bytes;
+}
+
+void FoundItems::start()
+{
+    if (format_ != ResultFormat::Tsv)
+        return;
+    if (print_)
+        writeTo(out_, tsvHeader());
+    if (fileDevice_)
+        writeTo(*fileDevice_, tsvHeader());
+}
+
+void FoundItems::writeTo(QIODevice& device, const QByteArray& bytes)
+{
+    if (!platform::writeFully(device, bytes.constData(), bytes.size()))
+        throw Failure(&device == &out_ ? QStringLiteral("cannot write to standard output: ") + out_.errorString()
+                                       : QStringLiteral("cannot write: ") + device.errorString());
+}
+
+QString placeBefore(const Origin& origin)
+{
+    QString place = origin.field() + QLatin1Char(':') + QString::number(origin.row) + QLatin1Char(':');
+    if (!origin.key.isEmpty()) {
+        QStringList parts;
+        for (const KeyValue& part : origin.key)
+            parts << part.column + QLatin1Char('=') + part.value;
+        place += parts.join(QLatin1Char(',')) + QLatin1Char(':');
+    }
+    return place;
 }
 
 void FoundItems::finish()

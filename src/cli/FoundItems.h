@@ -26,6 +26,8 @@ public:
     // Throws a Failure when standard output or the file takes no more.
     void add(const QString& text, const Origin& origin) override;
     void addPlace(const QString&) override {} // printed already: nothing to add to
+    // Prints what comes before the items (the TSV header).
+    void start();
     // Writes what is still gathered for the file.
     void finish();
     qsizetype count() const { return count_; }
@@ -35,16 +37,24 @@ public:
     const Origin& firstHoldingNul() const { return firstHoldingNul_; }
 
 private:
+    QByteArray formatted(const QString& item, const Origin& origin) const;
+    void writeTo(QIODevice& device, const QByteArray& bytes);
+
     bool withOrigin_;
     QIODevice& out_;
     bool keepPrinted_;
     bool print_;
     char end_;
-    std::optional<ResultsWriter> file_;
+    ResultFormat format_ = ResultFormat::Text;
+    QIODevice* fileDevice_ = nullptr;   // --output
+    std::optional<ResultsWriter> file_; // the same, in the results file's text format
     QSet<QString> printed_;
     qsizetype count_ = 0;
     qsizetype heldNul_ = 0;
     Origin firstHoldingNul_;
 };
+
+// --with-origin's place: "schema.table.column:row:", then "key=value,...:" where the table has a primary key.
+QString placeBefore(const Origin& origin);
 
 } // namespace rq::cli

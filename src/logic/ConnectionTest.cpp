@@ -28,7 +28,8 @@ void TestConnection(platform::MessageBoxes& messages, PointerControl& pointer, c
         showMessage(messages, problem.description()); // rather than send the server a value it was not given
         pointer.set(Default);
     } catch (...) {
-        showMessage(messages, QLatin1String(kCouldNotConnect));
+        // The box keeps its text; what the driver said (a refused login, an unknown database) is its details.
+        showMessage(messages, QLatin1String(kCouldNotConnect), describeCurrentException());
         pointer.set(Default);
     }
 }

@@ -16,8 +16,11 @@ QString failureReportText(const QString& description, const QString& form, const
 
 void ReportingProcedure::report(const QString& description)
 {
-    messages_.show({failureReportText(description, form_, procedure_, current_), QStringLiteral("Application Error"),
-                    platform::Buttons::Ok, platform::Icon::Warning});
+    messages_.show({failureReportText(description, form_, procedure_, current_),
+                    QStringLiteral("Application Error"),
+                    platform::Buttons::Ok,
+                    platform::Icon::Warning,
+                    {}});
 }
 
 } // namespace rq

@@ -2,6 +2,7 @@
 
 #include "logic/Pointer.h"
 #include "logic/ReportingProcedure.h"
+#include "logic/ResultFormats.h"
 #include "logic/ResultsList.h"
 #include "logic/UserMessages.h"
 #include "platform/EventYield.h"
@@ -60,14 +61,31 @@ void writeResults(QIODevice& device, const QList<QString>& items, const std::fun
     writer.finish();
 }
 
+void writeResultsWithPlaces(QIODevice& device, const QList<ResultsList::Row>& rows, const std::function<bool()>& yield)
+{
+    QByteArray buffer = tsvHeader();
+    for (const ResultsList::Row& row : rows) {
+        yield();
+        buffer += tsvLine(row.item, row.origin, row.furtherPlaces);
+        if (buffer.size() >= kFlushAt) {
+            writeAll(device, buffer, buffer.size());
+            buffer.clear();
+        }
+    }
+    writeAll(device, buffer, buffer.size());
+}
+
 void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform::MessageBoxes& messages,
                  PointerControl& pointer)
 {
     ReportingProcedure proc(messages, QStringLiteral("Form2"), QStringLiteral("PushButton6_Click"));
     QString path;
+    bool withPlaces = false;
     proc.step(100, [&] {
         path = dialog.askSaveFileName(
-            {QStringLiteral("Save"), {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")}});
+            {QStringLiteral("Save"),
+             {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)"), QLatin1String(kPlacesFilter)}});
+        withPlaces = dialog.chosenFilter() == 2;
     });
     if (path.isEmpty())
         return;
@@ -93,10 +111,12 @@ void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform
     });
     if (writing) {
         proc.step(108, [&] {
-            // The items as they stand now: later appends are not written, removals cannot disturb the loop.
-            const QList<QString> items = list.snapshot();
             try {
-                writeResults(file.device(), items, platform::yieldToEvents);
+                // The items as they stand now: later appends are not written, removals cannot disturb the loop.
+                if (withPlaces)
+                    writeResultsWithPlaces(file.device(), list.rows(), platform::yieldToEvents);
+                else
+                    writeResults(file.device(), list.snapshot(), platform::yieldToEvents);
             } catch (...) {
                 writing = false; // the new file goes with the object; the old one stays
                 throw;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logic/ResultsList.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBoxes.h"
 
@@ -11,7 +12,6 @@
 
 namespace rq {
 
-class ResultsList;
 class PointerControl;
 
 // Writes items as the results file holds them: each item and a carriage return and line feed, in the system's
@@ -31,6 +31,11 @@ private:
 
 // Every item, letting pending events run between items.
 void writeResults(QIODevice& device, const QList<QString>& items, const std::function<bool()>& yield);
+
+// The second type "Save Results" offers: tab-separated, UTF-8, a header line, then each item with where it was
+// found and how many more places hold its text (see ResultFormats.h).
+inline constexpr auto kPlacesFilter = "Tab-separated, with where each was found (*.tsv)";
+void writeResultsWithPlaces(QIODevice& device, const QList<ResultsList::Row>& rows, const std::function<bool()>& yield);
 
 // "Save Results": asks for a file (and before overwriting one), then writes the list to it through a
 // temporary file that takes the chosen file's place only when every write succeeded; in place when its

@@ -1,5 +1,7 @@
 #include "ResultsList.h"
 
+#include <algorithm>
+
 namespace rq {
 
 QString shownText(QStringView text)
@@ -36,6 +38,36 @@ QString shownText(QStringView text)
     if (cut)
         shown += QChar(0x2026);
     return shown;
+}
+
+QString accessibleText(QStringView text)
+{
+    const qsizetype end = std::min(text.size(), kShownUnits);
+    QString readable;
+    readable.reserve(end);
+    for (qsizetype i = 0; i < end; ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < end && text[i + 1].isLowSurrogate()) {
+            readable += c;
+            readable += text[++i];
+        } else if (c.isSurrogate()) {
+            continue;
+        } else {
+            readable += c.category() == QChar::Other_Control || c.unicode() == 0x2028 || c.unicode() == 0x2029
+                            ? QChar(u' ')
+                            : c;
+        }
+    }
+    return readable;
+}
+
+QList<ResultsList::Row> ResultsList::rows() const
+{
+    QList<Row> all;
+    all.reserve(items_.size());
+    for (qsizetype i = 0; i < items_.size(); ++i)
+        all.append({items_[i], origins_[i], texts_.value(items_[i]).morePlaces});
+    return all;
 }
 
 void ResultsList::append(const QString& text, const Origin& origin)
@@ -119,6 +151,8 @@ QVariant ResultsList::data(const QModelIndex& index, int role) const
         const QString place = placeText(index.row());
         return place.isEmpty() ? QVariant() : QVariant(place); // the list's own tool tip then shows
     }
+    if (role == Qt::AccessibleTextRole && index.column() == 0)
+        return accessibleText(items_.at(index.row()));
     if (role != Qt::DisplayRole)
         return {};
     return index.column() == 0 ? QVariant(shownText(items_.at(index.row()))) : QVariant(placeText(index.row()));

@@ -26,6 +26,13 @@ public:
     bool contains(const QString& text) const { return texts_.contains(text); }
     // The items as they are now; a cheap copy that later changes to the list do not touch.
     QList<QString> snapshot() const { return items_; }
+    // The same with where each came from and how many more places hold its text.
+    struct Row {
+        QString item;
+        Origin origin;
+        qsizetype furtherPlaces = 0;
+    };
+    QList<Row> rows() const;
 
     // The list view's columns; only the first shows the items.
     void addColumn(const QString& header);
@@ -63,6 +70,10 @@ inline constexpr qsizetype kShownUnits = 1000;
 // LF, CR LF, NEL, U+2028, U+2029) as one ↵, other control characters as their pictures (␀, ␉) or U+FFFD, a broken
 // surrogate as U+FFFD, and … where the text goes on: one plain line, whatever the value holds.
 QString shownText(QStringView text);
+
+// What a screen reader is given of a text: its first kShownUnits units, line breaks and other control characters
+// as blanks, broken surrogates left out: the item's words, not the pictures the list shows for them.
+QString accessibleText(QStringView text);
 
 // Exact, case-sensitive; answered from the list's index without reading its items.
 inline bool ListContains(const ResultsList& list, const QString& text) { return list.contains(text); }

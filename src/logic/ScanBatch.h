@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logic/TableChoice.h"
+#include "logic/TextOrigins.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,7 @@ namespace rq {
 struct TableStart {
     TableName table;
     QStringList columns;
+    QList<KeyColumn> key; // the columns of its primary key, where it has one
 };
 
 // Whole rows read from one table, handed from the reading thread to whoever consumes the scan, in order.

@@ -40,15 +40,24 @@ public:
 
     void read(platform::odbc::Connection& connection, const TableName& table)
     {
+        const QStringList keyColumns = primaryKey(connection, table);
         platform::odbc::Statement rows(connection);
         const RunningStatement running(control_, rows);
-        batch_.table = TableStart{table, {}}; // also when the table fails at once: the failure names it
+        batch_.table = TableStart{table, {}, {}}; // also when the table fails at once: the failure names it
         try {
             rows.setQueryTimeout(kQueryTimeoutSeconds);
             rows.execute(tableQuery(table));
             const int columns = rows.columnCount();
             for (int column = 1; column <= columns; ++column)
                 batch_.table->columns.append(rows.columnName(column));
+            for (const QString& name : keyColumns) {
+                const int column = int(batch_.table->columns.indexOf(name));
+                if (column < 0) { // a key the result does not show cannot name a row
+                    batch_.table->key.clear();
+                    break;
+                }
+                batch_.table->key.append({column, rows.columnType(column + 1)});
+            }
             send(); // the status line names the table before its first row arrives
             const auto block =
                 blocks_ ? platform::odbc::BoundRows::bind(rows, columns, kMostRowsPerFetch, kWidestBoundColumn)
@@ -74,6 +83,20 @@ public:
     }
 
 private:
+    // The columns of the table's primary key, asked for on a statement of their own before its rows; none
+    // where the driver cannot say.
+    QStringList primaryKey(platform::odbc::Connection& connection, const TableName& table)
+    {
+        try {
+            platform::odbc::Statement keys(connection);
+            const RunningStatement running(control_, keys);
+            keys.setQueryTimeout(kQueryTimeoutSeconds);
+            return keys.primaryKeyColumns(table.schema, table.name);
+        } catch (const Failure&) {
+            return {};
+        }
+    }
+
     void readRows(platform::odbc::Statement& rows, int columns)
     {
         const auto value = [&rows](int column, QString& text) { return rows.appendText(column, text); };

@@ -14,9 +14,17 @@ inline constexpr auto kPassword = "MSPassword";
 inline constexpr auto kDatabase = "MSDatabase";
 inline constexpr auto kPort = "Port";
 inline constexpr auto kLocalConnection = "Local Connection";
+inline constexpr auto kShowWhereFound = "Show Where Found"; // the results list's second column shown: "1"
 
 inline constexpr auto kDefaultPort = "1433";
 inline constexpr auto kDefaultLocalConnection = "0";
+
+// Saves a switch as "1" or "0"; a failed write is not reported (the next change writes again).
+inline void saveSetting(const char* key, bool on)
+{
+    platform::saveSetting(QLatin1String(kApplication), QLatin1String(kSection), QLatin1String(key),
+                          on ? QStringLiteral("1") : QStringLiteral("0"));
+}
 
 // The stored value of one of the fields above, or `defaultValue` where the file holds none.
 inline QString stored(const char* key, const char* defaultValue = "")

@@ -13,19 +13,28 @@ QString qualifiedName(const QString& schema, const QString& name)
 
 QString Origin::field() const { return qualifiedName(schema, table) + QLatin1Char('.') + column; }
 
-QString Origin::description() const
+QString Origin::rowName() const
 {
-    static const QLocale english(QLocale::English);
-    return field() + QLatin1String(", row ") + english.toString(row);
+    if (key.isEmpty()) {
+        static const QLocale english(QLocale::English);
+        return QLatin1String("row ") + english.toString(row);
+    }
+    QStringList parts;
+    for (const KeyValue& part : key)
+        parts << part.column + QLatin1Char(' ') + part.value;
+    return parts.join(QLatin1String(", "));
 }
+
+QString Origin::description() const { return field() + QLatin1String(", ") + rowName(); }
 
 namespace {
 constexpr std::size_t kRowsPerBlock = 1 << 16;
 }
 
-void TextOrigins::beginTable(const QString& schema, const QString& name, const QStringList& columns, qint64 rowsBefore)
+void TextOrigins::beginTable(const QString& schema, const QString& name, const QStringList& columns, qint64 rowsBefore,
+                             const QList<KeyColumn>& key)
 {
-    tables_.append({schema, name, columns, rows_, rowsBefore});
+    tables_.append({schema, name, columns, rows_, rowsBefore, key});
 }
 
 void TextOrigins::beginRow(qsizetype position)
@@ -65,6 +74,39 @@ qsizetype TextOrigins::rowAt(qsizetype position) const
     return block.firstRow + (after - block.offsets.begin()) - 1;
 }
 
+auto TextOrigins::keptEnds(qsizetype row) const
+    -> std::pair<std::deque<quint32>::const_iterator, std::deque<quint32>::const_iterator>
+{
+    const auto detailed = std::lower_bound(detailedRows_.begin(), detailedRows_.end(), row,
+                                           [](const DetailedRow& entry, qsizetype r) { return entry.row < r; });
+    if (detailed == detailedRows_.end() || detailed->row != row)
+        return {fieldEnds_.end(), fieldEnds_.end()};
+    const auto last =
+        detailed + 1 == detailedRows_.end() ? fieldEnds_.end() : fieldEnds_.begin() + (detailed + 1)->firstEnd;
+    return {fieldEnds_.begin() + detailed->firstEnd, last};
+}
+
+QStringView TextOrigins::fieldText(QStringView text, qsizetype row, int column) const
+{
+    const qsizetype start = rowStart(row);
+    const auto [first, last] = keptEnds(row);
+    if (first != last) {
+        if (column >= last - first)
+            return {};
+        const qsizetype begin = column == 0 ? start : start + *(first + column - 1) + 1;
+        return text.sliced(begin, start + *(first + column) - begin);
+    }
+    qsizetype begin = start;
+    for (int k = 0; k < column; ++k) {
+        const qsizetype end = text.indexOf(u'\r', begin);
+        if (end < 0)
+            return {};
+        begin = end + 1;
+    }
+    const qsizetype end = text.indexOf(u'\r', begin);
+    return end < 0 ? QStringView() : text.sliced(begin, end - begin);
+}
+
 Origin TextOrigins::at(QStringView text, qsizetype position) const
 {
     const qsizetype row = rowAt(position);
@@ -77,21 +119,19 @@ Origin TextOrigins::at(QStringView text, qsizetype position) const
 
     qsizetype column = 0;
     const qsizetype start = rowStart(row);
-    const auto detailed = std::lower_bound(detailedRows_.begin(), detailedRows_.end(), row,
-                                           [](const DetailedRow& entry, qsizetype r) { return entry.row < r; });
-    if (detailed != detailedRows_.end() && detailed->row == row) {
-        const auto first = fieldEnds_.begin() + detailed->firstEnd;
-        const auto last =
-            detailed + 1 == detailedRows_.end() ? fieldEnds_.end() : fieldEnds_.begin() + (detailed + 1)->firstEnd;
+    const auto [first, last] = keptEnds(row);
+    if (first != last) {
         column =
             std::lower_bound(first, last, quint64(position - start), [](quint32 end, quint64 at) { return end < at; }) -
             first;
     } else {
         column = text.sliced(start, std::min(position, text.size()) - start).count(QLatin1Char('\r'));
     }
-    Origin origin{table.schema, table.name, {}, table.rowsBefore + row - table.firstRow + 1};
+    Origin origin{table.schema, table.name, {}, table.rowsBefore + row - table.firstRow + 1, {}};
     if (column < table.columns.size())
         origin.column = table.columns.at(column);
+    for (const KeyColumn& key : table.key)
+        origin.key.append({table.columns.value(key.column), fieldText(text, row, key.column).toString(), key.sqlType});
     return origin;
 }
 

@@ -13,17 +13,33 @@ namespace rq {
 // "Sales.Orders", or "Orders" where the driver names no schema.
 QString qualifiedName(const QString& schema, const QString& name);
 
+// A column of a table's primary key, by its place among the table's columns (from 0).
+struct KeyColumn {
+    int column = 0;
+    int sqlType = 0; // as the driver reports it: how a value is written in a query
+};
+
+// One column of a row's primary key and the row's value in it, as the database text holds it.
+struct KeyValue {
+    QString column;
+    QString value;
+    int sqlType = 0;
+};
+
 // Where a stretch of the database text came from: a field of a row of a table.
 struct Origin {
     QString schema; // empty where the driver names no schema (SQLite)
     QString table;
     QString column;
-    qint64 row = 0; // 1-based, in the order the scan read the table's rows
+    qint64 row = 0;      // 1-based, in the order the scan read the table's rows
+    QList<KeyValue> key; // the row's primary key, where its table has one
 
     bool known() const { return row > 0; }
     // "Sales.Customer.EmailAddress" (or "Customer.EmailAddress" without a schema)
     QString field() const;
-    // "Sales.Customer.EmailAddress, row 1,204"
+    // "CustomerID 42" (several key columns joined by commas), or "row 1,204" where the table has no key
+    QString rowName() const;
+    // "Sales.Customer.EmailAddress, CustomerID 42", or "Sales.Customer.EmailAddress, row 1,204"
     QString description() const;
 };
 
@@ -35,7 +51,8 @@ struct Origin {
 class TextOrigins {
 public:
     // A table whose rows follow; `rowsBefore` of its rows came before these origins begin.
-    void beginTable(const QString& schema, const QString& name, const QStringList& columns, qint64 rowsBefore = 0);
+    void beginTable(const QString& schema, const QString& name, const QStringList& columns, qint64 rowsBefore = 0,
+                    const QList<KeyColumn>& key = {});
     // A row of the current table whose first field starts at `position` of the text.
     void beginRow(qsizetype position);
     // Where every field of the row begun last ends (its closing carriage return), counted from the row's
@@ -57,6 +74,7 @@ private:
         QStringList columns;
         qsizetype firstRow = 0;
         qint64 rowsBefore = 0;
+        QList<KeyColumn> key;
     };
     // Rows in blocks: each row's start as a 32-bit distance from its block's first row.
     struct RowBlock {
@@ -66,6 +84,10 @@ private:
     };
     qsizetype rowStart(qsizetype row) const;
     qsizetype rowAt(qsizetype position) const; // the last row starting at or before it, or -1
+    // The field ends the row keeps, or an empty range.
+    std::pair<std::deque<quint32>::const_iterator, std::deque<quint32>::const_iterator> keptEnds(qsizetype row) const;
+    // The text of a row's field (from 0); empty where the row has no such field.
+    QStringView fieldText(QStringView text, qsizetype row, int column) const;
 
     QList<Table> tables_;
     std::vector<RowBlock> blocks_;

@@ -4,14 +4,15 @@
 
 namespace rq {
 
-void showMessage(platform::MessageBoxes& messages, const QString& text)
+void showMessage(platform::MessageBoxes& messages, const QString& text, const QString& details)
 {
-    messages.show({text, platform::applicationTitle(), platform::Buttons::Ok, platform::Icon::None});
+    messages.show({text, platform::applicationTitle(), platform::Buttons::Ok, platform::Icon::None, details});
 }
 
 bool askYesNo(platform::MessageBoxes& messages, const QString& question)
 {
-    return messages.show({question, platform::applicationTitle(), platform::Buttons::YesNo, platform::Icon::None}) ==
+    return messages.show(
+               {question, platform::applicationTitle(), platform::Buttons::YesNo, platform::Icon::None, {}}) ==
            platform::Answer::Yes;
 }
 

@@ -4,8 +4,8 @@
 
 namespace rq {
 
-// A plain message: OK only, no icon, the application title as caption.
-void showMessage(platform::MessageBoxes& messages, const QString& text);
+// A plain message: OK only, no icon, the application title as caption; `details` on request, where given.
+void showMessage(platform::MessageBoxes& messages, const QString& text, const QString& details = {});
 // A Yes/No question, Yes the default; true only for Yes.
 bool askYesNo(platform::MessageBoxes& messages, const QString& question);
 

@@ -16,6 +16,8 @@ class FileDialog {
 public:
     virtual ~FileDialog() = default;
     virtual QString askSaveFileName(const SaveDialogOptions& options) = 0;
+    // Which of the filters the user chose when the dialog last gave a path (by its place in the list).
+    virtual int chosenFilter() const { return 0; }
 };
 
 } // namespace rq::platform

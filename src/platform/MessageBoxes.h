@@ -13,6 +13,7 @@ struct MessageBox {
     QString title;
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
+    QString details; // shown on request ("Show Details..."), where not empty
 };
 
 // Modal message boxes. The program talks to this interface only, so commands run in tests with a

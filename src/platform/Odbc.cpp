@@ -162,6 +162,26 @@ void Statement::listTables()
           statement_.get(), "SQLTables");
 }
 
+QStringList Statement::primaryKeyColumns(const QString& schema, const QString& table)
+{
+    check(SQLPrimaryKeysW(statement_.get(), nullptr, 0,
+                          schema.isEmpty() ? nullptr : const_cast<SQLWCHAR*>(wide(schema)),
+                          schema.isEmpty() ? 0 : SQLSMALLINT(SQL_NTS), const_cast<SQLWCHAR*>(wide(table)), SQL_NTS),
+          SQL_HANDLE_STMT, statement_.get(), "SQLPrimaryKeys");
+    std::vector<std::pair<int, QString>> columns; // KEY_SEQ, COLUMN_NAME
+    QString name;
+    QString sequence;
+    while (fetch()) {
+        const QString column = NullToDefault(readText(4, name), QStringView()).toString();
+        columns.emplace_back(NullToDefault(readText(5, sequence), QStringView()).toInt(), column);
+    }
+    std::sort(columns.begin(), columns.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList names;
+    for (const auto& column : columns)
+        names << column.second;
+    return names;
+}
+
 bool Statement::fetch()
 {
     const SQLRETURN rc = SQLFetch(statement_.get());
@@ -237,6 +257,42 @@ qsizetype Statement::columnDisplaySize(int column)
                            nullptr, &size),
           SQL_HANDLE_STMT, statement_.get(), "SQLColAttribute");
     return size > 0 ? qsizetype(size) : 0;
+}
+
+int Statement::columnType(int column)
+{
+    SQLLEN type = 0;
+    check(SQLColAttributeW(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_DESC_CONCISE_TYPE, nullptr, 0,
+                           nullptr, &type),
+          SQL_HANDLE_STMT, statement_.get(), "SQLColAttribute");
+    return int(type);
+}
+
+ValueKind valueKind(int sqlType)
+{
+    switch (sqlType) {
+    case SQL_BIT:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return ValueKind::Number;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+        return ValueKind::Binary;
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+        return ValueKind::NationalText;
+    default:
+        return ValueKind::Other;
+    }
 }
 
 static_assert(sizeof(SQLLEN) == sizeof(long), "the bound lengths are stored as long");

@@ -3,6 +3,7 @@
 #include "Failure.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <memory>
 #include <optional>
@@ -66,6 +67,8 @@ public:
 
     // The driver's list of every table-like object, unrestricted.
     void listTables();
+    // The columns of a table's primary key, in key order; none for a table without one.
+    QStringList primaryKeyColumns(const QString& schema, const QString& table);
     bool fetch();
     int columnCount();
     QString columnName(int column);
@@ -80,11 +83,17 @@ public:
 
     // How many units of text a column's values take at most, as the driver reports it; 0 when it cannot say.
     qsizetype columnDisplaySize(int column);
+    // The column's SQL type (SQL_INTEGER, SQL_WVARCHAR, SQL_GUID, ...), as the driver reports it.
+    int columnType(int column);
     void* handle() const noexcept { return statement_.get(); }
 
 private:
     Handle statement_;
 };
+
+// How a value of an SQL type is written in a query.
+enum class ValueKind { Number, Binary, NationalText, Other };
+ValueKind valueKind(int sqlType);
 
 // A result's columns bound to buffers as wide text and fetched many rows a call: one driver call for a block
 // of rows instead of one per value. Only for results whose every column has a known, bounded width, from a

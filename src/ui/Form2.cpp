@@ -4,6 +4,8 @@
 #include "logic/ReportingProcedure.h"
 #include "logic/ResultsFile.h"
 #include "logic/ResultsList.h"
+#include "logic/RowQuery.h"
+#include "logic/SettingsKeys.h"
 #include "logic/TableChoiceStore.h"
 #include "platform/EventYield.h"
 #include "platform/FileSystem.h"
@@ -17,8 +19,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -148,28 +152,81 @@ void Form2::resizeEvent(QResizeEvent* event)
 
 void Form2::buildActions()
 {
-    auto* stop = new QAction(QStringLiteral("Stop Reading"), this);
-    stop->setShortcut(Qt::Key_Escape);
-    connect(stop, &QAction::triggered, this, &Form2::stopScan);
-    addAction(stop);
-
-    auto* readAgain = new QAction(QStringLiteral("Read Database Again"), this);
-    readAgain->setShortcut(Qt::Key_F5);
-    connect(readAgain, &QAction::triggered, this, [this] {
+    const auto action = [this](const QString& text, const QKeySequence& keys, auto handler) {
+        auto* a = new QAction(text, this);
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, handler);
+        addAction(a);
+        return a;
+    };
+    action(QStringLiteral("Stop Reading"), Qt::Key_Escape, &Form2::stopScan);
+    QAction* readAgain = action(QStringLiteral("Read Database Again"), Qt::Key_F5, [this] {
         if (!context_.database.scanning)
             PushButton7_Click();
     });
-    addAction(readAgain);
+    QAction* tables = action(QStringLiteral("Tables..."), {}, &Form2::Tables_Click);
 
-    auto* tables = new QAction(QStringLiteral("Tables..."), this);
-    connect(tables, &QAction::triggered, this, &Form2::Tables_Click);
+    // The list's own: its shortcuts act where it has the focus.
+    const auto listAction = [this](const QString& text, const QKeySequence& keys, auto handler) {
+        auto* a = new QAction(text, ListView1);
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WidgetShortcut);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    QAction* copy = listAction(QStringLiteral("Copy"), QKeySequence::Copy, &Form2::copySelectedItems);
+    QAction* copyQuery = listAction(QStringLiteral("Copy Query for the Row"), {}, &Form2::copyQuery);
+    QAction* remove =
+        listAction(QStringLiteral("Remove"), QKeySequence::Delete, [this] { ListView1_KeyDown(Qt::Key_Delete); });
+    QAction* selectAll =
+        listAction(QStringLiteral("Select All"), QKeySequence::SelectAll, [this] { ListView1->selectAll(); });
+    showWhereFound_ = listAction(QStringLiteral("Show Where Found"), {}, [this](bool shown) {
+        showPlaces(shown);
+        settings::saveSetting(settings::kShowWhereFound, shown);
+    });
+    showWhereFound_->setCheckable(true);
+    // Delete goes through the list's own key handling; Select All through its own too.
+    remove->setShortcut({});
+    selectAll->setShortcut({});
+    remove->setText(QStringLiteral("Remove\tDel"));
+    selectAll->setText(QStringLiteral("Select All\tCtrl+A"));
 
-    for (QAction* action : {readAgain, tables}) {
-        action->setShortcutContext(Qt::WindowShortcut);
-        ListView1->addAction(action);
-    }
-    stop->setShortcutContext(Qt::WindowShortcut);
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    auto* another = new QAction(this);
+    another->setSeparator(true);
+    ListView1->addActions({copy, copyQuery, remove, selectAll, separator, showWhereFound_, another, readAgain, tables});
     ListView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (QLineEdit* box : {Text1, Text3, Text4})
+        connect(box, &QLineEdit::returnPressed, this,
+                box == Text1 ? &Form2::PushButton5_Click : &Form2::PushButton1_Click);
+}
+
+void Form2::copySelectedItems()
+{
+    QModelIndexList selected = ListView1->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end());
+    QStringList items;
+    for (const QModelIndex& index : selected)
+        items << results_->at(index.row()); // whole, not as the list shows it
+    if (!items.isEmpty())
+        QGuiApplication::clipboard()->setText(items.join(QLatin1Char('\n')));
+}
+
+void Form2::copyQuery()
+{
+    const QModelIndex current = ListView1->currentIndex();
+    if (current.isValid() && results_->origin(current.row()).known())
+        QGuiApplication::clipboard()->setText(rowQuery(results_->origin(current.row())));
+}
+
+void Form2::showPlaces(bool shown)
+{
+    showWhereFound_->setChecked(shown);
+    const int width = ListView1->viewport()->width();
+    ListView1->setColumnWidth(0, shown ? width * 3 / 5 : twips(3000));
+    ListView1->setColumnWidth(1, shown ? width - width * 3 / 5 : 0);
 }
 
 bool Form2::gatherText(Gathering when)
@@ -257,6 +314,9 @@ void Form2::Form_Load()
     proc.step(114, [&] { results_->addColumn(QString()); });
     proc.step(116, [&] { ListView1->setColumnWidth(0, twips(3000)); });
     proc.step(118, [&] { ListView1->setColumnWidth(1, 0); });
+    // The second column shown again where the user showed it last time.
+    if (settings::stored(settings::kShowWhereFound, "0") == QLatin1String("1"))
+        showPlaces(true);
     proc.step(120, [&] { Label1->setText(QString()); });
     proc.step(122, [&] { setBackground(*Label1, Qt::white); });
 }
@@ -285,22 +345,38 @@ void Form2::ListView1_KeyDown(int key)
         removeSelectedItem();
 }
 
-void Form2::ListView1_DblClick() { removeSelectedItem(); }
+void Form2::ListView1_DblClick()
+{
+    // One item, the one double-clicked: a double-click's first click leaves it the current one.
+    if (pointer_->busy() || results_->count() == 0 || !ListView1->currentIndex().isValid())
+        return;
+    results_->removeAt(ListView1->currentIndex().row());
+}
 
 void Form2::removeSelectedItem()
 {
     if (pointer_->busy() || results_->count() == 0)
         return;
-    const QModelIndexList selected = ListView1->selectionModel()->selectedRows();
-    if (!selected.isEmpty())
-        results_->removeAt(selected.first().row());
+    QModelIndexList selected = ListView1->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end());
+    for (auto index = selected.crbegin(); index != selected.crend(); ++index) // from the last: rows keep their places
+        results_->removeAt(index->row());
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ListView1 && event->type() == QEvent::KeyPress)
-        ListView1_KeyDown(static_cast<QKeyEvent*>(event)->key());
-    else if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+    if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy)) { // the list would copy what it shows of one item
+            copySelectedItems();
+            return true;
+        }
+        ListView1_KeyDown(key->key());
+    } else if (watched == ListView1 && event->type() == QEvent::ShortcutOverride &&
+               static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        event->accept(); // ours, as a key press
+        return true;
+    } else if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick)
         ListView1_DblClick();
     return QWidget::eventFilter(watched, event);
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -90,12 +91,16 @@ private:
     void buildControls();
     void buildActions();
     void removeSelectedItem();
+    void copySelectedItems();
+    void copyQuery();
+    void showPlaces(bool shown);
     void stopScan();
     void showScanning(bool scanning);
 
     AppContext& context_;
     std::unique_ptr<GrowingLayout> layout_;
     ResultsList* results_;
+    QAction* showWhereFound_ = nullptr;
     WindowPointer* pointer_;
 };
 

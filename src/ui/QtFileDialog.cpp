@@ -16,6 +16,7 @@ QString QtFileDialog::askSaveFileName(const platform::SaveDialogOptions& options
     dialog.setWindowModality(Qt::ApplicationModal);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    chosenFilter_ = std::max(0, int(options.filters.indexOf(dialog.selectedNameFilter())));
     return dialog.selectedFiles().first();
 }
 

@@ -187,6 +187,7 @@ TEST(CommandLine, RunsWithoutADisplayFromEitherExecutable)
     };
     const Case cases[] = {
         {"lines", {"lines", "EXAMPLE"}, "an example\n"},
+        {"an option before the command", {"--count", "lines", "EXAMPLE"}, "1\n"},
         {"help", {"--help"}, "Usage: %1 lines TEXT [OPTION]...\n  or:  %1 between START END [OPTION]...\n"},
         {"version", {"--version"}, "%1 (Rowquarry) 1.0\n"},
     };
@@ -200,6 +201,25 @@ TEST(CommandLine, RunsWithoutADisplayFromEitherExecutable)
             EXPECT_EQ(outcome.err.toStdString(), "");
         }
     }
+    // Without a command and without a display, the windowed program says so in one line.
+    const Outcome noDisplay = run(s.env, {}, {}, std::nullopt, kWindowed);
+    EXPECT_EQ(noDisplay.status, 2);
+    EXPECT_EQ(noDisplay.err.toStdString(), "rowquarry: no display to open the windows on (DISPLAY is not set); for the "
+                                           "command line, see rowquarry --help\n");
+}
+
+// Structured output: each item with where it was found, the row named by its key where its table has one.
+TEST(CommandLine, StructuredOutputSaysWhereEachItemWasFound)
+{
+    SavedDatabase s("CREATE TABLE T(id INTEGER PRIMARY KEY, note TEXT); "
+                    "INSERT INTO T VALUES (7, 'an example'), (8, 'tab' || char(9) || 'example')");
+    s.db.exec("CREATE TABLE L(note TEXT); INSERT INTO L VALUES ('loose example')");
+    EXPECT_EQ(run(s.env, {"lines", "example", "--format", "tsv"}).out.toStdString(),
+              "item\tschema\ttable\tcolumn\tkey or row\tfurther places\n"
+              "an example\t\tT\tnote\tid 7\t\ntab\\texample\t\tT\tnote\tid 8\t\nloose example\t\tL\tnote\trow 1\t\n");
+    EXPECT_EQ(run(s.env, {"lines", "loose", "--format", "json"}).out.toStdString(),
+              "{\"column\":\"note\",\"item\":\"loose example\",\"row\":1,\"schema\":\"\",\"table\":\"L\"}\n");
+    EXPECT_EQ(run(s.env, {"lines", "an example", "--with-origin"}).out.toStdString(), "T.note:1:id=7:an example\n");
 }
 
 TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
@@ -567,6 +587,15 @@ TEST(CommandLineOptions, WordsAndOptionsAreReadAsAShellUserMeansThem)
         EXPECT_EQ(request.endMarker, c.endMarker);
     }
     EXPECT_EQ(cli::parseCommandLine({"rowquarry-cli", "lines", "x", "--help"}).command, cli::Command::Help);
+    const cli::CommandLineRequest matching =
+        cli::parseCommandLine({"rowquarry-cli", "-E", "-s", "lines", "x", "-w", "--format=tsv", "--port", "65535"});
+    EXPECT_TRUE(matching.matching.regularExpression && matching.matching.matchCase && matching.matching.wholeWord);
+    EXPECT_EQ(matching.format, ResultFormat::Tsv);
+    // The windowed program hands anything but Qt's own window options to the command line.
+    EXPECT_FALSE(cli::startsCommandLine({"rowquarry"}));
+    EXPECT_FALSE(cli::startsCommandLine({"rowquarry", "-platform", "xcb", "-reverse"}));
+    EXPECT_TRUE(cli::startsCommandLine({"rowquarry", "--count", "lines", "x"}));
+    EXPECT_TRUE(cli::startsCommandLine({"rowquarry", "-style", "fusion", "--frob"}));
 
     const QStringList rejected[] = {
         {},
@@ -583,6 +612,13 @@ TEST(CommandLineOptions, WordsAndOptionsAreReadAsAShellUserMeansThem)
         {"lines", "x", "--local", "--no-local"},
         {"lines", "x", "--password", "p"},
         {"lines", "x", "--server"},
+        {"lines", "x", "--port", "abc"},
+        {"lines", "x", "--port", "0"},
+        {"lines", "x", "--port", "65536"},
+        {"lines", "x", "--format", "xml"},
+        {"lines", "x", "-0", "--format", "json"},
+        {"between", "a", "b", "--regex"},
+        {"between", "a", "b", "-w"},
     };
     for (const QStringList& arguments : rejected) {
         SCOPED_TRACE(arguments.join(' ').toStdString());

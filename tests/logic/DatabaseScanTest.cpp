@@ -1,8 +1,10 @@
 #include "logic/DatabaseScan.h"
+#include "logic/RowQuery.h"
 #include "logic/ScanReader.h"
 #include "platform/EventYield.h"
 #include "platform/Odbc.h"
 #include "support/CoreEnvironment.h"
+#include "support/QueryRows.h"
 #include "support/SqliteDatabase.h"
 
 #include <QFile>
@@ -262,4 +264,29 @@ TEST(DatabaseScan, GatheringIsRedoneOnlyWhenNeeded)
     state.DatabaseText.clear();
     gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents);
     EXPECT_TRUE(state.DatabaseText.isEmpty());
+}
+
+// Through the SQLite driver too: keys of one and two columns, an integer and a text with a quote, and the
+// copied query selects exactly the row; a table without a key keeps the row's place.
+TEST(DatabaseScan, RowsOfKeyedTablesAreNamedByTheirKey)
+{
+    test::CoreEnvironment env;
+    test::SqliteDatabase db(env.path("keys.db"));
+    db.exec("CREATE TABLE One(id INTEGER PRIMARY KEY, note TEXT); INSERT INTO One VALUES (5, 'a'), (42, 'hit one')");
+    db.exec("CREATE TABLE Two(code TEXT, n INTEGER, note TEXT, PRIMARY KEY(code, n)); "
+            "INSERT INTO Two VALUES ('it''s', 1, 'hit two'), ('its', 1, 'b')");
+    db.exec("CREATE TABLE Loose(note TEXT); INSERT INTO Loose VALUES ('c'), ('hit loose')");
+    Scan scan;
+    scan.run(db.fields());
+    const auto originOf = [&](const char* value) {
+        return scan.origins.at(scan.text, scan.text.indexOf(QLatin1String(value)));
+    };
+    EXPECT_EQ(originOf("hit one").description(), "One.note, id 42");
+    EXPECT_EQ(originOf("hit two").description(), "Two.note, code it's, n 1");
+    EXPECT_EQ(originOf("hit loose").description(), "Loose.note, row 2");
+    for (const char* value : {"hit one", "hit two"}) {
+        const QList<QStringList> rows = test::queryRows(connectionString(db.fields()), rowQuery(originOf(value)));
+        ASSERT_EQ(rows.size(), 1) << rowQuery(originOf(value)).toStdString();
+        EXPECT_TRUE(rows[0].contains(value));
+    }
 }

@@ -2,8 +2,10 @@
 // and from where, what every type looks like in the text, big values whole, and a table that fails or a
 // connection that drops part way.
 #include "logic/DatabaseScan.h"
+#include "logic/RowQuery.h"
 #include "platform/EventYield.h"
 #include "support/CoreEnvironment.h"
+#include "support/QueryRows.h"
 #include "support/TdsServing.h"
 
 #include <QDateTime>
@@ -336,4 +338,64 @@ TEST(FreeTdsScan, AConnectionCutPartWayKeepsWholeValuesOnlyAndIsReadAgain)
     gathered.run(fieldsFor(server));
     EXPECT_EQ(server.accepted(), 2);
     EXPECT_TRUE(gathered.report.startsWith("The connection was lost while reading dbo.Long. "));
+}
+
+// A row of a table with a primary key is named by its key, taken from the row's own fields, and the query
+// copied for it selects that row and no other; a table without a key names the row by its place.
+TEST(FreeTdsScan, RowsOfKeyedTablesAreNamedByTheirKeyAndTheQueryFindsThem)
+{
+    TdsTable customers;
+    customers.name = "Customers";
+    customers.columns = {{"CustomerID", TdsType::Int}, {"Notes", TdsType::NVarChar, 100}};
+    customers.rows = {{qint64(7), QString("other")}, {qint64(42), QString("quarry 42")}};
+    customers.primaryKey = {"CustomerID"};
+    TdsTable lines;
+    lines.schema = "Sales";
+    lines.name = "Lines";
+    lines.columns = {{"OrderID", TdsType::Int}, {"Tag", TdsType::NVarChar, 20}, {"Note", TdsType::NVarChar, 100}};
+    lines.rows = {{qint64(1), QString("it's"), QString("quarry line")}, {qint64(1), QString("its"), QString("x")}};
+    lines.primaryKey = {"OrderID", "Tag"};
+    const QUuid id = QUuid::fromString(QStringLiteral("{6f9619ff-8b86-d011-b42d-00c04fc964ff}"));
+    TdsTable devices;
+    devices.name = "Devices";
+    devices.columns = {{"Note", TdsType::NVarChar, 100}, {"Id", TdsType::UniqueIdentifier}};
+    devices.rows = {{QString("quarry device"), id}, {QString("another"), QUuid::createUuid()}};
+    devices.primaryKey = {"Id"};
+    test::CoreEnvironment env;
+    TdsServer server(test::serving({customers, lines, devices, textTable("dbo", "Loose", {"loose", "quarry"})}));
+    Gathered gathered;
+    gathered.run(test::fieldsFor(server));
+    ASSERT_EQ(gathered.report, "");
+
+    struct Expected {
+        const char* value;
+        const char* description;
+        const char* query;
+    };
+    const Expected expected[] = {
+        {"quarry 42", "dbo.Customers.Notes, CustomerID 42", "SELECT * FROM [dbo].[Customers] WHERE [CustomerID] = 42"},
+        {"quarry device", "dbo.Devices.Note, Id 6F9619FF-8B86-D011-B42D-00C04FC964FF",
+         "SELECT * FROM [dbo].[Devices] WHERE [Id] = '6F9619FF-8B86-D011-B42D-00C04FC964FF'"},
+        {"quarry", "dbo.Loose.Value, row 2",
+         "SELECT * FROM [dbo].[Loose] -- dbo.Loose has no primary key: the item is in row 2 as the scan read the "
+         "table, an order the database does not keep"},
+        {"quarry line", "Sales.Lines.Note, OrderID 1, Tag it's",
+         "SELECT * FROM [Sales].[Lines] WHERE [OrderID] = 1 AND [Tag] = N'it''s'"},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.value);
+        const qsizetype at =
+            gathered.text().indexOf(QLatin1Char('\r') + QLatin1String(e.value) + QLatin1Char('\r')) + 1;
+        ASSERT_GT(at, 0);
+        const Origin origin = gathered.originAt(at);
+        EXPECT_EQ(origin.description(), e.description);
+        EXPECT_EQ(rowQuery(origin), e.query);
+        if (origin.key.isEmpty())
+            continue;
+        // Run through the driver, the query finds exactly the row the item came from.
+        const QList<QStringList> rows =
+            test::queryRows(scanConnectionString(test::fieldsFor(server)), rowQuery(origin));
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_TRUE(rows[0].contains(e.value));
+    }
 }

@@ -268,6 +268,7 @@ struct LoginCase {
     QString database;
     bool closed; // nothing listens on the port
     const char* answer;
+    const char* details = ""; // what the box's details hold of the driver's message
 };
 
 void PrintTo(const LoginCase& c, std::ostream* out) { *out << c.name; }
@@ -285,6 +286,9 @@ TEST_P(TestConnectionWithFreeTds, AnswersAndPasswordsArriveAsTyped)
 
     TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fields; });
     EXPECT_EQ(env.messages.texts(), QStringList{c.answer});
+    EXPECT_TRUE(env.messages.shown()[0].details.contains(QLatin1String(c.details)))
+        << env.messages.shown()[0].details.toStdString();
+    EXPECT_EQ(env.messages.shown()[0].details.isEmpty(), QLatin1String(c.answer) == kConnectionSuccessful);
     EXPECT_EQ(pointer.value(), Default);
     if (c.closed)
         return;
@@ -296,16 +300,17 @@ TEST_P(TestConnectionWithFreeTds, AnswersAndPasswordsArriveAsTyped)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TestConnectionWithFreeTds,
-    testing::Values(LoginCase{"right password", "pw", "pw", kTdsDatabase, false, kConnectionSuccessful},
-                    LoginCase{"wrong password", "pw", "wrong", kTdsDatabase, false, kCouldNotConnect},
-                    LoginCase{"unknown database", "pw", "pw", "Nowhere", false, kCouldNotConnect},
-                    LoginCase{"closed port", "pw", "pw", kTdsDatabase, true, kCouldNotConnect},
-                    // Passwords that need braces, or would have needed them before.
-                    LoginCase{"closing brace", "a}b", "a}b", kTdsDatabase, false, kConnectionSuccessful},
-                    LoginCase{"semicolon", "a;b", "a;b", kTdsDatabase, false, kConnectionSuccessful},
-                    LoginCase{"opening brace first", "{ab", "{ab", kTdsDatabase, false, kConnectionSuccessful},
-                    LoginCase{"semicolon and closing brace", "x;y}z", "x;y}z", kTdsDatabase, false,
-                              kConnectionSuccessful}),
+    testing::Values(
+        LoginCase{"right password", "pw", "pw", kTdsDatabase, false, kConnectionSuccessful},
+        LoginCase{"wrong password", "pw", "wrong", kTdsDatabase, false, kCouldNotConnect, "Login failed for user 'sa'"},
+        LoginCase{"unknown database", "pw", "pw", "Nowhere", false, kCouldNotConnect,
+                  "Cannot open database \"Nowhere\""},
+        LoginCase{"closed port", "pw", "pw", kTdsDatabase, true, kCouldNotConnect},
+        // Passwords that need braces, or would have needed them before.
+        LoginCase{"closing brace", "a}b", "a}b", kTdsDatabase, false, kConnectionSuccessful},
+        LoginCase{"semicolon", "a;b", "a;b", kTdsDatabase, false, kConnectionSuccessful},
+        LoginCase{"opening brace first", "{ab", "{ab", kTdsDatabase, false, kConnectionSuccessful},
+        LoginCase{"semicolon and closing brace", "x;y}z", "x;y}z", kTdsDatabase, false, kConnectionSuccessful}),
     test::rowName<LoginCase>);
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "logic/ResultFormats.h"
 #include "logic/ResultsFile.h"
 #include "logic/ResultsList.h"
 #include "platform/Failure.h"
@@ -9,6 +10,8 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringEncoder>
 #include <QTimer>
 #include <unistd.h>
@@ -88,7 +91,9 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
     EXPECT_EQ(pointerWhileWriting, Hourglass);
     EXPECT_EQ(fileBytes(path), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(f.env.fileDialog.lastOptions().title, "Save");
-    EXPECT_EQ(f.env.fileDialog.lastOptions().filters, (QStringList{"Text Files (*.txt)", "All Files (*.*)"}));
+    EXPECT_EQ(
+        f.env.fileDialog.lastOptions().filters,
+        (QStringList{"Text Files (*.txt)", "All Files (*.*)", "Tab-separated, with where each was found (*.tsv)"}));
     EXPECT_TRUE(f.env.messages.shown().isEmpty());
     EXPECT_EQ(f.pointer.value(), Arrow);
     EXPECT_EQ(f.list.count(), 3);
@@ -106,6 +111,30 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
     f.env.fileDialog.answerNext(f.env.path("empty.txt"));
     f.save();
     EXPECT_EQ(fileBytes(f.env.path("empty.txt")), "");
+
+    // The third type: tab-separated, with where each item was found, read back whole.
+    const QString hostile = "tab\there\r\nnew\\line é";
+    f.list.append(hostile, Origin{"Sales", "Or\tders", "Note", 3, {{"OrderID", "7", 0}, {"Line", "a\\b", 0}}});
+    f.list.addPlace(hostile);
+    f.list.append("plain", Origin{"", "T", "a", 2, {}});
+    f.env.fileDialog.answerNext(f.env.path("places.tsv"), 2);
+    f.save();
+    const QList<QByteArray> lines = fileBytes(f.env.path("places.tsv")).split('\n');
+    ASSERT_EQ(lines.size(), 4) << fileBytes(f.env.path("places.tsv")).toStdString();
+    EXPECT_EQ(lines[0], "item\tschema\ttable\tcolumn\tkey or row\tfurther places");
+    const QStringList first = QString::fromUtf8(lines[1]).split('\t');
+    ASSERT_EQ(first.size(), 6);
+    EXPECT_EQ(tsvValue(first[0]), hostile);
+    EXPECT_EQ(tsvValue(first[2]), "Or\tders");
+    EXPECT_EQ(tsvValue(first[4]), "OrderID 7, Line a\\b");
+    EXPECT_EQ(first[5], "1");
+    EXPECT_EQ(lines[2], "plain\t\tT\ta\trow 2\t0");
+    // The same item as a JSON line reads back whole.
+    const QJsonObject json = QJsonDocument::fromJson(jsonLine(hostile, f.list.origin(0), 1)).object();
+    EXPECT_EQ(json["item"].toString(), hostile);
+    EXPECT_EQ(json["key"].toObject()["Line"].toString(), "a\\b");
+    EXPECT_EQ(json["furtherPlaces"].toInt(), 1);
+    EXPECT_EQ(QJsonDocument::fromJson(jsonLine(u"plain", f.list.origin(1), -1)).object()["row"].toInt(), 2);
 }
 
 TEST(ResultsFile, CancelAndNoLeaveEverythingAsItWas)

@@ -40,9 +40,10 @@ QString ScriptedFileDialog::askSaveFileName(const platform::SaveDialogOptions& o
     ++shown_;
     if (answers_.empty())
         return {};
-    QString answer = answers_.front();
+    const auto [path, filter] = answers_.front();
     answers_.pop_front();
-    return answer;
+    chosenFilter_ = filter;
+    return path;
 }
 
 } // namespace rq::test

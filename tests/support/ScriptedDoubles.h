@@ -38,12 +38,14 @@ QStringList failureReports(const ScriptedMessageBoxes& messages);
 class ScriptedFileDialog final : public platform::FileDialog {
 public:
     QString askSaveFileName(const platform::SaveDialogOptions& options) override;
-    void answerNext(const QString& path) { answers_.push_back(path); }
+    int chosenFilter() const override { return chosenFilter_; }
+    void answerNext(const QString& path, int filter = 0) { answers_.push_back({path, filter}); }
     const platform::SaveDialogOptions& lastOptions() const { return last_; }
     int timesShown() const { return shown_; }
 
 private:
-    std::deque<QString> answers_;
+    std::deque<std::pair<QString, int>> answers_;
+    int chosenFilter_ = 0;
     platform::SaveDialogOptions last_;
     int shown_ = 0;
 };

@@ -76,6 +76,8 @@ struct TdsTable {
     int failAfterRows = -1;
     // After this many rows the server sends nothing more of the table until the driver sends an attention.
     int stallAfterRows = -1;
+    // The columns of its primary key, in key order, as sp_pkeys lists them.
+    QStringList primaryKey;
 };
 
 // A table of one nvarchar column, "Value", a row for each value.
@@ -87,8 +89,9 @@ struct TdsDatabase {
 };
 
 // A SQL Server stand-in on 127.0.0.1 that the real FreeTDS driver talks to (TDS 7.4, no encryption). It
-// serves the databases it is given: logins, `SET ...`, `USE`, `SELECT * FROM [schema].[name]`, the
-// `sp_tables` procedure, transaction requests and attention; anything else gets an error (50000), never
+// serves the databases it is given: logins, `SET ...`, `USE`, `SELECT * FROM [schema].[name]` (with
+// `WHERE [column] = literal AND ...`), the `sp_tables` and `sp_pkeys` procedures, transaction requests and
+// attention; anything else gets an error (50000), never
 // silence. Names are matched without regard to case, as SQL Server's default collation does.
 // `SET TEXTSIZE n` cuts text, ntext, image and the (max) types, xml aside, to n bytes (4096 until it is set),
 // as SQL Server does.

@@ -1,10 +1,13 @@
 #include "logic/ReportingProcedure.h"
 #include "support/ExtractionWindow.h"
+#include "support/Settings.h"
 #include "ui/Twips.h"
 #include "ui/WindowPointer.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -305,4 +308,85 @@ TEST(Form2, AnExtractionForAnotherDatabaseDuringAScanReadsThatDatabase)
     w.extractLines("quarry"); // the other database's text serves
     EXPECT_EQ(w.items(), (QStringList{"beta quarry", "beta quarry"}));
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
+}
+
+// The search options through the real boxes; what to look for is read once, when the command starts.
+TEST(Form2, SearchOptionsAreReadOnceWhenTheCommandStarts)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('Order 123-4567'), ('order 12-34'), ('reorder 555-1234')");
+    w.form.Check9->setChecked(true); // a regular expression
+    w.form.Check7->setChecked(true); // match case
+    w.form.Check8->setChecked(true); // whole word
+    int yields = 0;
+    QTimer typing;
+    QObject::connect(&typing, &QTimer::timeout, [&] {
+        if (++yields == 2)
+            w.form.Text1->setText("order"); // typed while it runs: changes nothing of this run
+    });
+    typing.start(0);
+    w.extractLines("Order \\d{3}-\\d{4}");
+    typing.stop();
+    EXPECT_EQ(w.items(), QStringList{"Order 123-4567"});
+    EXPECT_TRUE(w.form.Label1->text().endsWith(" 1 line found.")) << w.form.Label1->text().toStdString();
+
+    w.extractLines("Order (");
+    EXPECT_EQ(w.env.messages.texts(),
+              QStringList{"The regular expression is not valid at its end: missing closing parenthesis."});
+    EXPECT_EQ(w.items().size(), 1);
+    EXPECT_EQ(w.form.pointer().value(), Default);
+}
+
+// Enter runs a box's Extract; the list scrolls to what an extraction added, selects several items, copies them
+// whole, removes the selection; its second column is shown on request, and remembered.
+TEST(Form2, TheResultsListAnswersTheKeyboard)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE T(a)");
+    w.db.insertRows("T", 60, [](int i) { return QStringLiteral("'row %1'").arg(i); });
+    w.db.exec("INSERT INTO T VALUES ('two' || char(13) || char(10) || 'lines, <b>tail</b>')");
+    w.form.show();
+    QApplication::setActiveWindow(&w.form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
+    w.form.resize(w.form.size() + QSize(300, 200)); // the list takes the growth
+    EXPECT_GT(w.form.ListView1->height(), twips(2235));
+
+    QTest::keyClicks(w.form.Text1, "row");
+    QTest::keyClick(w.form.Text1, Qt::Key_Return);
+    ASSERT_EQ(w.items().size(), 60);
+    QTest::keyClicks(w.form.Text3, "<b>");
+    QTest::keyClicks(w.form.Text4, "</b>");
+    QTest::keyClick(w.form.Text4, Qt::Key_Enter);
+    ASSERT_EQ(w.items().size(), 61);
+    const QRect lastRow = w.form.ListView1->visualRect(w.form.results().index(60, 0));
+    EXPECT_TRUE(w.form.ListView1->viewport()->rect().intersects(lastRow)); // scrolled to the new item
+
+    w.form.ListView1->setFocus();
+    QTest::keyClick(w.form.ListView1, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(w.form.ListView1->selectionModel()->selectedRows().size(), 61);
+    w.form.ListView1->selectionModel()->select(w.form.results().index(0, 0),
+                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    w.form.ListView1->selectionModel()->select(w.form.results().index(59, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keyClick(w.form.ListView1, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "row 0\nrow 59");
+    QTest::keyClick(w.form.ListView1, Qt::Key_Delete);
+    EXPECT_EQ(w.items().size(), 59);
+    EXPECT_EQ(w.items().first(), "row 1");
+    EXPECT_EQ(w.items().last(), "tail");
+
+    // A screen reader hears the words of an item, not the pictures the list shows for its line breaks.
+    w.form.results().append("two\r\nlines\tand a tab");
+    EXPECT_EQ(w.form.results().data(w.form.results().index(59, 0), Qt::AccessibleTextRole).toString(),
+              "two  lines and a tab");
+
+    EXPECT_EQ(w.form.ListView1->columnWidth(1), 0);
+    for (QAction* action : w.form.ListView1->actions())
+        if (action->text() == "Show Where Found")
+            action->trigger();
+    EXPECT_GT(w.form.ListView1->columnWidth(1), 0);
+    EXPECT_EQ(test::storedSetting("Show Where Found"), "1");
+    Form2 again(w.env.context);
+    again.Form_Load();
+    EXPECT_GT(again.ListView1->columnWidth(1), 0);
 }

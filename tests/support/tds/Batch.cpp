@@ -9,11 +9,11 @@ namespace rq::test::tds {
 namespace {
 
 struct SqlToken {
-    enum Kind { Word, Name, Symbol } kind = Word; // Name: a [bracketed] or "quoted" identifier
-    QString text;
+    enum Kind { Word, Name, Symbol, Text } kind = Word; // Name: a [bracketed] or "quoted" identifier
+    QString text;                                       // Text: a 'string' or N'string', quotes undone
 };
 
-// Splits a batch into words, identifiers and symbols; comments and string literals are not expected.
+// Splits a batch into words, identifiers, string literals and symbols; comments are not expected.
 std::optional<QList<SqlToken>> tokenize(QStringView sql)
 {
     QList<SqlToken> tokens;
@@ -46,6 +46,23 @@ std::optional<QList<SqlToken>> tokenize(QStringView sql)
                 name += sql[i];
             }
             tokens.append({SqlToken::Name, name});
+        } else if (c == u'\'' || ((c == u'N' || c == u'n') && i + 1 < sql.size() && sql[i + 1] == u'\'')) {
+            QString text;
+            for (i += c == u'\'' ? 1 : 2;; ++i) {
+                if (i >= sql.size())
+                    return std::nullopt;
+                if (sql[i] == u'\'') {
+                    if (i + 1 < sql.size() && sql[i + 1] == u'\'') {
+                        text += u'\'';
+                        ++i;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                text += sql[i];
+            }
+            tokens.append({SqlToken::Text, text});
         } else if (isWordChar(c)) {
             const qsizetype start = i;
             while (i < sql.size() && isWordChar(sql[i]))
@@ -126,6 +143,20 @@ std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
             }
             if (statement.name.size() > 3 || statement.name.constLast().isEmpty())
                 return std::nullopt;
+            // WHERE [column] = value AND ...: a number, a 'string' or N'string'.
+            if (at(i) && isWord(*at(i), "WHERE"_L1)) {
+                do {
+                    ++i;
+                    if (!isName(at(i)) || !at(i + 1) || at(i + 1)->text != u"=" || !at(i + 2))
+                        return std::nullopt;
+                    const bool negative = at(i + 2)->kind == SqlToken::Symbol && at(i + 2)->text == u"-";
+                    const SqlToken* value = at(i + 2 + (negative ? 1 : 0));
+                    if (!value || value->kind == SqlToken::Symbol || value->kind == SqlToken::Name)
+                        return std::nullopt;
+                    statement.conditions.append({t[i].text, (negative ? u"-"_s : QString()) + value->text});
+                    i += negative ? 4 : 3;
+                } while (at(i) && isWord(*at(i), "AND"_L1));
+            }
         } else {
             return std::nullopt;
         }

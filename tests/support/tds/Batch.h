@@ -17,6 +17,8 @@ struct SqlStatement {
     // Use: the database; SelectTable: the name's parts as written (an empty part is the default); Set: the word
     // after the option (ON, OFF), upper case
     QStringList name;
+    // SelectTable: WHERE column = value, joined by AND; the value as written, quotes undone.
+    QList<std::pair<QString, QString>> conditions;
 };
 
 // Parses the statements this server understands; anything else makes the whole batch unknown.

@@ -6,8 +6,11 @@
 #include "Values.h"
 #include "Wire.h"
 
+#include <QUuid>
+
 #include <array>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -15,6 +18,8 @@ using namespace Qt::StringLiterals;
 namespace rq::test::tds {
 
 namespace {
+
+std::optional<TdsTable> rowsWhere(const TdsTable& table, const QList<std::pair<QString, QString>>& conditions);
 
 constexpr qint64 kDefaultTextSize = 4096; // SQL Server's until a SET TEXTSIZE
 constexpr quint32 kTds72 = 0x72090002;
@@ -50,6 +55,8 @@ private:
     bool statement(const SqlStatement& statement, quint16 more);
     Outcome result(const TdsTable& table, quint8 doneToken, quint16 more, bool scan);
     void tableList();
+    QMap<QString, QString> textParameters(Reader& call);
+    void primaryKeys(const QMap<QString, QString>& parameters);
     const TdsDatabase* findDatabase(const QString& name) const;
 
     Wire& wire_;
@@ -308,7 +315,12 @@ bool Session::statement(const SqlStatement& statement, quint16 more)
                 found = &table;
         if (!found)
             return fail(208, QStringLiteral("Invalid object name '%1'.").arg(parts.join(u'.')));
-        return result(*found, kDone, more, true) == Outcome::Complete;
+        if (statement.conditions.isEmpty())
+            return result(*found, kDone, more, true) == Outcome::Complete;
+        std::optional<TdsTable> chosen = rowsWhere(*found, statement.conditions);
+        if (!chosen)
+            return fail(207, u"Invalid column name in the WHERE clause."_s);
+        return result(*chosen, kDone, more, true) == Outcome::Complete;
     }
     }
     return false;
@@ -377,11 +389,104 @@ void Session::rpc(const QByteArray& payload)
     const bool parameters = call.left() > 0;
     if (options_.fault == TdsServer::Fault::SilentAfterLogin)
         return;
-    if (!sameName(name.section(u'.', -1), u"sp_tables"_s))
+    const QString procedure = name.section(u'.', -1);
+    if (sameName(procedure, u"sp_pkeys"_s))
+        return primaryKeys(textParameters(call));
+    if (!sameName(procedure, u"sp_tables"_s))
         return refuse(kDoneProc, 2812, 16, QStringLiteral("Could not find stored procedure '%1'.").arg(name), 62);
     if (parameters)
         return refuse(kDoneProc, 50000, 16, u"TdsServer answers sp_tables without parameters only."_s);
     tableList();
+}
+
+// The rows of a table whose columns hold the given values, as a table of their own; nothing for a column the
+// table does not have. Values compare as SQL Server would for the types the tests use: numbers by value, GUIDs
+// in any letter case, text exactly.
+std::optional<TdsTable> rowsWhere(const TdsTable& table, const QList<std::pair<QString, QString>>& conditions)
+{
+    TdsTable chosen = table;
+    chosen.rows.clear();
+    chosen.generatedRows = 0;
+    QList<qsizetype> columns;
+    for (const auto& [name, value] : conditions) {
+        qsizetype column = -1;
+        for (qsizetype c = 0; c < table.columns.size(); ++c)
+            if (sameName(table.columns[c].name, name))
+                column = c;
+        if (column < 0)
+            return std::nullopt;
+        columns.append(column);
+    }
+    const auto holds = [](const TdsValue& stored, const QString& wanted) {
+        if (!stored)
+            return false;
+        if (stored->typeId() == QMetaType::LongLong || stored->typeId() == QMetaType::Int)
+            return stored->toLongLong() == wanted.toLongLong();
+        if (stored->typeId() == QMetaType::QUuid)
+            return stored->toUuid() == QUuid::fromString(wanted);
+        return stored->toString() == wanted;
+    };
+    const qint64 total = table.rows.size() + (table.generate ? table.generatedRows : 0);
+    for (qint64 i = 0; i < total; ++i) {
+        const QList<TdsValue> row =
+            i < table.rows.size() ? table.rows[qsizetype(i)] : table.generate(int(i - table.rows.size()));
+        bool all = true;
+        for (qsizetype k = 0; k < conditions.size() && all; ++k)
+            all = holds(row.value(columns[k]), conditions[k].second);
+        if (all)
+            chosen.rows.append(row);
+    }
+    return chosen;
+}
+
+// An RPC's parameters by name, where they are Unicode text (what the driver sends for catalog calls).
+QMap<QString, QString> Session::textParameters(Reader& call)
+{
+    QMap<QString, QString> values;
+    while (call.ok() && call.left() > 0) {
+        const QString name = call.utf16(call.u8()).toLower();
+        call.u8();             // status
+        if (call.u8() != 0xE7) // NVARCHAR
+            break;
+        call.u16();   // maximum length
+        call.skip(5); // collation
+        const quint16 bytes = call.u16();
+        values.insert(name, bytes == 0xFFFF ? QString() : call.utf16(bytes / 2));
+    }
+    return values;
+}
+
+// sp_pkeys: the named table's primary key columns, in key order.
+void Session::primaryKeys(const QMap<QString, QString>& parameters)
+{
+    TdsTable keys;
+    keys.schema = u"sys"_s;
+    keys.name = u"sp_pkeys"_s;
+    keys.columns = {
+        {u"TABLE_QUALIFIER"_s, TdsType::NVarChar, 128},
+        {u"TABLE_OWNER"_s, TdsType::NVarChar, 128},
+        {u"TABLE_NAME"_s, TdsType::NVarChar, 128},
+        {u"COLUMN_NAME"_s, TdsType::NVarChar, 128},
+        {u"KEY_SEQ"_s, TdsType::SmallInt},
+        {u"PK_NAME"_s, TdsType::NVarChar, 128},
+    };
+    const QString owner = parameters.value(u"@table_owner"_s);
+    for (const TdsTable& table : database_->tables) {
+        if (!sameName(table.name, parameters.value(u"@table_name"_s)) ||
+            (!owner.isEmpty() && !sameName(table.schema, owner)))
+            continue;
+        for (qsizetype k = 0; k < table.primaryKey.size(); ++k)
+            keys.rows.append({QVariant(database_->name), QVariant(table.schema), QVariant(table.name),
+                              QVariant(table.primaryKey[k]), QVariant(qint64(k + 1)),
+                              QVariant(QStringLiteral("PK_") + table.name)});
+    }
+    if (result(keys, kDoneInProc, kDoneMore, false) == Outcome::Complete) {
+        out_.u8(kReturnStatus);
+        out_.u32(0);
+        done(out_, kDoneProc, kDoneFinal, 0, 0);
+        send();
+    }
+    wire_.endReply();
 }
 
 // sp_tables: one row per table and view, ordered as SQL Server orders them (type, owner, name).

@@ -1,0 +1,86 @@
+#include "ResultFormats.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace rq {
+
+namespace {
+
+QString escaped(QStringView value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QByteArray tsvHeader() { return "item\tschema\ttable\tcolumn\tkey or row\tfurther places\n"; }
+
+QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlaces)
+{
+    const QStringView fields[] = {item, origin.schema, origin.table, origin.column};
+    QString line;
+    for (const QStringView field : fields)
+        line += escaped(field) + QLatin1Char('\t');
+    line += (origin.known() ? escaped(origin.rowName()) : QString()) + QLatin1Char('\t');
+    if (furtherPlaces >= 0)
+        line += QString::number(furtherPlaces);
+    return line.toUtf8() + '\n';
+}
+
+QByteArray jsonLine(QStringView item, const Origin& origin, qsizetype furtherPlaces)
+{
+    QJsonObject object{{QStringLiteral("item"), item.toString()},
+                       {QStringLiteral("schema"), origin.schema},
+                       {QStringLiteral("table"), origin.table},
+                       {QStringLiteral("column"), origin.column}};
+    if (!origin.key.isEmpty()) {
+        QJsonObject key;
+        for (const KeyValue& part : origin.key)
+            key.insert(part.column, part.value);
+        object.insert(QStringLiteral("key"), key);
+    } else if (origin.known()) {
+        object.insert(QStringLiteral("row"), qint64(origin.row));
+    }
+    if (furtherPlaces >= 0)
+        object.insert(QStringLiteral("furtherPlaces"), qint64(furtherPlaces));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QString tsvValue(QStringView escapedValue)
+{
+    QString out;
+    out.reserve(escapedValue.size());
+    for (qsizetype i = 0; i < escapedValue.size(); ++i) {
+        const QChar c = escapedValue[i];
+        if (c != u'\\' || i + 1 == escapedValue.size()) {
+            out += c;
+            continue;
+        }
+        const QChar next = escapedValue[++i];
+        out += next == u't' ? QChar(u'\t') : next == u'n' ? QChar(u'\n') : next == u'r' ? QChar(u'\r') : next;
+    }
+    return out;
+}
+
+} // namespace rq
