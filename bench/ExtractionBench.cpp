@@ -40,6 +40,8 @@ QString generateText(int hits, int markedLines, int pairsPerMarkedLine)
             for (int p = 0; p < pairsPerMarkedLine; ++p)
                 text += QStringLiteral("<b>item%1</b> ").arg(random.bounded(100000));
         }
+        if (lineCount % 100'003 == 11)
+            text += QStringLiteral("tel 555-0123 ");
         if (hits > 0 && lineCount % hitEvery == 7) {
             text += QStringLiteral("needleWORD");
             --hits;
@@ -100,6 +102,20 @@ int main(int argc, char** argv)
     std::printf("line extraction found %lld lines, grep counted %s\n", static_cast<long long>(lineHits),
                 qPrintable(grepCount));
     report("line extraction, 100 M units, few hits", lines, grep, "grep -F -i -c (UTF-8, LF)", 1.5);
+
+    // The matching options against the plain search of the same text.
+    const MatchOptions regex{true, false, false};
+    const double literalRegex = medianSeconds(runs, [&] { countLines(text, "NEEDLEword", regex); });
+    report("line extraction, regular expression of a literal", literalRegex, lines, "plain search", 3.0);
+    qsizetype classHits = 0;
+    const double classRegex = medianSeconds(runs, [&] { classHits = countLines(text, "\\d{3}-\\d{4}", regex); });
+    std::printf("%-58s %8.3f s  %-28s %8.3f s  ratio %5.2f  (for information, %lld hits)\n",
+                "line extraction, regular expression \\d{3}-\\d{4}", classRegex, "plain search", lines,
+                classRegex / lines, static_cast<long long>(classHits));
+    const double wholeWord = medianSeconds(runs, [&] { countLines(text, "NEEDLEword", {false, false, true}); });
+    report("line extraction, whole word", wholeWord, lines, "plain search", 1.2);
+    const double matchCase = medianSeconds(runs, [&] { countLines(text, "needleWORD", {false, true, false}); });
+    report("line extraction, match case", matchCase, lines, "plain search", 1.2);
 
     qsizetype pairs = 0;
     const double between = medianSeconds(runs, [&] { pairs = countBetween(text, "<b>", "</b>"); });

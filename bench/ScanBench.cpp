@@ -44,10 +44,10 @@ void generate(const QString& path)
     sqlite3* db = nullptr;
     sqlite3_open(path.toUtf8().constData(), &db);
     exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN");
-    exec(db, "CREATE TABLE Customers(id INTEGER, name TEXT, email TEXT, city TEXT, balance REAL)");
-    exec(db, "CREATE TABLE Orders(id INTEGER, customer INTEGER, note TEXT, total REAL, shipped TEXT)");
-    exec(db, "CREATE TABLE Notes(id INTEGER, body TEXT, author TEXT, created TEXT, flag INTEGER)");
-    exec(db, "CREATE TABLE Measurements(id INTEGER, a REAL, b REAL, label TEXT, extra TEXT)");
+    exec(db, "CREATE TABLE Customers(id INTEGER PRIMARY KEY, name TEXT, email TEXT, city TEXT, balance REAL)");
+    exec(db, "CREATE TABLE Orders(id INTEGER PRIMARY KEY, customer INTEGER, note TEXT, total REAL, shipped TEXT)");
+    exec(db, "CREATE TABLE Notes(id INTEGER PRIMARY KEY, body TEXT, author TEXT, created TEXT, flag INTEGER)");
+    exec(db, "CREATE TABLE Measurements(id INTEGER PRIMARY KEY, a REAL, b REAL, label TEXT, extra TEXT)");
     sqlite3_stmt* insert[4];
     for (int t = 0; t < 4; ++t) {
         const QByteArray sql = QByteArray("INSERT INTO ") + kTables[t] + " VALUES (?, ?, ?, ?, ?)";
@@ -213,7 +213,8 @@ int main(int argc, char** argv)
         return readOnce(args[2], args[3]);
 
     const QString folder = args.size() > 1 ? args[1] : QDir::tempPath();
-    const QString path = QDir(folder).filePath("rowquarry-bench-scan.db");
+    // Every table with a primary key, so that the origins name rows by their keys.
+    const QString path = QDir(folder).filePath("rowquarry-bench-scan-keys.db");
     if (!QFile::exists(path)) {
         std::printf("Generating %d rows in %s...\n", 4 * kRowsPerTable, qPrintable(path));
         generate(path);

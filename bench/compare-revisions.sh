@@ -13,7 +13,7 @@ bash scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DROWQUARRY_TESTS
 cmake -S "$old/src" -B "$old/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$old/build" --target bench_scan >/dev/null
 export ODBCSYSINI="$PWD/build-release/tests/odbc-sqlite" ODBCINSTINI=odbcinst.ini
-db=/tmp/rowquarry-bench-scan.db
+db=/tmp/rowquarry-bench-scan-keys.db
 build-release/bench/bench_scan /tmp >/dev/null # makes the database once
 for ((i = 0; i < runs; i++)); do
     echo "new $new_mode $(build-release/bench/bench_scan --read "$new_mode" "$db")"
