@@ -52,11 +52,11 @@ QString generateText(int hits, int markedLines, int pairsPerMarkedLine)
     return text;
 }
 
-qsizetype countLines(const QString& text, const QString& word)
+qsizetype countLines(const QString& text, const QString& word, MatchOptions options = {})
 {
     qsizetype found = 0;
     extractLines(
-        text, Matcher(word, {}), [&](QStringView) { ++found; }, [] { return false; });
+        text, Matcher(word, options), [&](QStringView) { ++found; }, [] { return false; });
     return found;
 }
 

@@ -23,7 +23,8 @@ type_into() { # window, x, y, text
     xdotool type --delay 20 "$4"
 }
 
-# The connection window on the sample database, then the extraction window after two extractions.
+# The connection window on the sample database, then the extraction window after two extractions, the Tables
+# dialog, and the window enlarged with where each item was found.
 (
     source scripts/sample-env.sh
     build/src/rowquarry &
@@ -35,16 +36,33 @@ type_into() { # window, x, y, text
     sleep 1
     id=$(window)
     type_into "$id" 130 30 "example"         # search text
-    click "$id" 130 61                       # "Extract" (lines)
-    type_into "$id" 150 118 "<b>"            # "Start with:"
-    type_into "$id" 150 150 "</b>"           # "End with:"
-    click "$id" 130 216                      # "Extract" (between)
+    click "$id" 130 81                       # "Extract" (lines)
+    type_into "$id" 150 138 "<b>"            # "Start with:"
+    type_into "$id" 150 170 "</b>"           # "End with:"
+    click "$id" 130 236                      # "Extract" (between)
     sleep 0.5
     import -window "$id" docs/extraction-window.png
     xdotool mousemove --window "$id" 360 52   # over the first result: where it was found
     sleep 2
     eval "$(xdotool getwindowgeometry --shell "$id")"
     import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" docs/origin-tooltip.png
+    # The list's menu: "Tables..." (the last entry), then "Show Where Found" in a larger window.
+    xdotool mousemove --window "$id" 360 120 click 3
+    sleep 0.5
+    xdotool key Up Return
+    sleep 1.5
+    dialog=$(xdotool search --sync --onlyvisible --name '^Tables$' | head -n 1)
+    import -window "$dialog" docs/tables-dialog.png
+    xdotool key Escape
+    sleep 0.5
+    xdotool windowmove "$id" 0 0
+    xdotool windowsize "$id" 900 520
+    sleep 0.5
+    xdotool mousemove --window "$id" 560 120 click 3
+    sleep 0.5
+    xdotool key Up Up Up Return             # "Show Where Found"
+    sleep 0.5
+    import -window "$id" docs/extraction-window-large.png
     kill $app
 )
 
@@ -64,4 +82,5 @@ type_into() { # window, x, y, text
     kill $app
     rm -rf "$scratch"
 )
-echo "Wrote docs/connection-window.png, docs/extraction-window.png, docs/origin-tooltip.png and resources/local-connection-example.jpg"
+echo "Wrote docs/connection-window.png, docs/extraction-window.png, docs/origin-tooltip.png, docs/tables-dialog.png,"
+echo "docs/extraction-window-large.png and resources/local-connection-example.jpg"

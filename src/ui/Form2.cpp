@@ -81,9 +81,9 @@ void Form2::buildControls()
     Frame1 = frame(this, QStringLiteral("Extract entire line containing this text"), twipsRect(120, 120, 3975, 1455));
     Text1 = place<QLineEdit>(Frame1, twipsRect(120, 240, 3735, 330));
     Text1->setAccessibleName(Frame1->title());
-    Check7 = checkBox(Frame1, QStringLiteral("Match case"), twipsRect(120, 630, 1215, 255));
-    Check8 = checkBox(Frame1, QStringLiteral("Whole word"), twipsRect(1380, 630, 1215, 255));
-    Check9 = checkBox(Frame1, QStringLiteral("Regex"), twipsRect(2640, 630, 1215, 255));
+    Check7 = checkBox(Frame1, QStringLiteral("Match case"), twipsRect(120, 630, 1440, 255));
+    Check8 = checkBox(Frame1, QStringLiteral("Whole word"), twipsRect(1590, 630, 1500, 255));
+    Check9 = checkBox(Frame1, QStringLiteral("Regex"), twipsRect(3120, 630, 825, 255));
     Check9->setToolTip(QStringLiteral("The search text is a regular expression (Perl style); ^ and $ match at the "
                                       "ends of each line."));
     Check9->setAccessibleName(QStringLiteral("Regular expression"));
@@ -97,8 +97,8 @@ void Form2::buildControls()
     Label3 = label(Frame4, QStringLiteral("Start with:"), twipsRect(120, 360, 975, 255), Text3);
     Text4 = place<QLineEdit>(Frame4, twipsRect(1200, 840, 2655, 330));
     Label2 = label(Frame4, QStringLiteral("End with:"), twipsRect(120, 840, 975, 255), Text4);
-    Check3 = checkBox(Frame4, QStringLiteral("Keep Duplicates"), twipsRect(240, 1200, 1860, 255));
-    Check10 = checkBox(Frame4, QStringLiteral("Match case"), twipsRect(2160, 1200, 1695, 255));
+    Check3 = checkBox(Frame4, QStringLiteral("Keep Duplicates"), twipsRect(240, 1200, 2040, 255));
+    Check10 = checkBox(Frame4, QStringLiteral("Match case"), twipsRect(2400, 1200, 1455, 255));
     Check10->setAccessibleName(QStringLiteral("Match case of the markers"));
     PushButton1 = button(Frame4, QStringLiteral("Extract"), twipsRect(120, 1558, 3735, 405));
     for (QWidget* w : {static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Text3), static_cast<QWidget*>(Text4),
@@ -224,9 +224,11 @@ void Form2::copyQuery()
 void Form2::showPlaces(bool shown)
 {
     showWhereFound_->setChecked(shown);
-    const int width = ListView1->viewport()->width();
-    ListView1->setColumnWidth(0, shown ? width * 3 / 5 : twips(3000));
-    ListView1->setColumnWidth(1, shown ? width - width * 3 / 5 : 0);
+    // Shown, the second column takes what the first leaves, also as the window grows; hidden, it is 0 wide.
+    ListView1->header()->setStretchLastSection(shown);
+    ListView1->setColumnWidth(0, shown ? ListView1->viewport()->width() * 3 / 5 : twips(3000));
+    if (!shown)
+        ListView1->setColumnWidth(1, 0);
 }
 
 bool Form2::gatherText(Gathering when)
