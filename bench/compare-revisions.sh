@@ -15,8 +15,15 @@ cmake --build "$old/build" --target bench_scan >/dev/null
 export ODBCSYSINI="$PWD/build-release/tests/odbc-sqlite" ODBCINSTINI=odbcinst.ini
 db=/tmp/rowquarry-bench-scan-keys.db
 build-release/bench/bench_scan /tmp >/dev/null # makes the database once
+results=$(mktemp)
 for ((i = 0; i < runs; i++)); do
-    echo "new $new_mode $(build-release/bench/bench_scan --read "$new_mode" "$db")"
-    echo "old $old_mode $("$old/build/bench/bench_scan" --read "$old_mode" "$db")"
-done | awk '{ t[$1] = t[$1] " " $3; m[$1] = m[$1] " " $4 }
-    END { for (k in t) print k, "seconds:" t[k], " peak KB:" m[k] }'
+    echo "new $(build-release/bench/bench_scan --read "$new_mode" "$db")" >> "$results"
+    echo "old $("$old/build/bench/bench_scan" --read "$old_mode" "$db")" >> "$results"
+done
+median() { # which (new, old), field (2 seconds, 3 peak KB)
+    grep "^$1 " "$results" | awk -v f="$2" '{ print $f }' | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+echo "this tree ($new_mode): $(median new 2) s, $(median new 3) KB peak; $revision ($old_mode): $(median old 2) s, $(median old 3) KB peak"
+awk -v a="$(median new 2)" -v b="$(median old 2)" -v c="$(median new 3)" -v d="$(median old 3)" \
+    'BEGIN { printf "ratios: time %.2f, peak memory %.3f\n", a / b, c / d }'
+rm -f "$results"
