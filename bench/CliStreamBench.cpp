@@ -9,6 +9,7 @@
 //   bench_cli_stream --serve    serves the 1,000,000 rows until stopped, for trying other tools by hand
 #include "BenchSupport.h"
 #include "FreeTdsRegistration.h"
+#include "ShopTables.h"
 
 #include "support/TdsServer.h"
 
@@ -87,69 +88,6 @@ ChildRun runChild(const QStringList& arguments, const QStringList& extra, const 
     return run;
 }
 
-TdsTable generatedTable(const QString& name, QList<TdsColumn> columns, int rows,
-                        std::function<QList<TdsValue>(int)> generate)
-{
-    TdsTable table;
-    table.name = name;
-    table.columns = std::move(columns);
-    table.generatedRows = rows;
-    table.generate = std::move(generate);
-    return table;
-}
-
-// Rows like a small shop's, as the FreeTDS scan benchmark serves them: 1,000,000 over four tables.
-QList<TdsTable> shopTables()
-{
-    constexpr int kRows = 250'000;
-    const QDate day(2026, 11, 30);
-    return {
-        generatedTable("Customers",
-                       {{"Id", TdsType::Int},
-                        {"Name", TdsType::NVarChar, 100},
-                        {"Email", TdsType::NVarChar, 100},
-                        {"City", TdsType::VarChar, 50},
-                        {"Balance", TdsType::Float}},
-                       kRows,
-                       [](int i) {
-                           return QList<TdsValue>{qint64(i), QStringLiteral("Customer number %1").arg(i),
-                                                  QStringLiteral("customer%1@example.com").arg(i),
-                                                  i % 7 ? TdsValue(QStringLiteral("Springfield")) : std::nullopt,
-                                                  i * 1.25};
-                       }),
-        generatedTable(
-            "Measurements",
-            {{"Id", TdsType::BigInt}, {"A", TdsType::Float}, {"B", TdsType::Float}, {"Label", TdsType::NVarChar, 50}},
-            kRows,
-            [](int i) {
-                return QList<TdsValue>{qint64(i), i / 3.0, -i * 0.5, QStringLiteral("sensor")};
-            }),
-        generatedTable(
-            "Notes",
-            {{"Id", TdsType::Int},
-             {"Body", TdsType::NVarChar, 400},
-             {"Author", TdsType::VarChar, 50},
-             {"Created", TdsType::DateTime}},
-            kRows,
-            [day](int i) {
-                const QString body = i % 100 ? QStringLiteral("Called about the order; will call back.")
-                                             : QStringLiteral("Called about the invoice; will call back.");
-                return QList<TdsValue>{qint64(i), body, QStringLiteral("support"), QDateTime(day, QTime(10, 0))};
-            }),
-        generatedTable("Orders",
-                       {{"Id", TdsType::Int},
-                        {"Customer", TdsType::Int},
-                        {"Note", TdsType::NVarChar, 200},
-                        {"Total", TdsType::Decimal, 0, 10, 2}},
-                       kRows,
-                       [](int i) {
-                           return QList<TdsValue>{qint64(i), qint64(i % 1000),
-                                                  QStringLiteral("Leave at the <b>back door</b>, ring twice"),
-                                                  QStringLiteral("%1.99").arg(19 + i % 100)};
-                       }),
-    };
-}
-
 // Eight tables of rows of about 1,000 units each, `megabytes` of text in all (as the program holds it).
 QList<TdsTable> bulkTables(int megabytes)
 {
@@ -157,13 +95,12 @@ QList<TdsTable> bulkTables(int megabytes)
     const QString filler(960, QLatin1Char('x'));
     QList<TdsTable> tables;
     for (int t = 0; t < 8; ++t)
-        tables << generatedTable(QStringLiteral("Bulk%1").arg(t),
-                                 {{"Id", TdsType::Int}, {"Body", TdsType::NVarCharMax}, {"Tag", TdsType::NVarChar, 40}},
-                                 rows, [filler](int i) {
-                                     return QList<TdsValue>{qint64(i), filler,
-                                                            i % 1000 ? QStringLiteral("plain row")
-                                                                     : QStringLiteral("an invoice row")};
-                                 });
+        tables << bench::generatedTable(
+            QStringLiteral("Bulk%1").arg(t), rows,
+            {{"Id", TdsType::Int}, {"Body", TdsType::NVarCharMax}, {"Tag", TdsType::NVarChar, 40}}, [filler](int i) {
+                return QList<TdsValue>{qint64(i), filler,
+                                       i % 1000 ? QStringLiteral("plain row") : QStringLiteral("an invoice row")};
+            });
     return tables;
 }
 
@@ -233,7 +170,7 @@ int main(int argc, char** argv)
     if (!registration.isValid() || !scratch.isValid() || !bench::registerFreeTds(registration))
         return 1;
     if (argc > 1 && QByteArray(argv[1]) == "--serve") {
-        Serving serving(shopTables());
+        Serving serving(bench::shopTables(250'000));
         std::printf("serving database \"bench\" (user \"user\", password \"password\") on 127.0.0.1:%d\n",
                     serving.server.port());
         std::fflush(stdout);
@@ -254,7 +191,7 @@ int main(int argc, char** argv)
                     run.peakMb, run.seconds, run.peakMb < 100 ? "ok" : "MISSED", lastStats(scratch).constData());
     }
 
-    const QList<TdsTable> tables = shopTables();
+    const QList<TdsTable> tables = bench::shopTables(250'000);
     Serving serving(tables);
     runCommandLine(serving.server, scratch); // once each to warm up
     runToolRoute(serving.server, tables, scratch);

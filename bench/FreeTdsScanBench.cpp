@@ -6,6 +6,7 @@
 #include "BenchSupport.h"
 #include "FreeTdsRegistration.h"
 #include "MinimalReader.h"
+#include "ShopTables.h"
 
 #include "logic/DatabaseScan.h"
 #include "platform/EventYield.h"
@@ -27,71 +28,6 @@ using test::TdsValue;
 namespace {
 
 constexpr int kRowsPerTable = 100'000;
-
-TdsTable generatedTable(const char* name, QList<TdsColumn> columns, std::function<QList<TdsValue>(int)> generate)
-{
-    TdsTable table;
-    table.name = QString::fromLatin1(name);
-    table.columns = std::move(columns);
-    table.generatedRows = kRowsPerTable;
-    table.generate = std::move(generate);
-    return table;
-}
-
-// Rows like a small shop's: names, notes with line breaks, a few long notes, Nulls, numbers and dates.
-QList<TdsTable> shopTables()
-{
-    const QDate day(2026, 11, 30);
-    const QString longNote(20000, QLatin1Char('L'));
-    return {
-        generatedTable("Customers",
-                       {{"Id", TdsType::Int},
-                        {"Name", TdsType::NVarChar, 100},
-                        {"Email", TdsType::NVarChar, 100},
-                        {"City", TdsType::VarChar, 50},
-                        {"Balance", TdsType::Float}},
-                       [](int i) {
-                           return QList<TdsValue>{qint64(i), QStringLiteral("Customer number %1").arg(i),
-                                                  QStringLiteral("customer%1@example.com").arg(i),
-                                                  i % 7 ? TdsValue(QStringLiteral("Springfield")) : std::nullopt,
-                                                  i * 1.25};
-                       }),
-        generatedTable("Measurements",
-                       {{"Id", TdsType::BigInt},
-                        {"A", TdsType::Float},
-                        {"B", TdsType::Float},
-                        {"Label", TdsType::NVarChar, 50},
-                        {"Extra", TdsType::NVarChar, 50}},
-                       [](int i) {
-                           return QList<TdsValue>{qint64(i), i / 3.0, -i * 0.5, QStringLiteral("sensor"), std::nullopt};
-                       }),
-        generatedTable("Notes",
-                       {{"Id", TdsType::Int},
-                        {"Body", TdsType::NVarCharMax},
-                        {"Author", TdsType::VarChar, 50},
-                        {"Created", TdsType::DateTime},
-                        {"Flag", TdsType::Bit}},
-                       [longNote, day](int i) {
-                           // A few long values, read in several pieces.
-                           const QString body = i % 10000 ? QStringLiteral("Called about the invoice;\r\nwill call "
-                                                                           "back on Monday.")
-                                                          : longNote;
-                           return QList<TdsValue>{qint64(i), body, QStringLiteral("support"),
-                                                  QDateTime(day, QTime(10, 0)), i % 2 == 1};
-                       }),
-        generatedTable("Orders",
-                       {{"Id", TdsType::Int},
-                        {"Customer", TdsType::Int},
-                        {"Note", TdsType::NVarChar, 200},
-                        {"Total", TdsType::Decimal, 0, 10, 2},
-                        {"Shipped", TdsType::Date}},
-                       [day](int i) {
-                           return QList<TdsValue>{
-                               qint64(i), qint64(i % 1000), QStringLiteral("Leave at the <b>back door</b>, ring twice"),
-                               QStringLiteral("%1.99").arg(19 + i % 100), i % 3 ? TdsValue(day) : std::nullopt};
-                       }),
-    };
-}
 
 // The minimal reader, with the same text size as the scan, so that both read long values whole.
 qsizetype readMinimal(const ConnectionFields& fields, const QList<TdsTable>& tables)
@@ -128,7 +64,7 @@ int main(int argc, char** argv)
     test::TdsServer::Options options;
     options.user = QStringLiteral("user");
     options.password = QStringLiteral("password");
-    const QList<TdsTable> tables = shopTables();
+    const QList<TdsTable> tables = bench::shopTables(kRowsPerTable);
     options.databases = {test::TdsDatabase{QStringLiteral("bench"), tables}};
     test::TdsServer server(options);
     if (!server.listening()) {

@@ -67,18 +67,27 @@ void generate(const QString& path, int rows, int units)
 }
 
 // Runs the line extraction on a fresh window and gives the longest gap between two ticks of a 1 ms timer.
-qint64 longestGap(const ConnectionFields& fields, qsizetype& items)
-{
+// A loaded, shown extraction window whose commands connect with `fields`.
+struct BenchWindow {
     PrintedMessages messages;
     NoDialog dialog;
     NoProcesses processes;
     AppContext context{messages, dialog, processes};
-    Form2 form(context);
-    form.connectionFields = [&] { return fields; };
-    form.showConnectionWindow = [] {};
-    form.Form_Load();
-    form.show();
-    QApplication::processEvents();
+    Form2 form{context};
+    explicit BenchWindow(const ConnectionFields& fields)
+    {
+        form.connectionFields = [fields] { return fields; };
+        form.showConnectionWindow = [] {};
+        form.Form_Load();
+        form.show();
+        QApplication::processEvents();
+    }
+};
+
+qint64 longestGap(const ConnectionFields& fields, qsizetype& items)
+{
+    BenchWindow window(fields);
+    Form2& form = window.form;
 
     QElapsedTimer sinceTick;
     qint64 longest = 0;
@@ -98,15 +107,9 @@ qint64 longestGap(const ConnectionFields& fields, qsizetype& items)
 // extraction that started the scan has returned.
 void measureStop(const QString& what, const ConnectionFields& fields, const std::function<bool()>& waiting)
 {
-    PrintedMessages messages;
-    NoDialog dialog;
-    NoProcesses processes;
-    AppContext context{messages, dialog, processes};
-    Form2 form(context);
-    form.connectionFields = [&] { return fields; };
-    form.showConnectionWindow = [] {};
-    form.Form_Load();
-    form.show();
+    BenchWindow window(fields);
+    Form2& form = window.form;
+    const AppContext& context = window.context;
     QElapsedTimer sinceStop;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {

@@ -13,6 +13,27 @@ struct SqlToken {
     QString text;                                       // Text: a 'string' or N'string', quotes undone
 };
 
+// What stands between quotes from `i` on, a doubled closing quote standing for one; `i` ends past the closing
+// quote. Nothing when the quote is never closed.
+std::optional<QString> quoted(QStringView sql, qsizetype& i, QChar close)
+{
+    QString text;
+    for (;; ++i) {
+        if (i >= sql.size())
+            return std::nullopt;
+        if (sql[i] == close) {
+            if (i + 1 < sql.size() && sql[i + 1] == close) {
+                text += close;
+                ++i;
+                continue;
+            }
+            ++i;
+            return text;
+        }
+        text += sql[i];
+    }
+}
+
 // Splits a batch into words, identifiers, string literals and symbols; comments are not expected.
 std::optional<QList<SqlToken>> tokenize(QStringView sql)
 {
@@ -29,40 +50,16 @@ std::optional<QList<SqlToken>> tokenize(QStringView sql)
             while (i < sql.size() && sql[i] != u'\n')
                 ++i;
         } else if (c == u'[' || c == u'"') {
-            const QChar close = c == u'[' ? u']' : u'"';
-            QString name;
-            for (++i;; ++i) {
-                if (i >= sql.size())
-                    return std::nullopt;
-                if (sql[i] == close) {
-                    if (i + 1 < sql.size() && sql[i + 1] == close) {
-                        name += close;
-                        ++i;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                name += sql[i];
-            }
-            tokens.append({SqlToken::Name, name});
+            const std::optional<QString> name = quoted(sql, ++i, c == u'[' ? u']' : u'"');
+            if (!name)
+                return std::nullopt;
+            tokens.append({SqlToken::Name, *name});
         } else if (c == u'\'' || ((c == u'N' || c == u'n') && i + 1 < sql.size() && sql[i + 1] == u'\'')) {
-            QString text;
-            for (i += c == u'\'' ? 1 : 2;; ++i) {
-                if (i >= sql.size())
-                    return std::nullopt;
-                if (sql[i] == u'\'') {
-                    if (i + 1 < sql.size() && sql[i + 1] == u'\'') {
-                        text += u'\'';
-                        ++i;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                text += sql[i];
-            }
-            tokens.append({SqlToken::Text, text});
+            i += c == u'\'' ? 1 : 2;
+            const std::optional<QString> text = quoted(sql, i, u'\'');
+            if (!text)
+                return std::nullopt;
+            tokens.append({SqlToken::Text, *text});
         } else if (isWordChar(c)) {
             const qsizetype start = i;
             while (i < sql.size() && isWordChar(sql[i]))

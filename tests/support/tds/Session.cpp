@@ -55,6 +55,7 @@ private:
     bool statement(const SqlStatement& statement, quint16 more);
     Outcome result(const TdsTable& table, quint8 doneToken, quint16 more, bool scan);
     void tableList();
+    void procedureResult(const TdsTable& rows);
     QMap<QString, QString> textParameters(Reader& call);
     void primaryKeys(const QMap<QString, QString>& parameters);
     const TdsDatabase* findDatabase(const QString& name) const;
@@ -480,13 +481,7 @@ void Session::primaryKeys(const QMap<QString, QString>& parameters)
                               QVariant(table.primaryKey[k]), QVariant(qint64(k + 1)),
                               QVariant(QStringLiteral("PK_") + table.name)});
     }
-    if (result(keys, kDoneInProc, kDoneMore, false) == Outcome::Complete) {
-        out_.u8(kReturnStatus);
-        out_.u32(0);
-        done(out_, kDoneProc, kDoneFinal, 0, 0);
-        send();
-    }
-    wire_.endReply();
+    procedureResult(keys);
 }
 
 // sp_tables: one row per table and view, ordered as SQL Server orders them (type, owner, name).
@@ -513,7 +508,13 @@ void Session::tableList()
     for (const TdsTable* table : tables)
         listing.rows.append({QVariant(database_->name), QVariant(table->schema), QVariant(table->name),
                              QVariant(table->type), std::nullopt});
-    if (result(listing, kDoneInProc, kDoneMore, false) == Outcome::Complete) {
+    procedureResult(listing);
+}
+
+// A catalog procedure's one result set, its return status 0 and the procedure's DONE, ending the reply.
+void Session::procedureResult(const TdsTable& rows)
+{
+    if (result(rows, kDoneInProc, kDoneMore, false) == Outcome::Complete) {
         out_.u8(kReturnStatus);
         out_.u32(0);
         done(out_, kDoneProc, kDoneFinal, 0, 0);
