@@ -125,6 +125,12 @@ ScanOutcome scanDatabase(const QString& connectionString, const TableChoice& cho
         }
         consume(); // the whole rows handed over before the reader was left to itself
     } catch (...) {
+        if (control.stopRequested()) { // a statement cancelled by the stop, while listing or opening: no failure
+            consume();
+            outcome.stopped = true;
+            progress(true);
+            return outcome;
+        }
         control.stop(); // the reader may still be at work: it is told to end
         progress(true);
         throw;
@@ -178,8 +184,9 @@ bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields
     const QString wanted = connection + QChar(0x1D) + choice.signature();
     if (state.scanning) {
         if (state.gatheredWith == wanted)
-            return true;       // the text so far; never a second scan of the same
-        state.control->stop(); // it gives way: it ends when the command it runs in goes on
+            return true; // the text so far; never a second scan of the same
+        if (state.control)
+            state.control->stop(); // it gives way: it ends when the command it runs in goes on
     } else if (when == Gathering::WhenNeeded && !state.DatabaseText.isEmpty() && (state.complete || state.stopped) &&
                state.gatheredWith == wanted) {
         return true;
