@@ -57,10 +57,7 @@ public:
         clear();
         if (!asked && !streams_.showProgress)
             return;
-        const ScanSummary summary{read.counts,
-                                  read.incomplete.isEmpty() || read.counts.tablesFailed > 0 ? ScanEnd::Complete
-                                                                                            : ScanEnd::Failed,
-                                  QDateTime::currentDateTime()};
+        const ScanSummary summary{read.counts, read.end, QDateTime::currentDateTime()};
         streams_.err.write(summary.text().toUtf8() + '\n');
     }
 
@@ -136,9 +133,6 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     FoundItems items(request, streams.out, file ? &file->device() : nullptr);
     ExtractionSession session(extractionRequest(request), items);
     items.start();
-    const auto fileFailure = [&] {
-        return Failure(QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->device().errorString()));
-    };
     DatabaseRead database;
     try {
         database = readDatabase(
@@ -148,7 +142,8 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
         items.finish();
     } catch (const Failure&) {
         if (file && file->device().error() != QFileDevice::NoError)
-            throw fileFailure();
+            throw Failure(
+                QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->device().errorString()));
         throw;
     }
     progress.summarize(database, request.stats);

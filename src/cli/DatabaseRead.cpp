@@ -45,13 +45,11 @@ DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& cho
     } catch (const ConsumerFailure& consumer) {
         std::rethrow_exception(consumer.failure);
     } catch (...) {
-        QString failure = QStringLiteral("cannot read database '%1' on '%2'").arg(fields.database, serverValue(fields));
         if (!tableReached)
-            failure = cannotOpen(fields);
-        failure += QLatin1String(": ") + describeCurrentException();
-        if (!tableReached)
-            throw Failure(failure);
-        read.incomplete = failure;
+            throw Failure(cannotOpen(fields) + QLatin1String(": ") + describeCurrentException());
+        read.incomplete = QStringLiteral("cannot read database '%1' on '%2': %3")
+                              .arg(fields.database, serverValue(fields), describeCurrentException());
+        read.end = ScanEnd::Failed;
     }
     return read;
 }

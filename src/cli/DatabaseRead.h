@@ -15,6 +15,7 @@ struct DatabaseRead {
     // empty when every table was read.
     QString incomplete;
     ScanCounts counts;
+    ScanEnd end = ScanEnd::Complete; // Failed when the connection was lost part way
 };
 
 // A stretch of the database text, whole rows, with where each of its fields came from.

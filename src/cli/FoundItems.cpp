@@ -10,9 +10,8 @@ namespace rq::cli {
 FoundItems::FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file)
     : withOrigin_(request.withOrigin), out_(out),
       keepPrinted_(request.command == Command::Between && !request.keepDuplicates), print_(!request.countOnly && !file),
-      end_(request.nulTerminated ? '\0' : '\n'), format_(request.format)
+      end_(request.nulTerminated ? '\0' : '\n'), format_(request.format), fileDevice_(file)
 {
-    fileDevice_ = file;
     if (file)
         file_.emplace(*file);
 }

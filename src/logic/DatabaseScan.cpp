@@ -21,11 +21,13 @@ constexpr qint64 kProgressMs = 250;
 
 } // namespace
 
+QString bracketed(QString identifier)
+{
+    return QLatin1Char('[') + identifier.replace(QLatin1String("]"), QLatin1String("]]")) + QLatin1Char(']');
+}
+
 QString tableQuery(const TableName& table)
 {
-    const auto bracketed = [](QString part) {
-        return QLatin1Char('[') + part.replace(QLatin1String("]"), QLatin1String("]]")) + QLatin1Char(']');
-    };
     const QString from = table.schema.isEmpty() ? bracketed(table.name)
                                                 : bracketed(table.schema) + QLatin1Char('.') + bracketed(table.name);
     return QLatin1String("SELECT * FROM ") + from;
@@ -165,9 +167,7 @@ QList<ListedTable> listDatabaseTables(const QString& connectionString, const std
         platform::OffThread::run(
             [listed, control, connectionString](const std::function<void()>&) {
                 platform::odbc::Connection connection;
-                connection.setLoginTimeout(kLoginTimeoutSeconds);
-                connection.open(connectionString);
-                control->markOpened();
+                openForReading(connection, connectionString, *control);
                 *listed = listTables(connection, *control);
             },
             whileWaiting, [&] { return !control->opened() && deadline.passed(); });
@@ -221,15 +221,16 @@ bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields
     };
     hooks.yield = yield;
 
+    // However the scan ends, the state says so, unless a command run during its yields has begun a scan of its own.
     ScanEnd end = ScanEnd::Failed;
     struct Finishing {
         DatabaseTextState& state;
+        const std::shared_ptr<ScanControl>& control;
         const ScanCounts& counts;
         const ScanEnd& end;
-        bool ours;
         ~Finishing()
         {
-            if (!ours)
+            if (state.control != control)
                 return;
             state.scanning = false;
             state.control.reset();
@@ -238,15 +239,9 @@ bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields
     };
     ScanOutcome outcome;
     {
-        Finishing finishing{state, last, end, true};
-        try {
-            outcome = scanDatabase(connection, choice, *control, hooks);
-        } catch (...) {
-            finishing.ours = ours();
-            throw;
-        }
-        finishing.ours = ours();
-        if (!finishing.ours)
+        const Finishing finishing{state, control, last, end};
+        outcome = scanDatabase(connection, choice, *control, hooks);
+        if (!ours())
             return false;
         end = outcome.stopped ? ScanEnd::Stopped : ScanEnd::Complete;
         state.complete = !outcome.stopped;

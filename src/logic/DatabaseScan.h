@@ -30,7 +30,9 @@ struct DatabaseTextState {
     std::optional<ScanSummary> lastScan;  // how the text was read
 };
 
-// SELECT * FROM [schema].[name], or [name] alone without a schema; "]" doubled inside the brackets.
+// A name as SQL Server quotes it: [name], "]" doubled inside the brackets.
+QString bracketed(QString identifier);
+// SELECT * FROM [schema].[name], or [name] alone without a schema.
 QString tableQuery(const TableName& table);
 QString indexingStatus(const QString& tableName);
 

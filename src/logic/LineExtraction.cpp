@@ -22,12 +22,10 @@ void extractLines(QStringView text, const Matcher& matcher, const std::function<
             position = std::max(limit, match.searchedTo);
             continue;
         }
-        const qsizetype lineStart = text.first(match.start).lastIndexOf(QLatin1Char('\r')) + 1;
-        qsizetype lineEnd = text.indexOf(QLatin1Char('\r'), match.start + match.length);
-        if (lineEnd < 0)
-            lineEnd = text.size();
-        line(text.sliced(lineStart, lineEnd - lineStart));
-        position = lineEnd + 1;
+        const qsizetype start = lineStart(text, match.start);
+        const qsizetype end = lineEnd(text, match.start + match.length);
+        line(text.sliced(start, end - start));
+        position = end + 1;
     }
 }
 

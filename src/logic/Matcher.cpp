@@ -20,6 +20,8 @@ bool isWord(char32_t c)
            (category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other);
 }
 
+} // namespace
+
 qsizetype lineStart(QStringView text, qsizetype at) { return text.first(at).lastIndexOf(u'\r') + 1; }
 
 qsizetype lineEnd(QStringView text, qsizetype at)
@@ -27,8 +29,6 @@ qsizetype lineEnd(QStringView text, qsizetype at)
     const qsizetype end = text.indexOf(u'\r', at);
     return end < 0 ? text.size() : end;
 }
-
-} // namespace
 
 bool isWordCharacter(QStringView text, qsizetype at)
 {

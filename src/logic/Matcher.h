@@ -53,6 +53,11 @@ private:
     bool matchesNothing_ = false;
 };
 
+// The line (a piece between carriage returns) that holds `at`: where it starts, and where it ends (at its
+// carriage return, or the text's end).
+qsizetype lineStart(QStringView text, qsizetype at);
+qsizetype lineEnd(QStringView text, qsizetype at);
+
 // A letter, digit or underscore: what a whole word may not touch.
 bool isWordCharacter(QStringView text, qsizetype at);
 

@@ -33,7 +33,7 @@ using ConnectionFactory = std::function<std::unique_ptr<platform::odbc::Connecti
 std::unique_ptr<platform::odbc::Connection> makeOdbcConnection();
 
 // Opens a connection made by `make` and closes it again, all on a thread of its own, so that the window
-// thread never waits on a driver: meanwhile it repaints and lets a window close, but holds clicks and
+// thread never waits on a driver: meanwhile it repaints and lets a window close, but drops clicks and
 // keys. The login gives up after kLoginTimeoutSeconds, the whole open at its LoginDeadline. Throws what the
 // open threw.
 void openAndClose(ConnectionFactory make, const QString& connectionString);

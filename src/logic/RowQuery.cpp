@@ -1,5 +1,6 @@
 #include "RowQuery.h"
 
+#include "logic/DatabaseScan.h"
 #include "platform/Odbc.h"
 
 #include <QRegularExpression>
@@ -7,11 +8,6 @@
 namespace rq {
 
 namespace {
-
-QString bracketed(QString name)
-{
-    return QLatin1Char('[') + name.replace(QLatin1String("]"), QLatin1String("]]")) + QLatin1Char(']');
-}
 
 QString quoted(QString value, bool national)
 {
@@ -22,7 +18,7 @@ QString quoted(QString value, bool national)
 // A value as a literal of its column's type.
 QString literal(const KeyValue& key)
 {
-    static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\\\.[0-9]+)?([eE][-+]?[0-9]+)?$"));
+    static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?([eE][-+]?[0-9]+)?$"));
     using platform::odbc::ValueKind;
     switch (platform::odbc::valueKind(key.sqlType)) {
     case ValueKind::Number:
@@ -41,10 +37,7 @@ QString literal(const KeyValue& key)
 
 QString rowQuery(const Origin& origin)
 {
-    const QString table = origin.schema.isEmpty()
-                              ? bracketed(origin.table)
-                              : bracketed(origin.schema) + QLatin1Char('.') + bracketed(origin.table);
-    QString query = QLatin1String("SELECT * FROM ") + table;
+    const QString query = tableQuery({origin.schema, origin.table});
     if (origin.key.isEmpty())
         return query + QStringLiteral(" -- %1 has no primary key: the item is in %2 as the scan read the table, an "
                                       "order the database does not keep")

@@ -232,13 +232,18 @@ QList<ListedTable> listTables(platform::odbc::Connection& connection, ScanContro
     return tables;
 }
 
+void openForReading(platform::odbc::Connection& connection, const QString& connectionString, ScanControl& control)
+{
+    connection.setLoginTimeout(kLoginTimeoutSeconds);
+    connection.open(connectionString);
+    control.markOpened();
+}
+
 void readDatabase(const QString& connectionString, const TableChoice& choice, ScanControl& control,
                   BatchChannel& channel, const std::function<void()>& wake)
 {
     platform::odbc::Connection connection;
-    connection.setLoginTimeout(kLoginTimeoutSeconds);
-    connection.open(connectionString);
-    control.markOpened();
+    openForReading(connection, connectionString, control);
     TableReader reader(channel, control, wake);
     if (connection.dbmsName().contains(QLatin1String("SQL Server"))) {
         reader.allowBlocks(); // the SQLite driver reports widths its text columns do not keep to

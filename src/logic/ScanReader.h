@@ -31,6 +31,9 @@ private:
     bool closed_ = false;
 };
 
+// Opens the reading thread's connection with the login time-out, and tells `control` once it is open.
+void openForReading(platform::odbc::Connection& connection, const QString& connectionString, ScanControl& control);
+
 // The driver's list of every table-like object, in its order.
 QList<ListedTable> listTables(platform::odbc::Connection& connection, ScanControl& control);
 

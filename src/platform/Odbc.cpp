@@ -250,23 +250,21 @@ bool Statement::appendText(int column, QString& target)
 
 void Statement::cancel() noexcept { SQLCancel(statement_.get()); }
 
-qsizetype Statement::columnDisplaySize(int column)
+qint64 Statement::numericAttribute(int column, int field)
 {
-    SQLLEN size = 0;
-    check(SQLColAttributeW(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_DESC_DISPLAY_SIZE, nullptr, 0,
-                           nullptr, &size),
+    SQLLEN value = 0;
+    check(SQLColAttributeW(statement_.get(), static_cast<SQLUSMALLINT>(column), static_cast<SQLUSMALLINT>(field),
+                           nullptr, 0, nullptr, &value),
           SQL_HANDLE_STMT, statement_.get(), "SQLColAttribute");
-    return size > 0 ? qsizetype(size) : 0;
+    return value;
 }
 
-int Statement::columnType(int column)
+qsizetype Statement::columnDisplaySize(int column)
 {
-    SQLLEN type = 0;
-    check(SQLColAttributeW(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_DESC_CONCISE_TYPE, nullptr, 0,
-                           nullptr, &type),
-          SQL_HANDLE_STMT, statement_.get(), "SQLColAttribute");
-    return int(type);
+    return std::max<qsizetype>(numericAttribute(column, SQL_DESC_DISPLAY_SIZE), 0);
 }
+
+int Statement::columnType(int column) { return int(numericAttribute(column, SQL_DESC_CONCISE_TYPE)); }
 
 ValueKind valueKind(int sqlType)
 {

@@ -88,6 +88,8 @@ public:
     void* handle() const noexcept { return statement_.get(); }
 
 private:
+    qint64 numericAttribute(int column, int field); // SQLColAttribute of a number
+
     Handle statement_;
 };
 

@@ -167,36 +167,34 @@ void Form2::buildActions()
     });
     QAction* tables = action(QStringLiteral("Tables..."), {}, &Form2::Tables_Click);
 
-    // The list's own: its shortcuts act where it has the focus.
-    const auto listAction = [this](const QString& text, const QKeySequence& keys, auto handler) {
+    // The list's menu. The keys it names act through the list's own key handling, where it has the focus.
+    const auto listAction = [this](const QString& text, QKeySequence::StandardKey keys, auto handler) {
         auto* a = new QAction(text, ListView1);
-        a->setShortcut(keys);
-        a->setShortcutContext(Qt::WidgetShortcut);
+        if (keys != QKeySequence::UnknownKey)
+            a->setText(text + QLatin1Char('\t') + QKeySequence(keys).toString(QKeySequence::NativeText));
         connect(a, &QAction::triggered, this, handler);
         return a;
     };
     QAction* copy = listAction(QStringLiteral("Copy"), QKeySequence::Copy, &Form2::copySelectedItems);
-    QAction* copyQuery = listAction(QStringLiteral("Copy Query for the Row"), {}, &Form2::copyQuery);
+    QAction* copyQuery =
+        listAction(QStringLiteral("Copy Query for the Row"), QKeySequence::UnknownKey, &Form2::copyQuery);
     QAction* remove =
         listAction(QStringLiteral("Remove"), QKeySequence::Delete, [this] { ListView1_KeyDown(Qt::Key_Delete); });
     QAction* selectAll =
         listAction(QStringLiteral("Select All"), QKeySequence::SelectAll, [this] { ListView1->selectAll(); });
-    showWhereFound_ = listAction(QStringLiteral("Show Where Found"), {}, [this](bool shown) {
+    showWhereFound_ = listAction(QStringLiteral("Show Where Found"), QKeySequence::UnknownKey, [this](bool shown) {
         showPlaces(shown);
         settings::saveSetting(settings::kShowWhereFound, shown);
     });
     showWhereFound_->setCheckable(true);
-    // Delete goes through the list's own key handling; Select All through its own too.
-    remove->setShortcut({});
-    selectAll->setShortcut({});
-    remove->setText(QStringLiteral("Remove\tDel"));
-    selectAll->setText(QStringLiteral("Select All\tCtrl+A"));
 
-    auto* separator = new QAction(this);
-    separator->setSeparator(true);
-    auto* another = new QAction(this);
-    another->setSeparator(true);
-    ListView1->addActions({copy, copyQuery, remove, selectAll, separator, showWhereFound_, another, readAgain, tables});
+    const auto separator = [this] {
+        auto* a = new QAction(this);
+        a->setSeparator(true);
+        return a;
+    };
+    ListView1->addActions(
+        {copy, copyQuery, remove, selectAll, separator(), showWhereFound_, separator(), readAgain, tables});
     ListView1->setContextMenuPolicy(Qt::ActionsContextMenu);
     for (QLineEdit* box : {Text1, Text3, Text4})
         connect(box, &QLineEdit::returnPressed, this,
@@ -374,10 +372,6 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         ListView1_KeyDown(key->key());
-    } else if (watched == ListView1 && event->type() == QEvent::ShortcutOverride &&
-               static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-        event->accept(); // ours, as a key press
-        return true;
     } else if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick)
         ListView1_DblClick();
     return QWidget::eventFilter(watched, event);

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <sql.h>
 #include <thread>
 
 using namespace rq;
@@ -289,4 +290,6 @@ TEST(DatabaseScan, RowsOfKeyedTablesAreNamedByTheirKey)
         ASSERT_EQ(rows.size(), 1) << rowQuery(originOf(value)).toStdString();
         EXPECT_TRUE(rows[0].contains(value));
     }
+    const Origin priced{"dbo", "Prices", "Note", 1, {{"Amount", "12.50", SQL_DECIMAL}}}; // a number, unquoted
+    EXPECT_EQ(rowQuery(priced), "SELECT * FROM [dbo].[Prices] WHERE [Amount] = 12.50");
 }
