@@ -101,11 +101,7 @@ QString describe(const FieldProblem& problem)
 {
     static const char* const names[] = {"the server (--server)", "the port (--port)", "the user (--user)",
                                         "the password", "the database (--database)"};
-    const QString field = QLatin1String(names[problem.field]);
-    if (problem.kind == FieldProblem::TooLong)
-        return field + QStringLiteral(" is too long: the SQL Server driver takes at most 32,767 characters for the "
-                                      "whole connection");
-    return field + QStringLiteral(" contains \"};\", which the SQL Server driver (FreeTDS) cannot accept");
+    return QLatin1String(names[problem.field]) + QLatin1Char(' ') + problem.what();
 }
 
 int run(const CommandLineRequest& request, Streams& streams, Progress& progress)

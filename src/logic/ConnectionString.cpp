@@ -87,13 +87,17 @@ QString connectionProblem(const ConnectionFields& fields, const SqlServerDriver&
         return {};
     static const char* const boxes[] = {"server name", "port", "username", "password", "database name"};
     const QString box = QLatin1String(boxes[problem->field]);
-    if (problem->kind == FieldProblem::TooLong)
-        return QStringLiteral("The %1 is too long: the SQL Server driver takes at most 32,767 characters for the "
-                              "whole connection. Please shorten the %1.")
-            .arg(box);
-    return QStringLiteral("The %1 contains \"};\", which the SQL Server driver (FreeTDS) cannot accept. Please "
-                          "change the %1.")
-        .arg(box);
+    return QStringLiteral("The %1 %2. Please %3 the %1.")
+        .arg(box, problem->what(),
+             problem->kind == FieldProblem::TooLong ? QLatin1String("shorten") : QLatin1String("change"));
+}
+
+QString FieldProblem::what() const
+{
+    return kind == TooLong
+               ? QStringLiteral("is too long: the SQL Server driver takes at most 32,767 characters for the whole "
+                                "connection")
+               : QStringLiteral("contains \"};\", which the SQL Server driver (FreeTDS) cannot accept");
 }
 
 QString connectionProblem(const ConnectionFields& fields)

@@ -29,6 +29,8 @@ public:
 struct FieldProblem {
     enum Field { Server, Port, User, Password, Database } field;
     enum Kind { HoldsBraceSemicolon, TooLong } kind;
+    // What is wrong, to follow the field's name: "is too long: ...", "contains \"};\", ..."
+    QString what() const;
 };
 std::optional<FieldProblem> fieldProblem(const ConnectionFields& fields, const platform::SqlServerDriver& driver);
 
