@@ -2,9 +2,9 @@
 // side by side with its anchor in one run.
 #include "BenchSupport.h"
 
-#include "logic/BetweenExtraction.h"
-#include "logic/LineExtraction.h"
-#include "logic/ResultsList.h"
+#include "logic/results/ResultsList.h"
+#include "logic/search/BetweenExtraction.h"
+#include "logic/search/LineExtraction.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -8,7 +8,7 @@
 #include "MinimalReader.h"
 #include "ShopTables.h"
 
-#include "logic/DatabaseScan.h"
+#include "logic/scan/DatabaseScan.h"
 #include "platform/EventYield.h"
 #include "support/TdsServer.h"
 

@@ -5,7 +5,7 @@
 //   bench_responsiveness --freetds  the FreeTDS cases alone (the first form runs them as a child process)
 #include "FreeTdsRegistration.h"
 
-#include "logic/ResultsList.h"
+#include "logic/results/ResultsList.h"
 #include "support/TdsServer.h"
 #include "ui/AppContext.h"
 #include "ui/Form2.h"

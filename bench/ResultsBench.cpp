@@ -2,8 +2,8 @@
 // of the list with a huge item in view, then the save, against writing the same bytes with one buffered write.
 #include "BenchSupport.h"
 
-#include "logic/ResultsFile.h"
-#include "logic/ResultsList.h"
+#include "logic/results/ResultsFile.h"
+#include "logic/results/ResultsList.h"
 #include "ui/Twips.h"
 
 #include <QApplication>

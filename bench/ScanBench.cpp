@@ -9,8 +9,8 @@
 #include "BenchSupport.h"
 #include "MinimalReader.h"
 
-#include "logic/DatabaseScan.h"
-#include "logic/LineExtraction.h"
+#include "logic/scan/DatabaseScan.h"
+#include "logic/search/LineExtraction.h"
 #include "platform/EventYield.h"
 
 #include <QCoreApplication>

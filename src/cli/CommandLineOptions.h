@@ -1,8 +1,8 @@
 #pragma once
 
-#include "logic/Matcher.h"
-#include "logic/ResultFormats.h"
-#include "logic/TableChoice.h"
+#include "logic/results/ResultFormats.h"
+#include "logic/scan/TableChoice.h"
+#include "logic/search/Matcher.h"
 #include "platform/Failure.h"
 
 #include <QString>

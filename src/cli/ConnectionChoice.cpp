@@ -1,6 +1,6 @@
 #include "ConnectionChoice.h"
 
-#include "logic/SettingsKeys.h"
+#include "logic/frame/SettingsKeys.h"
 #include "platform/SettingsStore.h"
 
 #include <QFileInfo>

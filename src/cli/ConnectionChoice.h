@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CommandLineOptions.h"
-#include "logic/ConnectionString.h"
+#include "logic/connection/ConnectionString.h"
 
 #include <QString>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "DatabaseRead.h"
 
-#include "logic/DatabaseScan.h"
-#include "logic/ScanText.h"
+#include "logic/scan/DatabaseScan.h"
+#include "logic/scan/ScanText.h"
 #include "platform/Failure.h"
 
 namespace rq::cli {

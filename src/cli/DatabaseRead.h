@@ -1,9 +1,9 @@
 #pragma once
 
-#include "logic/ConnectionString.h"
-#include "logic/ScanCounts.h"
-#include "logic/TableChoice.h"
-#include "logic/TextOrigins.h"
+#include "logic/connection/ConnectionString.h"
+#include "logic/scan/ScanCounts.h"
+#include "logic/scan/TableChoice.h"
+#include "logic/text/TextOrigins.h"
 
 #include <QString>
 #include <functional>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "cli/CommandLineOptions.h"
-#include "logic/ExtractionSession.h"
-#include "logic/ResultsFile.h"
-#include "logic/TextOrigins.h"
+#include "logic/results/ResultsFile.h"
+#include "logic/search/ExtractionSession.h"
+#include "logic/text/TextOrigins.h"
 
 #include <QSet>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "logic/DatabaseScan.h"
-#include "logic/OpenConnection.h"
+#include "logic/connection/OpenConnection.h"
+#include "logic/scan/DatabaseScan.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProcessStarter.h"

@@ -1,10 +1,10 @@
 // The two "Extract" commands of the extraction window.
 #include "Form2.h"
 
-#include "logic/ExtractionSession.h"
-#include "logic/ReportingProcedure.h"
-#include "logic/ResultsList.h"
-#include "logic/UserMessages.h"
+#include "logic/frame/ReportingProcedure.h"
+#include "logic/frame/UserMessages.h"
+#include "logic/results/ResultsList.h"
+#include "logic/search/ExtractionSession.h"
 #include "platform/EventYield.h"
 #include "ui/AppContext.h"
 #include "ui/WindowPointer.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logic/ConnectionString.h"
+#include "logic/connection/ConnectionString.h"
 
 #include <QWidget>
 #include <functional>

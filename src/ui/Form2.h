@@ -1,7 +1,7 @@
 #pragma once
 
-#include "logic/ConnectionString.h"
-#include "logic/DatabaseScan.h"
+#include "logic/connection/ConnectionString.h"
+#include "logic/scan/DatabaseScan.h"
 
 #include <QWidget>
 #include <functional>

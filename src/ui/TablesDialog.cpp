@@ -1,7 +1,7 @@
 #include "TablesDialog.h"
 
-#include "logic/DatabaseScan.h"
-#include "logic/TableChoiceStore.h"
+#include "logic/scan/DatabaseScan.h"
+#include "logic/scan/TableChoiceStore.h"
 #include "platform/EventYield.h"
 
 #include <QDialogButtonBox>

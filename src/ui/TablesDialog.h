@@ -1,7 +1,7 @@
 #pragma once
 
-#include "logic/ConnectionString.h"
-#include "logic/TableChoice.h"
+#include "logic/connection/ConnectionString.h"
+#include "logic/scan/TableChoice.h"
 #include "platform/MessageBoxes.h"
 
 #include <QDialog>

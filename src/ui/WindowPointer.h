@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logic/Pointer.h"
+#include "logic/frame/Pointer.h"
 
 #include <QCursor>
 #include <QHash>

@@ -1,7 +1,7 @@
 // With FreeTDS registered as "SQL Server": the connection window and start-up never wait on the driver on
 // the window thread, and a value FreeTDS cannot be given is named rather than sent.
 #include "app/WindowFlow.h"
-#include "logic/ConnectionTest.h"
+#include "logic/connection/ConnectionTest.h"
 #include "support/EventGaps.h"
 #include "support/Settings.h"
 #include "support/TdsServing.h"

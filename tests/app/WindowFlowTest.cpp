@@ -1,5 +1,5 @@
 #include "app/WindowFlow.h"
-#include "logic/ResultsList.h"
+#include "logic/results/ResultsList.h"
 #include "support/Settings.h"
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logic/ResultsList.h"
+#include "logic/results/ResultsList.h"
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
 #include "ui/Form2.h"

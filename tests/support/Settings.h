@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logic/ConnectionString.h"
+#include "logic/connection/ConnectionString.h"
 #include "platform/SettingsStore.h"
 #include "support/CoreEnvironment.h"
 

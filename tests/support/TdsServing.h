@@ -1,7 +1,7 @@
 #pragma once
 
 // The TDS servers the FreeTDS tests start, and the connection fields that log in to them.
-#include "logic/ConnectionString.h"
+#include "logic/connection/ConnectionString.h"
 #include "support/TdsServer.h"
 
 namespace rq::test {

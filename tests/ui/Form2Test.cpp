@@ -1,4 +1,4 @@
-#include "logic/ReportingProcedure.h"
+#include "logic/frame/ReportingProcedure.h"
 #include "support/ExtractionWindow.h"
 #include "support/Settings.h"
 #include "ui/Twips.h"

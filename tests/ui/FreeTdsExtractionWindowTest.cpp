@@ -1,7 +1,7 @@
 // The extraction window reading SQL Server's protocol through the real FreeTDS driver: every matching line
 // of the rows read, and a window that keeps running events however slow or silent the server.
-#include "logic/DatabaseScan.h"
-#include "logic/ResultsList.h"
+#include "logic/results/ResultsList.h"
+#include "logic/scan/DatabaseScan.h"
 #include "support/EventGaps.h"
 #include "support/ExtractionWindow.h"
 #include "support/TdsServing.h"

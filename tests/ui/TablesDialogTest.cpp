@@ -1,7 +1,7 @@
 // "Tables...": every table with why it is left out, chosen with the filter, "All" and "None", kept per
 // database, and read by the next extraction.
 #include "ui/TablesDialog.h"
-#include "logic/TableChoiceStore.h"
+#include "logic/scan/TableChoiceStore.h"
 #include "support/ExtractionWindow.h"
 #include "support/Files.h"
 

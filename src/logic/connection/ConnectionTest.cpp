@@ -1,0 +1,46 @@
+#include "ConnectionTest.h"
+
+#include "logic/frame/Pointer.h"
+#include "logic/frame/ReportingProcedure.h"
+#include "logic/frame/UserMessages.h"
+
+namespace rq {
+
+void TestConnection(platform::MessageBoxes& messages, PointerControl& pointer, const ConnectionFactory& factory,
+                    const std::function<ConnectionFields()>& fields, const platform::SqlServerDriver& driver)
+{
+    ReportingProcedure proc(messages, QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
+    std::unique_ptr<platform::odbc::Connection> connection;
+    proc.step(100, [&] { connection = factory(); });
+
+    // From here on a failure is the command's own: it skips to the "could not connect" answer.
+    try {
+        pointer.set(Hourglass);
+        if (!connection)
+            throw Failure(QStringLiteral("Object variable not set"));
+        const QString text = connectionString(fields(), driver);
+        // The object moves to the thread that opens it, and is released there.
+        auto moved = std::make_shared<std::unique_ptr<platform::odbc::Connection>>(std::move(connection));
+        openAndClose([moved] { return std::move(*moved); }, text);
+        showMessage(messages, QLatin1String(kConnectionSuccessful));
+        pointer.set(Default);
+    } catch (const UncarriableField& problem) {
+        showMessage(messages, problem.description()); // rather than send the server a value it was not given
+        pointer.set(Default);
+    } catch (...) {
+        // The box keeps its text; what the driver said (a refused login, an unknown database) is its details.
+        showMessage(messages, QLatin1String(kCouldNotConnect), describeCurrentException());
+        pointer.set(Default);
+    }
+}
+
+bool ShowConnectionProblem(platform::MessageBoxes& messages, const ConnectionFields& fields,
+                           const platform::SqlServerDriver& driver)
+{
+    const QString problem = connectionProblem(fields, driver);
+    if (!problem.isEmpty())
+        showMessage(messages, problem);
+    return !problem.isEmpty();
+}
+
+} // namespace rq

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "logic/connection/OpenConnection.h"
+#include "platform/MessageBoxes.h"
+
+#include <functional>
+
+namespace rq {
+
+class PointerControl;
+
+inline constexpr auto kConnectionSuccessful = "Connection successful.";
+inline constexpr auto kCouldNotConnect = "Could not connect. Please check with your administrator.";
+
+// "Test Connection": opens the database once with the current fields (off the window thread, see
+// openAndClose) and says whether that worked, showing the hourglass until the user has closed the answer.
+// A field that the driver cannot be given as typed is named instead of sending the server something else.
+// The driver is the registered one; tests name another.
+void TestConnection(platform::MessageBoxes& messages, PointerControl& pointer, const ConnectionFactory& factory,
+                    const std::function<ConnectionFields()>& fields,
+                    const platform::SqlServerDriver& driver = platform::registeredSqlServerDriver());
+
+// Says which field the driver cannot be given as typed (connectionProblem), if any: an open would fail
+// for a reason that no one could see. True when it said so.
+bool ShowConnectionProblem(platform::MessageBoxes& messages, const ConnectionFields& fields,
+                           const platform::SqlServerDriver& driver = platform::registeredSqlServerDriver());
+
+} // namespace rq

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "logic/connection/ConnectionString.h"
+#include "platform/Odbc.h"
+
+#include <QElapsedTimer>
+#include <functional>
+#include <memory>
+
+namespace rq {
+
+// How long an open waits for the server's login answer before it gives up: the classic default of the
+// Windows data components.
+inline constexpr unsigned kLoginTimeoutSeconds = 15;
+
+// The driver's login time-out counts each wait for the server's next bytes, not the whole login, so a
+// server that trickles its answer would hold an open for ever. Every open is given up this long after it
+// started, its connection abandoned to the thread that is opening it.
+class LoginDeadline {
+public:
+    LoginDeadline() { started_.start(); }
+    bool passed() const { return started_.elapsed() > (kLoginTimeoutSeconds + 2) * 1000; }
+    // What an open that was given up failed with.
+    static Failure failure();
+
+private:
+    QElapsedTimer started_;
+};
+
+// Creates an unopened connection object. The program uses makeOdbcConnection; tests can stand in a
+// factory that fails, which no real driver can be made to do.
+using ConnectionFactory = std::function<std::unique_ptr<platform::odbc::Connection>()>;
+std::unique_ptr<platform::odbc::Connection> makeOdbcConnection();
+
+// Opens a connection made by `make` and closes it again, all on a thread of its own, so that the window
+// thread never waits on a driver: meanwhile it repaints and lets a window close, but drops clicks and
+// keys. The login gives up after kLoginTimeoutSeconds, the whole open at its LoginDeadline. Throws what the
+// open threw.
+void openAndClose(ConnectionFactory make, const QString& connectionString);
+
+// True when a connection opens with these fields. Silent: every failure gives false, a field that the
+// driver cannot be given too. The connection is closed again before it returns. The driver is the
+// registered one unless the caller has already looked it up.
+bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory = makeOdbcConnection,
+                    const platform::SqlServerDriver& driver = platform::registeredSqlServerDriver());
+
+} // namespace rq

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "logic/text/TextOrigins.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+namespace rq {
+
+// Results with where each was found, for other programs to read.
+enum class ResultFormat {
+    Text, // the item alone, as the results file holds it
+    Tsv,  // tab-separated, with a header line
+    Json, // JSON Lines: one object per item
+};
+
+// "item  schema  table  column  key or row  further places", tab-separated.
+QByteArray tsvHeader();
+// One item and its place as a line of UTF-8, ended by a line feed. Tabs, line breaks and backslashes in the
+// values are written \t, \n, \r and \\. `furtherPlaces` < 0 leaves that column empty (not known).
+QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlaces);
+// {"item": ..., "schema": ..., "table": ..., "column": ..., "key": {"CustomerID": "42"} or "row": 2,
+//  "furtherPlaces": n (where known)}, on one line ended by a line feed.
+QByteArray jsonLine(QStringView item, const Origin& origin, qsizetype furtherPlaces);
+
+// A TSV value read back: \t, \n, \r and \\ undone.
+QString tsvValue(QStringView escaped);
+
+} // namespace rq

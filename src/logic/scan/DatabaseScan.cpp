@@ -1,0 +1,255 @@
+#include "DatabaseScan.h"
+
+#include "logic/connection/OpenConnection.h"
+#include "logic/scan/ScanReader.h"
+#include "logic/scan/ScanText.h"
+#include "platform/Failure.h"
+#include "platform/Odbc.h"
+#include "platform/OdbcDrivers.h"
+#include "platform/OffThread.h"
+
+#include <QElapsedTimer>
+
+namespace rq {
+
+namespace {
+
+// After a stop, how long the reading thread has to wind down before it is left to finish on its own.
+constexpr qint64 kStopGraceMs = 500;
+// How often the counts are shown while a scan runs.
+constexpr qint64 kProgressMs = 250;
+
+} // namespace
+
+QString bracketed(QString identifier)
+{
+    return QLatin1Char('[') + identifier.replace(QLatin1String("]"), QLatin1String("]]")) + QLatin1Char(']');
+}
+
+QString tableQuery(const TableName& table)
+{
+    const QString from = table.schema.isEmpty() ? bracketed(table.name)
+                                                : bracketed(table.schema) + QLatin1Char('.') + bracketed(table.name);
+    return QLatin1String("SELECT * FROM ") + from;
+}
+
+QString indexingStatus(const QString& tableName)
+{
+    return QLatin1String("Indexing ") + tableName.toUpper() + QLatin1String(" to be searched. Please wait...");
+}
+
+QString ScanOutcome::report() const
+{
+    if (passedOver.isEmpty())
+        return {};
+    return QStringLiteral("%1 could not be read and %2 passed over: %3. %4")
+        .arg(passedOver.size() == 1 ? QStringLiteral("A table") : QStringLiteral("%1 tables").arg(passedOver.size()),
+             passedOver.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+             passedOver.join(QLatin1String(", ")), firstFailure);
+}
+
+QString scanConnectionString(const ConnectionFields& fields)
+{
+    const platform::SqlServerDriver driver = platform::registeredSqlServerDriver();
+    QString text = connectionString(fields, driver);
+    // FreeTDS asks for 4 KB packets; a long result then costs a receive call every 4 KB.
+    if (driver.kind == platform::SqlServerDriver::FreeTds)
+        text += QLatin1String("PacketSize=32767;");
+    return text;
+}
+
+ScanOutcome scanDatabase(const QString& connectionString, const TableChoice& choice, ScanControl& control,
+                         const ScanHooks& hooks)
+{
+    auto channel = std::make_shared<BatchChannel>();
+    // However this ends, a reading thread still at work never waits on a consumer that has gone.
+    struct Closing {
+        BatchChannel& channel;
+        ~Closing() { channel.close(); }
+    } closing{*channel};
+
+    ScanOutcome outcome;
+    ScanCounts& counts = outcome.counts;
+    QElapsedTimer clock;
+    clock.start();
+    QElapsedTimer sinceProgress; // not started: the counts show at once
+    const auto progress = [&](bool now) {
+        counts.milliseconds = clock.elapsed();
+        if (now || !sinceProgress.isValid() || sinceProgress.elapsed() >= kProgressMs) {
+            hooks.progress(counts);
+            sinceProgress.start();
+        }
+    };
+    QString current;
+    const auto consume = [&] {
+        for (ScanBatch& batch : channel->takeAll()) {
+            if (batch.listing) {
+                for (const TableDecision& decision : *batch.listing)
+                    ++(decision.read() ? counts.tables : counts.leftOut);
+                continue;
+            }
+            if (batch.table) {
+                current = batch.table->table.qualified();
+                counts.table = current;
+                ++counts.tablesBegun;
+                sinceProgress.invalidate(); // a new table shows at once
+            }
+            counts.rows += qint64(batch.rowStarts.size());
+            counts.units += batch.text.size();
+            if (!batch.failure.isEmpty()) {
+                ++counts.tablesFailed;
+                if (outcome.passedOver.isEmpty())
+                    outcome.firstFailure = batch.failure;
+                outcome.passedOver.append(current);
+            }
+            hooks.batch(batch);
+        }
+    };
+
+    const LoginDeadline deadline;
+    std::shared_ptr<ScanControl> reading = control.shared_from_this();
+    try {
+        platform::OffThread::run(
+            [channel, reading, connectionString, choice](const std::function<void()>& wake) {
+                readDatabase(connectionString, choice, *reading, *channel, wake);
+            },
+            [&] {
+                hooks.yield(); // first, so that a command run here sees the text as it stood before this batch
+                consume();
+                progress(false);
+            },
+            [&] { return (!control.opened() && deadline.passed()) || control.sinceStop() > kStopGraceMs; });
+    } catch (const platform::AbandonedWork&) {
+        if (!control.stopRequested()) {
+            control.stop();
+            progress(true);
+            throw LoginDeadline::failure();
+        }
+        consume(); // the whole rows handed over before the reader was left to itself
+    } catch (...) {
+        if (control.stopRequested()) { // a statement cancelled by the stop, while listing or opening: no failure
+            consume();
+            outcome.stopped = true;
+            progress(true);
+            return outcome;
+        }
+        control.stop(); // the reader may still be at work: it is told to end
+        progress(true);
+        throw;
+    }
+    outcome.stopped = control.stopRequested();
+    progress(true);
+    return outcome;
+}
+
+ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrigins& origins, const StatusLine& status,
+                         const std::function<bool()>& yield)
+{
+    ScanText appender;
+    ScanHooks hooks;
+    hooks.batch = [&](ScanBatch& batch) {
+        if (batch.table)
+            status(indexingStatus(batch.table->table.name));
+        appender.append(batch, text, origins);
+    };
+    hooks.progress = [](const ScanCounts&) {};
+    hooks.yield = yield;
+    const auto control = std::make_shared<ScanControl>();
+    return scanDatabase(scanConnectionString(fields), TableChoice{}, *control, hooks);
+}
+
+QList<ListedTable> listDatabaseTables(const QString& connectionString, const std::function<void()>& whileWaiting)
+{
+    auto listed = std::make_shared<QList<ListedTable>>();
+    auto control = std::make_shared<ScanControl>();
+    const LoginDeadline deadline;
+    try {
+        platform::OffThread::run(
+            [listed, control, connectionString](const std::function<void()>&) {
+                platform::odbc::Connection connection;
+                openForReading(connection, connectionString, *control);
+                *listed = listTables(connection, *control);
+            },
+            whileWaiting, [&] { return !control->opened() && deadline.passed(); });
+    } catch (const platform::AbandonedWork&) {
+        throw LoginDeadline::failure();
+    }
+    return *listed;
+}
+
+bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const TableChoice& choice,
+                        const ScanView& view, const std::function<bool()>& yield, Gathering when)
+{
+    const QString connection = scanConnectionString(fields);
+    const QString wanted = connection + QChar(0x1D) + choice.signature();
+    if (state.scanning) {
+        if (state.gatheredWith == wanted)
+            return true; // the text so far; never a second scan of the same
+        if (state.control)
+            state.control->stop(); // it gives way: it ends when the command it runs in goes on
+    } else if (when == Gathering::WhenNeeded && !state.DatabaseText.isEmpty() && (state.complete || state.stopped) &&
+               state.gatheredWith == wanted) {
+        return true;
+    }
+
+    const auto control = std::make_shared<ScanControl>();
+    state.DatabaseText.clear();
+    state.origins = std::make_shared<TextOrigins>();
+    state.gatheredWith = wanted;
+    state.complete = false;
+    state.stopped = false;
+    state.scanning = true;
+    state.control = control;
+    const std::shared_ptr<TextOrigins> origins = state.origins; // ours, whatever a later scan puts in the state
+    // False once a command run during this scan's yields has begun a scan of its own.
+    const auto ours = [&state, control] { return state.control == control; };
+
+    ScanText appender;
+    ScanCounts last;
+    ScanHooks hooks;
+    hooks.batch = [&](ScanBatch& batch) {
+        if (!ours())
+            return;
+        if (batch.table)
+            view.status(indexingStatus(batch.table->table.name));
+        appender.append(batch, state.DatabaseText, *origins);
+    };
+    hooks.progress = [&](const ScanCounts& counts) {
+        last = counts;
+        if (ours() && view.progress)
+            view.progress(counts);
+    };
+    hooks.yield = yield;
+
+    // However the scan ends, the state says so, unless a command run during its yields has begun a scan of its own.
+    ScanEnd end = ScanEnd::Failed;
+    struct Finishing {
+        DatabaseTextState& state;
+        const std::shared_ptr<ScanControl>& control;
+        const ScanCounts& counts;
+        const ScanEnd& end;
+        ~Finishing()
+        {
+            if (state.control != control)
+                return;
+            state.scanning = false;
+            state.control.reset();
+            state.lastScan = ScanSummary{counts, end, QDateTime::currentDateTime()};
+        }
+    };
+    ScanOutcome outcome;
+    {
+        const Finishing finishing{state, control, last, end};
+        outcome = scanDatabase(connection, choice, *control, hooks);
+        if (!ours())
+            return false;
+        end = outcome.stopped ? ScanEnd::Stopped : ScanEnd::Complete;
+        state.complete = !outcome.stopped;
+        state.stopped = outcome.stopped;
+    }
+    if (!outcome.passedOver.isEmpty())
+        throw Failure(outcome.report());
+    return true;
+}
+
+} // namespace rq

@@ -1,0 +1,53 @@
+#include "ExtractionSession.h"
+
+#include "logic/scan/ScanCounts.h"
+#include "logic/search/BetweenExtraction.h"
+#include "logic/search/LineExtraction.h"
+
+namespace rq {
+
+ExtractionSession::ExtractionSession(ExtractionRequest request, ItemSink& sink)
+    : request_(std::move(request)), sink_(sink)
+{
+    if (request_.kind == ExtractionRequest::Lines)
+        matcher_.emplace(request_.searchText, request_.options);
+}
+
+void ExtractionSession::run(QStringView text, const TextOrigins& origins, const std::function<bool()>& yield)
+{
+    const auto take = [&](QStringView item) { this->take(item, text, origins); };
+    if (matcher_)
+        extractLines(text, *matcher_, take, yield);
+    else
+        extractBetween(text, request_.startMarker, request_.endMarker, take, yield,
+                       request_.options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+}
+
+void ExtractionSession::take(QStringView item, QStringView text, const TextOrigins& origins)
+{
+    ++found_;
+    const QString found = item.toString();
+    if (request_.kind == ExtractionRequest::Between && !request_.keepDuplicates && sink_.holds(found)) {
+        ++alreadyListed_;
+        sink_.addPlace(found);
+        return;
+    }
+    sink_.add(found, origins.at(text, item));
+}
+
+QString ExtractionSession::outcome() const
+{
+    if (request_.kind == ExtractionRequest::Lines) {
+        if (found_ == 0)
+            return QStringLiteral("No line holds the text.");
+        return found_ == 1 ? QStringLiteral("1 line found.") : QStringLiteral("%1 lines found.").arg(countText(found_));
+    }
+    QString text = found_ == 0   ? QStringLiteral("No stretch lies between the markers.")
+                   : found_ == 1 ? QStringLiteral("1 stretch found.")
+                                 : QStringLiteral("%1 stretches found.").arg(countText(found_));
+    if (alreadyListed_ > 0)
+        text.insert(text.size() - 1, QStringLiteral(", %1 already listed").arg(countText(alreadyListed_)));
+    return text;
+}
+
+} // namespace rq

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "logic/search/Matcher.h"
+#include "logic/text/TextOrigins.h"
+
+#include <QString>
+#include <QStringView>
+#include <functional>
+#include <optional>
+
+namespace rq {
+
+// What an extraction looks for, read once when the command starts: edits made while it runs do not change it.
+struct ExtractionRequest {
+    enum Kind { Lines, Between };
+    Kind kind = Lines;
+    QString searchText;          // Lines
+    MatchOptions options;        // Lines; of them, matchCase also for Between
+    QString startMarker;         // Between: plain text
+    QString endMarker;           // Between: plain text
+    bool keepDuplicates = false; // Between
+};
+
+// Where an extraction's items go: the window's results list, or the command line's output.
+class ItemSink {
+public:
+    virtual ~ItemSink() = default;
+    virtual bool holds(const QString& text) const = 0;
+    virtual void add(const QString& text, const Origin& origin) = 0;
+    // One more place of a text it holds: a duplicate that was not added.
+    virtual void addPlace(const QString& text) = 0;
+};
+
+// One extraction: finds the items, applies the duplicate rule (between, without Keep Duplicates, adds no
+// text the sink holds and counts one more place for it instead) and gives each item the place it came from.
+// The window's commands and the command line both run their extractions through it.
+class ExtractionSession {
+public:
+    // Throws InvalidPattern for a regular expression that does not compile.
+    ExtractionSession(ExtractionRequest request, ItemSink& sink);
+
+    // Searches `text`, whose fields came from `origins`; may run again on the next stretch of a database.
+    void run(QStringView text, const TextOrigins& origins, const std::function<bool()>& yield);
+
+    qsizetype found() const { return found_; }
+    qsizetype alreadyListed() const { return alreadyListed_; }
+    // "48 lines found.", "No line holds the text.", "12 stretches found, 3 already listed."
+    QString outcome() const;
+
+private:
+    void take(QStringView item, QStringView text, const TextOrigins& origins);
+
+    ExtractionRequest request_;
+    ItemSink& sink_;
+    std::optional<Matcher> matcher_;
+    qsizetype found_ = 0;
+    qsizetype alreadyListed_ = 0;
+};
+
+} // namespace rq

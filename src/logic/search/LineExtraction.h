@@ -1,0 +1,15 @@
+#pragma once
+
+#include "logic/search/Matcher.h"
+
+#include <QStringView>
+#include <functional>
+
+namespace rq {
+
+// Every piece of `text` (cut at carriage returns) in which `matcher` finds a match, unchanged and in order,
+// to `line`. Walks the text in place, in linear time, letting events run through `yield` between stretches.
+void extractLines(QStringView text, const Matcher& matcher, const std::function<void(QStringView)>& line,
+                  const std::function<bool()>& yield);
+
+} // namespace rq

@@ -1,0 +1,62 @@
+#include "logic/search/LiteralFinder.h"
+#include "logic/search/CaseFolding.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+using namespace rq;
+
+TEST(CaseFolding, OneUnitForOneUnit)
+{
+    const CaseFolding& folding = CaseFolding::instance();
+    EXPECT_EQ(folding.lowered(u"ABC xyz ÄÖÜ"), "abc xyz äöü");
+    // U+0130 lowers to two units in full case mapping; here it stays one unit.
+    EXPECT_EQ(folding.lowered(u"\u0130x").size(), 2);
+    EXPECT_EQ(folding.unit(u'\u212A'), u'k'); // the Kelvin sign
+    const QString deseret = QString::fromUcs4(U"\U00010400A");
+    EXPECT_EQ(folding.lowered(deseret), QString::fromUcs4(U"\U00010428a"));
+    EXPECT_EQ(folding.lowered(QStringView(deseret).first(1)), QStringView(deseret).first(1)); // lone surrogate
+    EXPECT_TRUE(folding.unitsLoweringTo(u'k').contains(QChar(0x212A)));
+    EXPECT_TRUE(folding.unitsLoweringTo(u'k').contains(QChar('K')));
+}
+
+TEST(LiteralFinder, FindsTheFirstOccurrenceInRange)
+{
+    const QString text = "xxAbCxx abc\rABC";
+    LiteralFinder abc(u"aBc");
+    EXPECT_EQ(abc.find(text), 2);
+    EXPECT_EQ(abc.find(text, 3), 8);
+    EXPECT_EQ(abc.find(text, 9), 12);
+    EXPECT_EQ(abc.find(text, 3, 8), -1); // must start before `to`
+    EXPECT_EQ(abc.find(text, 13), -1);
+    EXPECT_EQ(LiteralFinder(u"").find(text), -1);
+    EXPECT_EQ(LiteralFinder(u"k").find(u"ab\u212A"), 2);
+    EXPECT_EQ(LiteralFinder(QString::fromUcs4(U"\U00010428")).find(QString::fromUcs4(U"ab\U00010400")), 2);
+    EXPECT_EQ(LiteralFinder(u"abcd").find(u"abc"), -1);
+}
+
+// The vectorised scan against a plain one, at every alignment and near the end of the text.
+TEST(LiteralFinder, AgreesWithAPlainSearchOnRandomTexts)
+{
+    QRandomGenerator random(20261208);
+    const QString alphabet = u"aAbB\u212Akä\u00C4 \r"_qs;
+    const CaseFolding& folding = CaseFolding::instance();
+    for (int round = 0; round < 3000; ++round) {
+        QString text, needle;
+        const int length = random.bounded(0, 60);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[random.bounded(alphabet.size())];
+        const int needleLength = random.bounded(1, 4);
+        for (int i = 0; i < needleLength; ++i)
+            needle += alphabet[random.bounded(alphabet.size())];
+        const QString loweredText = folding.lowered(text);
+        const QString loweredNeedle = folding.lowered(needle);
+        const qsizetype from = random.bounded(0, length + 1);
+        LiteralFinder finder(needle);
+        ASSERT_EQ(finder.find(text, from), loweredText.indexOf(loweredNeedle, from))
+            << qPrintable(text) << " / " << qPrintable(needle) << " from " << from;
+        LiteralFinder exact(needle, Qt::CaseSensitive);
+        ASSERT_EQ(exact.find(text, from), text.indexOf(needle, from, Qt::CaseSensitive))
+            << qPrintable(text) << " / " << qPrintable(needle) << " from " << from << ", match case";
+    }
+}
