@@ -293,36 +293,45 @@ ValueKind valueKind(int sqlType)
     }
 }
 
-static_assert(sizeof(SQLLEN) == sizeof(long), "the bound lengths are stored as long");
+struct BoundRows::Buffers {
+    struct Column {
+        qsizetype units = 0; // a value's room, its terminator included
+        std::vector<SQLWCHAR> values;
+        std::vector<SQLLEN> lengths; // bytes, or the driver's Null marker
+    };
+    std::vector<Column> columns;
+    SQLULEN fetched = 0;
+};
 
 std::unique_ptr<BoundRows> BoundRows::bind(Statement& statement, int columns, int rowsPerFetch, qsizetype maxUnits)
 {
-    std::vector<Column> bound(static_cast<std::size_t>(columns));
+    auto buffers = std::make_unique<Buffers>();
+    buffers->columns.resize(static_cast<std::size_t>(columns));
     for (int c = 1; c <= columns; ++c) {
         const qsizetype width = statement.columnDisplaySize(c);
         if (width == 0 || width > maxUnits)
             return nullptr;
         // Room beyond the reported width: some drivers write a few more digits than they announce.
-        Column& column = bound[std::size_t(c - 1)];
+        Buffers::Column& column = buffers->columns[std::size_t(c - 1)];
         column.units = width + 32;
         column.values.resize(std::size_t(column.units * rowsPerFetch));
         column.lengths.resize(std::size_t(rowsPerFetch));
     }
-    return std::unique_ptr<BoundRows>(new BoundRows(statement, std::move(bound), rowsPerFetch));
+    return std::unique_ptr<BoundRows>(new BoundRows(statement, std::move(buffers), rowsPerFetch));
 }
 
-BoundRows::BoundRows(Statement& statement, std::vector<Column> columns, int rowsPerFetch)
-    : statement_(statement), columns_(std::move(columns)), rowsPerFetch_(rowsPerFetch)
+BoundRows::BoundRows(Statement& statement, std::unique_ptr<Buffers> buffers, int rowsPerFetch)
+    : statement_(statement), buffers_(std::move(buffers)), rowsPerFetch_(rowsPerFetch)
 {
     SQLHSTMT handle = statement_.handle();
     check(SQLSetStmtAttrW(handle, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
           SQL_HANDLE_STMT, handle, "SQLSetStmtAttr");
-    check(SQLSetStmtAttrW(handle, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0), SQL_HANDLE_STMT, handle, "SQLSetStmtAttr");
-    for (std::size_t c = 0; c < columns_.size(); ++c) {
-        Column& column = columns_[c];
+    check(SQLSetStmtAttrW(handle, SQL_ATTR_ROWS_FETCHED_PTR, &buffers_->fetched, 0), SQL_HANDLE_STMT, handle,
+          "SQLSetStmtAttr");
+    for (std::size_t c = 0; c < buffers_->columns.size(); ++c) {
+        Buffers::Column& column = buffers_->columns[c];
         check(SQLBindCol(handle, static_cast<SQLUSMALLINT>(c + 1), SQL_C_WCHAR, column.values.data(),
-                         SQLLEN(column.units * SQLLEN(sizeof(SQLWCHAR))),
-                         reinterpret_cast<SQLLEN*>(column.lengths.data())),
+                         SQLLEN(column.units * SQLLEN(sizeof(SQLWCHAR))), column.lengths.data()),
               SQL_HANDLE_STMT, handle, "SQLBindCol");
     }
 }
@@ -346,7 +355,7 @@ qsizetype BoundRows::fetch(int rows)
               SQL_HANDLE_STMT, statement_.handle(), "SQLSetStmtAttr");
         arraySize_ = rows;
     }
-    fetched_ = 0;
+    buffers_->fetched = 0;
     const SQLRETURN rc = SQLFetch(statement_.handle());
     if (rc == SQL_NO_DATA)
         return 0;
@@ -358,13 +367,13 @@ qsizetype BoundRows::fetch(int rows)
         if (!info.sqlState().startsWith(QLatin1String("01")))
             pendingFailure_ = std::move(info);
     }
-    return qsizetype(fetched_);
+    return qsizetype(buffers_->fetched);
 }
 
 bool BoundRows::appendValue(qsizetype row, int column, QString& target) const
 {
-    const Column& bound = columns_[std::size_t(column - 1)];
-    const long length = bound.lengths[std::size_t(row)];
+    const Buffers::Column& bound = buffers_->columns[std::size_t(column - 1)];
+    const SQLLEN length = bound.lengths[std::size_t(row)];
     if (length == SQL_NULL_DATA)
         return false;
     const qsizetype units = length / qsizetype(sizeof(SQLWCHAR));

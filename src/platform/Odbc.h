@@ -116,18 +116,13 @@ public:
     bool appendValue(qsizetype row, int column, QString& target) const;
 
 private:
-    struct Column {
-        qsizetype units = 0; // a value's room, its terminator included
-        std::vector<char16_t> values;
-        std::vector<long> lengths; // bytes, or the driver's Null marker
-    };
-    BoundRows(Statement& statement, std::vector<Column> columns, int rowsPerFetch);
+    struct Buffers; // what the driver writes into, in the driver manager's own types
+    BoundRows(Statement& statement, std::unique_ptr<Buffers> buffers, int rowsPerFetch);
 
     Statement& statement_;
-    std::vector<Column> columns_;
+    std::unique_ptr<Buffers> buffers_;
     int rowsPerFetch_;
-    int arraySize_ = 1; // the statement's row array size now
-    unsigned long fetched_ = 0;
+    int arraySize_ = 1;                       // the statement's row array size now
     std::optional<OdbcError> pendingFailure_; // sent after the rows of the last block
 };
 

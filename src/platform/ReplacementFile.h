@@ -28,7 +28,6 @@ public:
     bool open();
     // Unbuffered: every write reaches the system at once, so a failed write carries the system's reason.
     QFile& device() { return file_; }
-    bool writesInPlace() const { return inPlace_; }
     // Puts everything on the disk, then renames the new file over the target.
     bool commit();
     // The system's words for what went wrong ("No space left on device").
