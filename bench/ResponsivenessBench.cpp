@@ -116,7 +116,7 @@ void measureStop(const QString& what, const ConnectionFields& fields, const std:
         if (sinceStop.isValid() || !context.database.scanning || !waiting())
             return;
         sinceStop.start();
-        form.PushButton7->click();
+        form.readAgainButton->click();
     });
     user.start(5);
     form.Text1->setText(QStringLiteral("HIT"));

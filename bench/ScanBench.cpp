@@ -9,7 +9,7 @@
 #include "BenchSupport.h"
 #include "MinimalReader.h"
 
-#include "logic/scan/DatabaseScan.h"
+#include "logic/scan/DatabaseText.h"
 #include "logic/search/LineExtraction.h"
 #include "platform/EventYield.h"
 

@@ -24,8 +24,7 @@ ConnectionFields chooseConnection(const ConnectionOverrides& overrides)
     fields.user = overrides.user.value_or(settings::stored(settings::kUser));
     fields.password = settings::stored(settings::kPassword);
     fields.database = overrides.database.value_or(settings::stored(settings::kDatabase));
-    fields.local = overrides.local.value_or(
-        settings::stored(settings::kLocalConnection, settings::kDefaultLocalConnection) != QLatin1String("0"));
+    fields.local = overrides.local.value_or(settings::storedLocalConnection());
     return fields;
 }
 

@@ -41,7 +41,7 @@ DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& cho
     hooks.yield = [] { return false; };
     try {
         const auto control = std::make_shared<ScanControl>();
-        read.incomplete = scanDatabase(scanConnectionString(fields), choice, *control, hooks).report();
+        read.incomplete = scanInBatches(scanConnectionString(fields), choice, *control, hooks).report();
     } catch (const ConsumerFailure& consumer) {
         std::rethrow_exception(consumer.failure);
     } catch (...) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "logic/connection/OpenConnection.h"
-#include "logic/scan/DatabaseScan.h"
+#include "logic/scan/DatabaseText.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProcessStarter.h"

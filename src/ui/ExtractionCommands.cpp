@@ -29,7 +29,7 @@ struct SearchedText {
 // took the text over for another database: that command has searched it.
 SearchedText startExtraction(ReportingProcedure& proc, Form2& form)
 {
-    proc.step(104, [&] { form.pointer().set(Hourglass); });
+    proc.step(104, [&] { form.pointer().set(Pointer::Hourglass); });
     bool current = true;
     proc.step(106, [&] { current = form.gatherText(Gathering::WhenNeeded); });
     SearchedText searched{{}, std::make_shared<TextOrigins>()};
@@ -74,7 +74,7 @@ void Form2::PushButton5_Click()
     ExtractionRequest request;
     proc.step(100, [&] {
         request.searchText = Text1->text();
-        request.options = {Check9->isChecked(), Check7->isChecked(), Check8->isChecked()};
+        request.options = {regexBox->isChecked(), matchCaseBox->isChecked(), wholeWordBox->isChecked()};
     });
     if (request.searchText.isEmpty()) {
         proc.step(126,
@@ -96,7 +96,7 @@ void Form2::PushButton5_Click()
             setWindowState(windowState() & ~Qt::WindowMinimized);
     });
     proc.step(124, [&] {
-        pointer_->set(Default);
+        pointer_->set(Pointer::Default);
         showOutcome(session->outcome());
         showFirstNew(sink.first());
     });
@@ -112,7 +112,7 @@ void Form2::PushButton1_Click()
         request.startMarker = Text3->text();
         request.endMarker = Text4->text();
         request.keepDuplicates = Check3->isChecked();
-        request.options.matchCase = Check10->isChecked();
+        request.options.matchCase = markersMatchCaseBox->isChecked();
     });
     if (request.startMarker.isEmpty() || request.endMarker.isEmpty()) {
         proc.step(102, [&] {
@@ -127,7 +127,7 @@ void Form2::PushButton1_Click()
     const SearchedText searched = startExtraction(proc, *this);
     proc.step(110, [&] { session.run(searched.text, *searched.origins, platform::yieldToEvents); });
     proc.step(114, [&] {
-        pointer_->set(Default);
+        pointer_->set(Pointer::Default);
         showOutcome(session.outcome());
         showFirstNew(sink.first());
     });

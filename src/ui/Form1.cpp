@@ -27,20 +27,6 @@
 
 namespace rq {
 
-namespace {
-
-// Whether the store holds the key at all: an absent key reads as whichever default is asked for.
-bool isStored(const char* key) { return settings::stored(key, "0") == settings::stored(key, "1"); }
-
-void saveSetting(const char* key, const QString& value)
-{
-    // A failed write is not reported: typing goes on, and the next change writes again.
-    platform::saveSetting(QLatin1String(settings::kApplication), QLatin1String(settings::kSection), QLatin1String(key),
-                          value);
-}
-
-} // namespace
-
 Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(context)
 {
     buildControls();
@@ -55,9 +41,8 @@ Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     bindToSetting(Text3, settings::kPassword);
     bindToSetting(Text4, settings::kDatabase);
     bindToSetting(Text9, settings::kPort);
-    connect(Check6, &QCheckBox::toggled, this, [](bool ticked) {
-        saveSetting(settings::kLocalConnection, ticked ? QStringLiteral("1") : QStringLiteral("0"));
-    });
+    connect(Check6, &QCheckBox::toggled, this,
+            [](bool ticked) { settings::store(settings::kLocalConnection, ticked); });
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
@@ -105,7 +90,7 @@ void Form1::bindToSetting(QLineEdit* box, const char* key)
 {
     connect(box, &QLineEdit::textChanged, this, [this, key](const QString& text) {
         if (!filling_)
-            saveSetting(key, text);
+            settings::store(key, text);
     });
 }
 
@@ -152,14 +137,11 @@ void Form1::Form_Load()
         proc.step(116, [&] { Text4->setText(settings::stored(settings::kDatabase)); });
         proc.step(118, [&] {
             Text9->setText(settings::stored(settings::kPort, settings::kDefaultPort));
-            if (!isStored(settings::kPort))
-                saveSetting(settings::kPort, QLatin1String(settings::kDefaultPort));
+            if (!settings::isStored(settings::kPort))
+                settings::store(settings::kPort, QLatin1String(settings::kDefaultPort));
         });
     }
-    proc.step(120, [&] {
-        Check6->setChecked(settings::stored(settings::kLocalConnection, settings::kDefaultLocalConnection) !=
-                           QLatin1String("0"));
-    });
+    proc.step(120, [&] { Check6->setChecked(settings::storedLocalConnection()); });
     bool goOn = false;
     proc.step(122, [&] {
         goOn = !Text1->text().isEmpty() && !Text2->text().isEmpty() && !Text3->text().isEmpty() &&
@@ -198,10 +180,15 @@ void Form1::PushButton2_Click()
 
 void Form1::PushButton3_Click()
 {
-    TestConnection(context_.messages, *pointer_, context_.connectionFactory, [this] { return fields(); });
+    TestConnection({context_.messages, QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")}, *pointer_,
+                   context_.connectionFactory, [this] { return fields(); });
 }
 
-void Form1::PushButton5_Click() { ShowConnectionHelp(context_.messages, context_.processes); }
+void Form1::PushButton5_Click()
+{
+    ShowConnectionHelp({context_.messages, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")},
+                       context_.processes);
+}
 
 void Form1::showEvent(QShowEvent* event)
 {

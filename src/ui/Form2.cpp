@@ -6,7 +6,7 @@
 #include "logic/results/ResultsFile.h"
 #include "logic/results/ResultsList.h"
 #include "logic/scan/TableChoiceStore.h"
-#include "logic/text/RowQuery.h"
+#include "logic/text/SqlText.h"
 #include "platform/EventYield.h"
 #include "platform/FileSystem.h"
 #include "ui/AppContext.h"
@@ -44,11 +44,11 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     results_ = new ResultsList(this);
     buildControls();
     pointer_ = new WindowPointer(*this);
-    for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9, PushButton7})
+    for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9, readAgainButton})
         pointer_->addButton(b);
-    for (QWidget* s :
-         std::initializer_list<QWidget*>{Frame1, Frame2, Frame4, Label1, Label2, Label3, Text1, Text3, Text4, ListView1,
-                                         Check3, Label5, Check7, Check8, Check9, Check10})
+    for (QWidget* s : std::initializer_list<QWidget*>{Frame1, Frame2, Frame4, Label1, Label2, Label3, Text1, Text3,
+                                                      Text4, ListView1, Check3, scanCountsLabel, matchCaseBox,
+                                                      wholeWordBox, regexBox, markersMatchCaseBox})
         pointer_->addSurface(s);
 
     connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
@@ -56,7 +56,7 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
-    connect(PushButton7, &QPushButton::clicked, this, &Form2::PushButton7_Click);
+    connect(readAgainButton, &QPushButton::clicked, this, &Form2::readAgainOrStop);
     buildActions();
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
@@ -81,12 +81,12 @@ void Form2::buildControls()
     Frame1 = frame(this, QStringLiteral("Extract entire line containing this text"), twipsRect(120, 120, 3975, 1455));
     Text1 = place<QLineEdit>(Frame1, twipsRect(120, 240, 3735, 330));
     Text1->setAccessibleName(Frame1->title());
-    Check7 = checkBox(Frame1, QStringLiteral("Match case"), twipsRect(120, 630, 1440, 255));
-    Check8 = checkBox(Frame1, QStringLiteral("Whole word"), twipsRect(1590, 630, 1500, 255));
-    Check9 = checkBox(Frame1, QStringLiteral("Regex"), twipsRect(3120, 630, 825, 255));
-    Check9->setToolTip(QStringLiteral("The search text is a regular expression (Perl style); ^ and $ match at the "
-                                      "ends of each line."));
-    Check9->setAccessibleName(QStringLiteral("Regular expression"));
+    matchCaseBox = checkBox(Frame1, QStringLiteral("Match case"), twipsRect(120, 630, 1440, 255));
+    wholeWordBox = checkBox(Frame1, QStringLiteral("Whole word"), twipsRect(1590, 630, 1500, 255));
+    regexBox = checkBox(Frame1, QStringLiteral("Regex"), twipsRect(3120, 630, 825, 255));
+    regexBox->setToolTip(QStringLiteral("The search text is a regular expression (Perl style); ^ and $ match at the "
+                                        "ends of each line."));
+    regexBox->setAccessibleName(QStringLiteral("Regular expression"));
     PushButton5 = button(Frame1, QStringLiteral("Extract"), twipsRect(120, 898, 3735, 405));
     layout_->add(Frame1, G::WiderByLeft);
     layout_->add(Text1, G::WiderByLeft);
@@ -98,8 +98,8 @@ void Form2::buildControls()
     Text4 = place<QLineEdit>(Frame4, twipsRect(1200, 840, 2655, 330));
     Label2 = label(Frame4, QStringLiteral("End with:"), twipsRect(120, 840, 975, 255), Text4);
     Check3 = checkBox(Frame4, QStringLiteral("Keep Duplicates"), twipsRect(240, 1200, 2040, 255));
-    Check10 = checkBox(Frame4, QStringLiteral("Match case"), twipsRect(2400, 1200, 1455, 255));
-    Check10->setAccessibleName(QStringLiteral("Match case of the markers"));
+    markersMatchCaseBox = checkBox(Frame4, QStringLiteral("Match case"), twipsRect(2400, 1200, 1455, 255));
+    markersMatchCaseBox->setAccessibleName(QStringLiteral("Match case of the markers"));
     PushButton1 = button(Frame4, QStringLiteral("Extract"), twipsRect(120, 1558, 3735, 405));
     for (QWidget* w : {static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Text3), static_cast<QWidget*>(Text4),
                        static_cast<QWidget*>(PushButton1)})
@@ -128,17 +128,18 @@ void Form2::buildControls()
     Label1 = place<QLabel>(this, twipsRect(120, 3800, 8040, 255));
     Label1->setTextFormat(Qt::PlainText); // it shows table names, which are the database's, not markup
     Label1->setText(QStringLiteral("Label1"));
-    Label5 = place<QLabel>(this, twipsRect(120, 4200, 5640, 255));
-    Label5->setTextFormat(Qt::PlainText);
-    PushButton7 = button(this, kReadAgain, twipsRect(5880, 4130, 2280, 405));
+    scanCountsLabel = place<QLabel>(this, twipsRect(120, 4200, 5640, 255));
+    scanCountsLabel->setTextFormat(Qt::PlainText);
+    readAgainButton = button(this, kReadAgain, twipsRect(5880, 4130, 2280, 405));
     layout_->add(PushButton2, G::RightByLeft | G::WiderByRight | G::Down);
     layout_->add(Label1, G::WiderByLeft | G::WiderByRight | G::Down);
-    layout_->add(Label5, G::WiderByLeft | G::WiderByRight | G::Down);
-    layout_->add(PushButton7, G::RightByLeft | G::RightByRight | G::Down);
+    layout_->add(scanCountsLabel, G::WiderByLeft | G::WiderByRight | G::Down);
+    layout_->add(readAgainButton, G::RightByLeft | G::RightByRight | G::Down);
 
     // The search options follow the box they belong to.
-    QWidget* order[] = {Text1,     Check7,      Check8,      Check9,      Text3,       Text4,       Check3,     Check10,
-                        ListView1, PushButton5, PushButton1, PushButton6, PushButton9, PushButton2, PushButton7};
+    QWidget* order[] = {Text1,       matchCaseBox, wholeWordBox,        regexBox,    Text3,
+                        Text4,       Check3,       markersMatchCaseBox, ListView1,   PushButton5,
+                        PushButton1, PushButton6,  PushButton9,         PushButton2, readAgainButton};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     Text1->setFocus();
@@ -163,7 +164,7 @@ void Form2::buildActions()
     action(QStringLiteral("Stop Reading"), Qt::Key_Escape, &Form2::stopScan);
     QAction* readAgain = action(QStringLiteral("Read Database Again"), Qt::Key_F5, [this] {
         if (!context_.database.scanning)
-            PushButton7_Click();
+            readAgainOrStop();
     });
     QAction* tables = action(QStringLiteral("Tables..."), {}, &Form2::Tables_Click);
 
@@ -184,7 +185,7 @@ void Form2::buildActions()
         listAction(QStringLiteral("Select All"), QKeySequence::SelectAll, [this] { ListView1->selectAll(); });
     showWhereFound_ = listAction(QStringLiteral("Show Where Found"), QKeySequence::UnknownKey, [this](bool shown) {
         showPlaces(shown);
-        settings::saveSetting(settings::kShowWhereFound, shown);
+        settings::store(settings::kShowWhereFound, shown);
     });
     showWhereFound_->setCheckable(true);
 
@@ -238,7 +239,7 @@ bool Form2::gatherText(Gathering when)
     };
     view.progress = [this](const ScanCounts& counts) {
         showScanning(true);
-        Label5->setText(scanProgressText(counts) + QLatin1String(". Esc stops."));
+        scanCountsLabel->setText(scanProgressText(counts) + QLatin1String(". Esc stops."));
     };
     struct Shown {
         Form2& form;
@@ -252,9 +253,9 @@ TableChoice Form2::tableChoice() const { return loadTableChoice(connectionFields
 
 void Form2::showScanning(bool scanning)
 {
-    PushButton7->setText(scanning ? kStop : kReadAgain);
+    readAgainButton->setText(scanning ? kStop : kReadAgain);
     if (!scanning)
-        Label5->clear();
+        scanCountsLabel->clear();
 }
 
 void Form2::showOutcome(const QString& found)
@@ -280,17 +281,17 @@ void Form2::stopScan()
         context_.database.control->stop();
 }
 
-void Form2::PushButton7_Click()
+void Form2::readAgainOrStop()
 {
     if (context_.database.scanning) {
         stopScan();
         return;
     }
-    ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton7_Click"));
-    proc.step(100, [&] { pointer_->set(Hourglass); });
+    ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("readAgainOrStop"));
+    proc.step(100, [&] { pointer_->set(Pointer::Hourglass); });
     proc.step(102, [&] { gatherText(Gathering::Again); });
     proc.step(104, [&] { showOutcome(QString()); });
-    proc.step(106, [&] { pointer_->set(Default); });
+    proc.step(106, [&] { pointer_->set(Pointer::Default); });
 }
 
 void Form2::Tables_Click()
@@ -321,7 +322,11 @@ void Form2::Form_Load()
     proc.step(122, [&] { setBackground(*Label1, Qt::white); });
 }
 
-void Form2::PushButton6_Click() { SaveResults(*results_, context_.fileDialog, context_.messages, *pointer_); }
+void Form2::PushButton6_Click()
+{
+    SaveResults({context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton6_Click")}, *results_,
+                context_.fileDialog, *pointer_);
+}
 
 void Form2::PushButton9_Click()
 {

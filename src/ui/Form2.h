@@ -1,7 +1,7 @@
 #pragma once
 
 #include "logic/connection/ConnectionString.h"
-#include "logic/scan/DatabaseScan.h"
+#include "logic/scan/DatabaseText.h"
 
 #include <QWidget>
 #include <functional>
@@ -40,7 +40,7 @@ public:
     void PushButton6_Click(); // "Save Results"
     void PushButton9_Click(); // "Clear List"
     void PushButton2_Click(); // "Switch SQL Server Database"
-    void PushButton7_Click(); // "Read Again", or "Stop" while the database is being read
+    void readAgainOrStop();   // "Read Again", or "Stop" while the database is being read
     void Tables_Click();      // "Tables..." in the list's menu
     void ListView1_KeyDown(int key);
     void ListView1_DblClick();
@@ -66,21 +66,21 @@ public:
     QLabel* Label3;
     QLineEdit* Text3; // start marker
     QLabel* Label2;
-    QLineEdit* Text4;   // end marker
-    QCheckBox* Check3;  // "Keep Duplicates"
-    QCheckBox* Check7;  // "Match case" of the line extraction
-    QCheckBox* Check8;  // "Whole word"
-    QCheckBox* Check9;  // "Regex"
-    QCheckBox* Check10; // "Match case" of the markers
+    QLineEdit* Text4;               // end marker
+    QCheckBox* Check3;              // "Keep Duplicates"
+    QCheckBox* matchCaseBox;        // "Match case" of the line extraction
+    QCheckBox* wholeWordBox;        // "Whole word"
+    QCheckBox* regexBox;            // "Regex"
+    QCheckBox* markersMatchCaseBox; // "Match case" of the markers
     QPushButton* PushButton1;
     QGroupBox* Frame2;
     QTreeView* ListView1;
     QPushButton* PushButton6;
     QPushButton* PushButton9;
     QPushButton* PushButton2;
-    QLabel* Label1; // status line
-    QLabel* Label5; // counts while the database is read
-    QPushButton* PushButton7;
+    QLabel* Label1;          // status line
+    QLabel* scanCountsLabel; // counts while the database is read
+    QPushButton* readAgainButton;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

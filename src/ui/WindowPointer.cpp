@@ -17,7 +17,7 @@ namespace rq {
 
 WindowPointer::WindowPointer(QWidget& window) : QObject(&window), window_(window) { addSurface(&window); }
 
-void WindowPointer::set(int value)
+void WindowPointer::set(Pointer value)
 {
     if (value == value_)
         return;
@@ -35,13 +35,13 @@ void WindowPointer::apply()
                                                                                : std::nullopt);
         const std::optional<QCursor>& own = ownCursors_.value(widget);
         switch (value_) {
-        case Arrow:
+        case Pointer::Arrow:
             widget->setCursor(Qt::ArrowCursor);
             break;
-        case Hourglass:
+        case Pointer::Hourglass:
             widget->setCursor(Qt::WaitCursor);
             break;
-        case Custom:
+        case Pointer::Custom:
             if (custom_) {
                 widget->setCursor(*custom_);
                 break;
@@ -86,13 +86,13 @@ void WindowPointer::addSurface(QWidget* surface)
 void WindowPointer::buttonMouseMove()
 {
     if (!busy())
-        set(Custom);
+        set(Pointer::Custom);
 }
 
 void WindowPointer::surfaceMouseMove()
 {
     if (!busy())
-        set(Default);
+        set(Pointer::Default);
 }
 
 bool WindowPointer::eventFilter(QObject* watched, QEvent* event)

@@ -20,9 +20,9 @@ class WindowPointer : public QObject, public PointerControl {
 public:
     explicit WindowPointer(QWidget& window);
 
-    void set(int value) override;
-    int value() const { return value_; }
-    bool busy() const { return value_ == Hourglass; }
+    void set(Pointer value) override;
+    Pointer value() const { return value_; }
+    bool busy() const { return value_ == Pointer::Hourglass; }
 
     // Loads the window's custom cursor when the file exists; without it, value 99 shows the default.
     void loadCustomCursor(const QString& cursorFile);
@@ -41,7 +41,7 @@ private:
     void apply();
 
     QWidget& window_;
-    int value_ = Default;
+    Pointer value_ = Pointer::Default;
     std::optional<QCursor> custom_;
     QHash<QObject*, bool> rules_;                        // true: button rule, false: surface rule
     QHash<QWidget*, std::optional<QCursor>> ownCursors_; // each widget's cursor before we set ours

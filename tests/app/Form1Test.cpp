@@ -200,7 +200,7 @@ TEST(Form1, NextWithADatabaseThatDoesNotOpenChangesNothing)
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(s.flow->extractionWindowIfLoaded(), nullptr);
     EXPECT_TRUE(s.env.messages.shown().isEmpty());
-    EXPECT_EQ(form.pointer().value(), Default);
+    EXPECT_EQ(form.pointer().value(), Pointer::Default);
 }
 
 TEST(Form1, ClosingEitherWindowEndsTheProgram)

@@ -7,11 +7,11 @@ namespace rq::test {
 // Stands in for a window's pointer: keeps the value a command sets, as the window would show it.
 class RecordingPointer final : public PointerControl {
 public:
-    void set(int value) override { value_ = value; }
-    int value() const { return value_; }
+    void set(Pointer value) override { value_ = value; }
+    Pointer value() const { return value_; }
 
 private:
-    int value_ = Default;
+    Pointer value_ = Pointer::Default;
 };
 
 } // namespace rq::test

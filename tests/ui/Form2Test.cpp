@@ -30,9 +30,9 @@ void fillCustomers(test::SqliteDatabase& db)
 }
 
 // Records the window's pointer as the first yield of a command sees it.
-int pointerDuringRun(Form2& form, const std::function<void()>& command)
+std::optional<Pointer> pointerDuringRun(Form2& form, const std::function<void()>& command)
 {
-    int seen = -1;
+    std::optional<Pointer> seen;
     QTimer::singleShot(0, &form, [&] { seen = form.pointer().value(); });
     command();
     return seen;
@@ -65,10 +65,10 @@ TEST(Form2, LoadSetsUpTheListAndTheStatusLine)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     // The designed order, each box's options right after it, and the reading button last.
-    EXPECT_EQ(visited,
-              (QList<QWidget*>{w.form.Text1, w.form.Check7, w.form.Check8, w.form.Check9, w.form.Text3, w.form.Text4,
-                               w.form.Check3, w.form.Check10, w.form.ListView1, w.form.PushButton5, w.form.PushButton1,
-                               w.form.PushButton6, w.form.PushButton9, w.form.PushButton2, w.form.PushButton7}));
+    EXPECT_EQ(visited, (QList<QWidget*>{w.form.Text1, w.form.matchCaseBox, w.form.wholeWordBox, w.form.regexBox,
+                                        w.form.Text3, w.form.Text4, w.form.Check3, w.form.markersMatchCaseBox,
+                                        w.form.ListView1, w.form.PushButton5, w.form.PushButton1, w.form.PushButton6,
+                                        w.form.PushButton9, w.form.PushButton2, w.form.readAgainButton}));
 }
 
 TEST(Form2, LineExtractionFromTheDatabase)
@@ -76,9 +76,9 @@ TEST(Form2, LineExtractionFromTheDatabase)
     ExtractionWindow w;
     fillCustomers(w.db);
     w.form.Text1->setText("ABC");
-    EXPECT_EQ(pointerDuringRun(w.form, [&] { w.form.PushButton5->click(); }), Hourglass);
+    EXPECT_EQ(pointerDuringRun(w.form, [&] { w.form.PushButton5->click(); }), Pointer::Hourglass);
     EXPECT_EQ(w.items(), (QStringList{"xxabcxx", "Abc", "Abc"}));
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
     // Once read, the status line says what was read and found: never "Please wait..." when nothing runs.
     EXPECT_TRUE(QRegularExpression("^Read 1 table, 3 rows, 0 KB at \\d\\d:\\d\\d in \\d+\\.\\d s\\. 3 lines found\\.$")
                     .match(w.form.Label1->text())
@@ -97,10 +97,10 @@ TEST(Form2, EmptySearchTextOnlyAsks)
 {
     ExtractionWindow w;
     fillCustomers(w.db);
-    w.form.pointer().set(Arrow);
+    w.form.pointer().set(Pointer::Arrow);
     w.form.PushButton5->click();
     EXPECT_EQ(w.env.messages.texts(), QStringList{"Fill out text to use to extract lines."});
-    EXPECT_EQ(w.form.pointer().value(), Arrow);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Arrow);
     EXPECT_TRUE(w.env.context.database.gatheredWith.isEmpty()); // no scan
     EXPECT_TRUE(w.items().isEmpty());
 
@@ -109,7 +109,7 @@ TEST(Form2, EmptySearchTextOnlyAsks)
     w.form.PushButton1->click();
     EXPECT_EQ(w.env.messages.texts(),
               QStringList{"Fill out starting text (or character) and fill out ending text (or character)."});
-    EXPECT_EQ(w.form.pointer().value(), Arrow);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Arrow);
 }
 
 TEST(Form2, ATablePassedOverIsReportedOnceAndTheRestIsSearched)
@@ -127,7 +127,7 @@ TEST(Form2, ATablePassedOverIsReportedOnceAndTheRestIsSearched)
     EXPECT_TRUE(reports[0].contains("\r\nin Tabelvane2021/08/31.Form2.PushButton5_Click at line 106\r\r"));
     EXPECT_TRUE(reports[0].contains(": C]. ")) << reports[0].toStdString();
     EXPECT_EQ(w.items(), (QStringList{"match one", "match two", "match four", "match five"}));
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
     w.form.PushButton5->click(); // the text counts as complete: no second scan, no second report
     EXPECT_EQ(test::failureReports(w.env.messages).size(), 1);
     EXPECT_EQ(w.items().size(), 8);
@@ -136,7 +136,7 @@ TEST(Form2, ATablePassedOverIsReportedOnceAndTheRestIsSearched)
     w.form.PushButton5->click();
     EXPECT_EQ(test::failureReports(w.env.messages).size(), 2);
     EXPECT_EQ(w.items().size(), 8);
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
 }
 
 TEST(Form2, BetweenExtractionWithAndWithoutDuplicates)
@@ -148,9 +148,9 @@ TEST(Form2, BetweenExtractionWithAndWithoutDuplicates)
     w.form.PushButton5->click(); // a line item, then the same text between markers is a repeat
     w.form.Text3->setText("<B>");
     w.form.Text4->setText("</b>");
-    EXPECT_EQ(pointerDuringRun(w.form, [&] { w.form.PushButton1->click(); }), Hourglass);
+    EXPECT_EQ(pointerDuringRun(w.form, [&] { w.form.PushButton1->click(); }), Pointer::Hourglass);
     EXPECT_EQ(w.items(), (QStringList{"name=\"bob\"", "Bold", "bold"}));
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
 
     w.form.Check3->setChecked(true);
     w.form.PushButton1->click();
@@ -177,7 +177,7 @@ TEST(Form2, ADatabaseWithoutUserTablesIsScannedAgainNextTime)
     EXPECT_TRUE(w.items().isEmpty());
     EXPECT_TRUE(w.form.Label1->text().startsWith("Read 0 tables, 0 rows, 0 KB at "));
     EXPECT_TRUE(w.form.Label1->text().endsWith(" No line holds the text."));
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
     w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('a late row')");
     w.form.PushButton5->click();
     EXPECT_EQ(w.items(), QStringList{"a late row"});
@@ -207,12 +207,12 @@ TEST(Form2, ACommandStartedDuringAYieldRunsToItsEndThere)
     QTimer::singleShot(0, &w.form, [&] {
         w.form.PushButton1->click();
         ++nestedRuns;
-        EXPECT_EQ(w.form.pointer().value(), Default); // the nested run ends by setting it
+        EXPECT_EQ(w.form.pointer().value(), Pointer::Default); // the nested run ends by setting it
     });
     w.form.PushButton5->click();
     EXPECT_EQ(nestedRuns, 1);
     EXPECT_EQ(w.items(), QStringList{"(inner) outer"});
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
 
     // During the extraction's own yields, with the text gathered.
     QTimer::singleShot(0, &w.form, [&] {
@@ -222,7 +222,7 @@ TEST(Form2, ACommandStartedDuringAYieldRunsToItsEndThere)
     w.form.PushButton5->click();
     EXPECT_EQ(nestedRuns, 2);
     EXPECT_EQ(w.items(), (QStringList{"(inner) outer", "inner", "(inner) outer"}));
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
 }
 
 TEST(Form2, RemovalAndClearingAreRefusedWhileBusy)
@@ -233,13 +233,13 @@ TEST(Form2, RemovalAndClearingAreRefusedWhileBusy)
     for (const char* item : {"one", "two", "three"})
         w.form.results().append(item);
     w.form.ListView1->setCurrentIndex(w.form.results().index(1, 0));
-    w.form.pointer().set(Hourglass);
+    w.form.pointer().set(Pointer::Hourglass);
     QTest::keyClick(w.form.ListView1, Qt::Key_Delete);
     w.form.ListView1_DblClick();
     w.form.PushButton9->click();
     EXPECT_EQ(w.items().size(), 3);
 
-    w.form.pointer().set(Default);
+    w.form.pointer().set(Pointer::Default);
     QTest::keyClick(w.form.ListView1, Qt::Key_A); // other keys do nothing
     EXPECT_EQ(w.items().size(), 3);
     QTest::keyClick(w.form.ListView1, Qt::Key_Delete, Qt::ShiftModifier);
@@ -262,7 +262,7 @@ TEST(Form2, F5ReadsTheDatabaseAgainKeepingTheList)
     w.db.exec("INSERT INTO T VALUES ('inserted row')");
     w.extractLines("row");
     EXPECT_EQ(w.items(), (QStringList{"first row", "first row"})); // the text read before serves
-    EXPECT_EQ(w.form.PushButton7->text(), "Read Again (F5)");
+    EXPECT_EQ(w.form.readAgainButton->text(), "Read Again (F5)");
 
     w.form.show();
     QApplication::setActiveWindow(&w.form);
@@ -272,7 +272,7 @@ TEST(Form2, F5ReadsTheDatabaseAgainKeepingTheList)
     EXPECT_TRUE(w.form.Label1->text().startsWith("Read 1 table, 2 rows, ")) << w.form.Label1->text().toStdString();
     w.extractLines("inserted");
     EXPECT_EQ(w.items().last(), "inserted row");
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
 }
 
@@ -302,7 +302,7 @@ TEST(Form2, AnExtractionForAnotherDatabaseDuringAScanReadsThatDatabase)
     EXPECT_EQ(w.items(), QStringList{"beta quarry"}); // the stopped scan's command found nothing of its own
     EXPECT_EQ(w.env.context.database.DatabaseText, "beta quarry\r");
     EXPECT_FALSE(w.env.context.database.scanning);
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
     user.stop();
     locker.reset();
     w.extractLines("quarry"); // the other database's text serves
@@ -315,9 +315,9 @@ TEST(Form2, SearchOptionsAreReadOnceWhenTheCommandStarts)
 {
     ExtractionWindow w;
     w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('Order 123-4567'), ('order 12-34'), ('reorder 555-1234')");
-    w.form.Check9->setChecked(true); // a regular expression
-    w.form.Check7->setChecked(true); // match case
-    w.form.Check8->setChecked(true); // whole word
+    w.form.regexBox->setChecked(true);     // a regular expression
+    w.form.matchCaseBox->setChecked(true); // match case
+    w.form.wholeWordBox->setChecked(true); // whole word
     int yields = 0;
     QTimer typing;
     QObject::connect(&typing, &QTimer::timeout, [&] {
@@ -334,7 +334,7 @@ TEST(Form2, SearchOptionsAreReadOnceWhenTheCommandStarts)
     EXPECT_EQ(w.env.messages.texts(),
               QStringList{"The regular expression is not valid at its end: missing closing parenthesis."});
     EXPECT_EQ(w.items().size(), 1);
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
 }
 
 // Enter runs a box's Extract; the list scrolls to what an extraction added, selects several items, copies them

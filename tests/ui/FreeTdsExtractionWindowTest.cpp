@@ -1,7 +1,7 @@
 // The extraction window reading SQL Server's protocol through the real FreeTDS driver: every matching line
 // of the rows read, and a window that keeps running events however slow or silent the server.
 #include "logic/results/ResultsList.h"
-#include "logic/scan/DatabaseScan.h"
+#include "logic/scan/DatabaseText.h"
 #include "support/EventGaps.h"
 #include "support/ExtractionWindow.h"
 #include "support/TdsServing.h"
@@ -106,7 +106,7 @@ TEST(FreeTdsScan, LineExtractionListsEveryMatchingLineOfTheDescribedRows)
     const QStringList reports = test::failureReports(w.env.messages);
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("Sales.Broken")) << reports[0].toStdString();
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
 
     w.extractLines("Quarry"); // the text is complete: no second scan, no second report
     EXPECT_EQ(w.items(), expected + expected);
@@ -150,7 +150,7 @@ TEST(FreeTdsScan, ASlowServerLeavesTheWindowRunningAndACommandInItsYieldsUsesThe
     EXPECT_EQ(w.server->accepted(), 1); // no second scan
     EXPECT_EQ(w.server->batches().filter("Slow").size(), 1);
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
     EXPECT_GT(gaps.ticks, 10); // events ran all through the slow read, not once at its end
     gaps.log("slow server");
 }
@@ -176,7 +176,7 @@ TEST(FreeTdsScan, EscStopsAScanStalledInATableKeepingWhatWasRead)
             silent.start();
         if (silent.elapsed() < 200)
             return;
-        countsWhileStalled = w.form.Label5->text();
+        countsWhileStalled = w.form.scanCountsLabel->text();
         QTest::keyClick(w.form.Text1, Qt::Key_Escape);
     });
     user.start(5);
@@ -188,14 +188,14 @@ TEST(FreeTdsScan, EscStopsAScanStalledInATableKeepingWhatWasRead)
     EXPECT_TRUE(w.form.Label1->text().startsWith("Stopped after 1 of 3 tables, 4 rows, "))
         << w.form.Label1->text().toStdString();
     EXPECT_TRUE(w.form.Label1->text().endsWith(", partial. 4 lines found.")) << w.form.Label1->text().toStdString();
-    EXPECT_EQ(w.form.PushButton7->text(), "Read Again (F5)");
-    EXPECT_EQ(w.form.Label5->text(), "");
+    EXPECT_EQ(w.form.readAgainButton->text(), "Read Again (F5)");
+    EXPECT_EQ(w.form.scanCountsLabel->text(), "");
 
     w.extractLines("quarry"); // the partial text serves until a new read is asked for
     EXPECT_EQ(w.items().size(), 8);
     EXPECT_EQ(w.server->accepted(), 1);
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
-    EXPECT_EQ(w.form.pointer().value(), Default);
+    EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
 }
 
 TEST(FreeTdsScan, ClosingTheWindowDuringAStalledScanEndsTheProgramAtOnce)
@@ -240,7 +240,7 @@ TEST(FreeTdsScan, ClosingTheWindowDuringAStalledScanEndsTheProgramAtOnce)
         EXPECT_TRUE(w.items().isEmpty());
         EXPECT_FALSE(w.env.context.database.complete); // gathered again next time
         EXPECT_FALSE(w.env.context.database.scanning);
-        EXPECT_EQ(w.form.pointer().value(), Default);
+        EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
         EXPECT_GT(gaps.ticks, 20);
         gaps.log(c.name);
     }

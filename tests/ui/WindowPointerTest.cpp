@@ -51,39 +51,39 @@ struct PointerWindow {
 TEST(WindowPointer, MouseMoveRulesAndTheBusyState)
 {
     PointerWindow w;
-    EXPECT_EQ(w.pointer.value(), Default);
+    EXPECT_EQ(w.pointer.value(), Pointer::Default);
     // Each move follows a move over the push button, which shows the hand.
     const struct {
         const char* name;
         QWidget* control;
-        int pointer;
+        Pointer pointer;
     } moves[] = {
-        {"push button", w.button, Custom},
-        {"label without a rule", w.plain, Custom},
-        {"check box without a rule, in a frame with one", w.tick, Custom},
-        {"text box", w.box, Default},
-        {"frame", w.frame, Default},
-        {"window", &w.window, Default},
+        {"push button", w.button, Pointer::Custom},
+        {"label without a rule", w.plain, Pointer::Custom},
+        {"check box without a rule, in a frame with one", w.tick, Pointer::Custom},
+        {"text box", w.box, Pointer::Default},
+        {"frame", w.frame, Pointer::Default},
+        {"window", &w.window, Pointer::Default},
     };
     for (const auto& move : moves) {
         SCOPED_TRACE(move.name);
         moveOver(w.button);
-        ASSERT_EQ(w.pointer.value(), Custom);
+        ASSERT_EQ(w.pointer.value(), Pointer::Custom);
         moveOver(move.control);
         EXPECT_EQ(w.pointer.value(), move.pointer);
     }
 
-    w.pointer.set(Hourglass);
+    w.pointer.set(Pointer::Hourglass);
     EXPECT_TRUE(w.pointer.busy());
     moveOver(w.button);
     moveOver(&w.window);
-    EXPECT_EQ(w.pointer.value(), Hourglass);
+    EXPECT_EQ(w.pointer.value(), Pointer::Hourglass);
     EXPECT_EQ(w.box->cursor().shape(), Qt::WaitCursor); // the whole window shows it
     EXPECT_EQ(w.window.cursor().shape(), Qt::WaitCursor);
 
-    w.pointer.set(Arrow);
+    w.pointer.set(Pointer::Arrow);
     EXPECT_EQ(w.box->cursor().shape(), Qt::ArrowCursor);
-    w.pointer.set(Default); // each control's own pointer again
+    w.pointer.set(Pointer::Default); // each control's own pointer again
     EXPECT_EQ(w.box->cursor().shape(), Qt::IBeamCursor);
 }
 
@@ -93,7 +93,7 @@ TEST(WindowPointer, HandCursorComesFromTheFileWhenPresent)
     PointerWindow w;
     w.pointer.loadCustomCursor(env.programFolder() + "/HAND-M.CUR"); // missing: silently none
     EXPECT_FALSE(w.pointer.hasCustomCursor());
-    w.pointer.set(Custom);
+    w.pointer.set(Pointer::Custom);
     EXPECT_EQ(w.button->cursor().shape(), QPushButton().cursor().shape());
 
     const QString shipped = QStringLiteral(ROWQUARRY_RESOURCES_DIR "/HAND-M.CUR");
@@ -101,7 +101,7 @@ TEST(WindowPointer, HandCursorComesFromTheFileWhenPresent)
     PointerWindow withHand;
     withHand.pointer.loadCustomCursor(env.programFolder() + "/HAND-M.CUR");
     ASSERT_TRUE(withHand.pointer.hasCustomCursor());
-    withHand.pointer.set(Custom);
+    withHand.pointer.set(Pointer::Custom);
     EXPECT_EQ(withHand.button->cursor().shape(), Qt::BitmapCursor);
     const QPoint hotSpot = withHand.button->cursor().hotSpot();
     EXPECT_GT(hotSpot.x(), 0); // the fingertip, not the corner

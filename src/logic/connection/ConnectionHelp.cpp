@@ -1,6 +1,5 @@
 #include "ConnectionHelp.h"
 
-#include "logic/frame/ReportingProcedure.h"
 #include "logic/frame/UserMessages.h"
 #include "platform/FileSystem.h"
 
@@ -26,9 +25,9 @@ QString connectionHelpText()
     return paragraphs.join(QLatin1String("\r\r"));
 }
 
-void ShowConnectionHelp(platform::MessageBoxes& messages, platform::ProcessStarter& processes)
+void ShowConnectionHelp(ReportingProcedure proc, platform::ProcessStarter& processes)
 {
-    ReportingProcedure proc(messages, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click"));
+    platform::MessageBoxes& messages = proc.messages();
     proc.step(100, [&] { showMessage(messages, connectionHelpText()); });
     bool wanted = false;
     proc.step(102, [&] { wanted = askYesNo(messages, QLatin1String(kLocalExampleQuestion)); });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/MessageBoxes.h"
+#include "logic/frame/ReportingProcedure.h"
 #include "platform/ProcessStarter.h"
 
 #include <QString>
@@ -16,6 +16,6 @@ inline constexpr auto kLocalExampleQuestion = "Would you like to see an image of
 
 // "Help": explains how to connect, then offers the picture of a local connection beside the program,
 // opened with the desktop's viewer without waiting for it.
-void ShowConnectionHelp(platform::MessageBoxes& messages, platform::ProcessStarter& processes);
+void ShowConnectionHelp(ReportingProcedure proc, platform::ProcessStarter& processes);
 
 } // namespace rq

@@ -6,16 +6,16 @@
 
 namespace rq {
 
-void TestConnection(platform::MessageBoxes& messages, PointerControl& pointer, const ConnectionFactory& factory,
+void TestConnection(ReportingProcedure proc, PointerControl& pointer, const ConnectionFactory& factory,
                     const std::function<ConnectionFields()>& fields, const platform::SqlServerDriver& driver)
 {
-    ReportingProcedure proc(messages, QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
+    platform::MessageBoxes& messages = proc.messages();
     std::unique_ptr<platform::odbc::Connection> connection;
     proc.step(100, [&] { connection = factory(); });
 
     // From here on a failure is the command's own: it skips to the "could not connect" answer.
     try {
-        pointer.set(Hourglass);
+        pointer.set(Pointer::Hourglass);
         if (!connection)
             throw Failure(QStringLiteral("Object variable not set"));
         const QString text = connectionString(fields(), driver);
@@ -23,14 +23,14 @@ void TestConnection(platform::MessageBoxes& messages, PointerControl& pointer, c
         auto moved = std::make_shared<std::unique_ptr<platform::odbc::Connection>>(std::move(connection));
         openAndClose([moved] { return std::move(*moved); }, text);
         showMessage(messages, QLatin1String(kConnectionSuccessful));
-        pointer.set(Default);
+        pointer.set(Pointer::Default);
     } catch (const UncarriableField& problem) {
         showMessage(messages, problem.description()); // rather than send the server a value it was not given
-        pointer.set(Default);
+        pointer.set(Pointer::Default);
     } catch (...) {
         // The box keeps its text; what the driver said (a refused login, an unknown database) is its details.
         showMessage(messages, QLatin1String(kCouldNotConnect), describeCurrentException());
-        pointer.set(Default);
+        pointer.set(Pointer::Default);
     }
 }
 

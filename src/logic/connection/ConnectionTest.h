@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logic/connection/OpenConnection.h"
+#include "logic/frame/ReportingProcedure.h"
 #include "platform/MessageBoxes.h"
 
 #include <functional>
@@ -16,7 +17,8 @@ inline constexpr auto kCouldNotConnect = "Could not connect. Please check with y
 // openAndClose) and says whether that worked, showing the hourglass until the user has closed the answer.
 // A field that the driver cannot be given as typed is named instead of sending the server something else.
 // The driver is the registered one; tests name another.
-void TestConnection(platform::MessageBoxes& messages, PointerControl& pointer, const ConnectionFactory& factory,
+// `proc` names the caller's place (the window's handler) in a report of its first step.
+void TestConnection(ReportingProcedure proc, PointerControl& pointer, const ConnectionFactory& factory,
                     const std::function<ConnectionFields()>& fields,
                     const platform::SqlServerDriver& driver = platform::registeredSqlServerDriver());
 

@@ -38,6 +38,7 @@ public:
     }
 
     void report(const QString& description);
+    platform::MessageBoxes& messages() const { return messages_; }
 
 private:
     platform::MessageBoxes& messages_;

@@ -19,12 +19,13 @@ inline constexpr auto kShowWhereFound = "Show Where Found"; // the results list'
 inline constexpr auto kDefaultPort = "1433";
 inline constexpr auto kDefaultLocalConnection = "0";
 
-// Saves a switch as "1" or "0"; a failed write is not reported (the next change writes again).
-inline void saveSetting(const char* key, bool on)
+// Saves one of the values above; a failed write is not reported (the next change writes again).
+inline void store(const char* key, const QString& value)
 {
-    platform::saveSetting(QLatin1String(kApplication), QLatin1String(kSection), QLatin1String(key),
-                          on ? QStringLiteral("1") : QStringLiteral("0"));
+    platform::saveSetting(QLatin1String(kApplication), QLatin1String(kSection), QLatin1String(key), value);
 }
+// A switch, as "1" or "0".
+inline void store(const char* key, bool on) { store(key, on ? QStringLiteral("1") : QStringLiteral("0")); }
 
 // The stored value of one of the fields above, or `defaultValue` where the file holds none.
 inline QString stored(const char* key, const char* defaultValue = "")
@@ -32,5 +33,11 @@ inline QString stored(const char* key, const char* defaultValue = "")
     return platform::getSetting(QLatin1String(kApplication), QLatin1String(kSection), QLatin1String(key),
                                 QLatin1String(defaultValue));
 }
+
+// Whether the store holds the key at all: an absent key reads as whichever default is asked for.
+inline bool isStored(const char* key) { return stored(key, "0") == stored(key, "1"); }
+
+// "Local Connection" as stored: ticked for any text but "0".
+inline bool storedLocalConnection() { return stored(kLocalConnection, kDefaultLocalConnection) != QLatin1String("0"); }
 
 } // namespace rq::settings

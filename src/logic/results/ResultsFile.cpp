@@ -1,7 +1,6 @@
 #include "ResultsFile.h"
 
 #include "logic/frame/Pointer.h"
-#include "logic/frame/ReportingProcedure.h"
 #include "logic/frame/UserMessages.h"
 #include "logic/results/ResultFormats.h"
 #include "logic/results/ResultsList.h"
@@ -75,10 +74,10 @@ void writeResultsWithPlaces(QIODevice& device, const QList<ResultsList::Row>& ro
     writeAll(device, buffer, buffer.size());
 }
 
-void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform::MessageBoxes& messages,
+void SaveResults(ReportingProcedure proc, const ResultsList& list, platform::FileDialog& dialog,
                  PointerControl& pointer)
 {
-    ReportingProcedure proc(messages, QStringLiteral("Form2"), QStringLiteral("PushButton6_Click"));
+    platform::MessageBoxes& messages = proc.messages();
     QString path;
     bool withPlaces = false;
     proc.step(100, [&] {
@@ -97,7 +96,7 @@ void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform
     });
     if (!confirmed)
         return;
-    proc.step(104, [&] { pointer.set(Hourglass); });
+    proc.step(104, [&] { pointer.set(Pointer::Hourglass); });
 
     // The chosen file is replaced only by a complete list, written to a new file beside it: a failure leaves it as
     // it was, reported once. Where the folder takes no new file, the file is written in place as a plain editor
@@ -129,7 +128,7 @@ void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform
                 throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
         });
     }
-    proc.step(112, [&] { pointer.set(Arrow); });
+    proc.step(112, [&] { pointer.set(Pointer::Arrow); });
 }
 
 } // namespace rq

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "logic/frame/ReportingProcedure.h"
 #include "logic/results/ResultsList.h"
 #include "platform/FileDialog.h"
-#include "platform/MessageBoxes.h"
 
 #include <QIODevice>
 #include <QList>
@@ -40,7 +40,8 @@ void writeResultsWithPlaces(QIODevice& device, const QList<ResultsList::Row>& ro
 // "Save Results": asks for a file (and before overwriting one), then writes the list to it through a
 // temporary file that takes the chosen file's place only when every write succeeded; in place when its
 // folder takes no new files but the file itself can be written, and always for a device or a FIFO.
-void SaveResults(const ResultsList& list, platform::FileDialog& dialog, platform::MessageBoxes& messages,
+// `proc` names the caller's place in its reports.
+void SaveResults(ReportingProcedure proc, const ResultsList& list, platform::FileDialog& dialog,
                  PointerControl& pointer);
 
 } // namespace rq

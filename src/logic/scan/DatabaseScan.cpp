@@ -21,18 +21,6 @@ constexpr qint64 kProgressMs = 250;
 
 } // namespace
 
-QString bracketed(QString identifier)
-{
-    return QLatin1Char('[') + identifier.replace(QLatin1String("]"), QLatin1String("]]")) + QLatin1Char(']');
-}
-
-QString tableQuery(const TableName& table)
-{
-    const QString from = table.schema.isEmpty() ? bracketed(table.name)
-                                                : bracketed(table.schema) + QLatin1Char('.') + bracketed(table.name);
-    return QLatin1String("SELECT * FROM ") + from;
-}
-
 QString indexingStatus(const QString& tableName)
 {
     return QLatin1String("Indexing ") + tableName.toUpper() + QLatin1String(" to be searched. Please wait...");
@@ -58,8 +46,8 @@ QString scanConnectionString(const ConnectionFields& fields)
     return text;
 }
 
-ScanOutcome scanDatabase(const QString& connectionString, const TableChoice& choice, ScanControl& control,
-                         const ScanHooks& hooks)
+ScanOutcome scanInBatches(const QString& connectionString, const TableChoice& choice, ScanControl& control,
+                          const ScanHooks& hooks)
 {
     auto channel = std::make_shared<BatchChannel>();
     // However this ends, a reading thread still at work never waits on a consumer that has gone.
@@ -111,7 +99,7 @@ ScanOutcome scanDatabase(const QString& connectionString, const TableChoice& cho
     try {
         platform::OffThread::run(
             [channel, reading, connectionString, choice](const std::function<void()>& wake) {
-                readDatabase(connectionString, choice, *reading, *channel, wake);
+                readTables(connectionString, choice, *reading, *channel, wake);
             },
             [&] {
                 hooks.yield(); // first, so that a command run here sees the text as it stood before this batch
@@ -155,7 +143,7 @@ ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrig
     hooks.progress = [](const ScanCounts&) {};
     hooks.yield = yield;
     const auto control = std::make_shared<ScanControl>();
-    return scanDatabase(scanConnectionString(fields), TableChoice{}, *control, hooks);
+    return scanInBatches(scanConnectionString(fields), TableChoice{}, *control, hooks);
 }
 
 QList<ListedTable> listDatabaseTables(const QString& connectionString, const std::function<void()>& whileWaiting)
@@ -175,81 +163,6 @@ QList<ListedTable> listDatabaseTables(const QString& connectionString, const std
         throw LoginDeadline::failure();
     }
     return *listed;
-}
-
-bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const TableChoice& choice,
-                        const ScanView& view, const std::function<bool()>& yield, Gathering when)
-{
-    const QString connection = scanConnectionString(fields);
-    const QString wanted = connection + QChar(0x1D) + choice.signature();
-    if (state.scanning) {
-        if (state.gatheredWith == wanted)
-            return true; // the text so far; never a second scan of the same
-        if (state.control)
-            state.control->stop(); // it gives way: it ends when the command it runs in goes on
-    } else if (when == Gathering::WhenNeeded && !state.DatabaseText.isEmpty() && (state.complete || state.stopped) &&
-               state.gatheredWith == wanted) {
-        return true;
-    }
-
-    const auto control = std::make_shared<ScanControl>();
-    state.DatabaseText.clear();
-    state.origins = std::make_shared<TextOrigins>();
-    state.gatheredWith = wanted;
-    state.complete = false;
-    state.stopped = false;
-    state.scanning = true;
-    state.control = control;
-    const std::shared_ptr<TextOrigins> origins = state.origins; // ours, whatever a later scan puts in the state
-    // False once a command run during this scan's yields has begun a scan of its own.
-    const auto ours = [&state, control] { return state.control == control; };
-
-    ScanText appender;
-    ScanCounts last;
-    ScanHooks hooks;
-    hooks.batch = [&](ScanBatch& batch) {
-        if (!ours())
-            return;
-        if (batch.table)
-            view.status(indexingStatus(batch.table->table.name));
-        appender.append(batch, state.DatabaseText, *origins);
-    };
-    hooks.progress = [&](const ScanCounts& counts) {
-        last = counts;
-        if (ours() && view.progress)
-            view.progress(counts);
-    };
-    hooks.yield = yield;
-
-    // However the scan ends, the state says so, unless a command run during its yields has begun a scan of its own.
-    ScanEnd end = ScanEnd::Failed;
-    struct Finishing {
-        DatabaseTextState& state;
-        const std::shared_ptr<ScanControl>& control;
-        const ScanCounts& counts;
-        const ScanEnd& end;
-        ~Finishing()
-        {
-            if (state.control != control)
-                return;
-            state.scanning = false;
-            state.control.reset();
-            state.lastScan = ScanSummary{counts, end, QDateTime::currentDateTime()};
-        }
-    };
-    ScanOutcome outcome;
-    {
-        const Finishing finishing{state, control, last, end};
-        outcome = scanDatabase(connection, choice, *control, hooks);
-        if (!ours())
-            return false;
-        end = outcome.stopped ? ScanEnd::Stopped : ScanEnd::Complete;
-        state.complete = !outcome.stopped;
-        state.stopped = outcome.stopped;
-    }
-    if (!outcome.passedOver.isEmpty())
-        throw Failure(outcome.report());
-    return true;
 }
 
 } // namespace rq

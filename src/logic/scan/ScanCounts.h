@@ -1,5 +1,7 @@
 #pragma once
 
+#include "logic/frame/Figures.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -36,9 +38,5 @@ struct ScanSummary {
 
 // While a scan runs: "Table 3 of 40, 120,311 rows, 45 MB, 3.2 s"
 QString scanProgressText(const ScanCounts& counts);
-// "210 MB", "1.5 MB", "12 KB": the text's size as the program holds it, two bytes a unit.
-QString sizeText(qint64 units);
-// "1,204,331"
-QString countText(qint64 n);
 
 } // namespace rq

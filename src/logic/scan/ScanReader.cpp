@@ -1,7 +1,7 @@
 #include "ScanReader.h"
 
 #include "logic/connection/OpenConnection.h"
-#include "logic/scan/DatabaseScan.h"
+#include "logic/text/SqlText.h"
 #include "platform/Failure.h"
 #include "platform/Odbc.h"
 
@@ -18,8 +18,6 @@ constexpr qsizetype kBatchUnits = 1 << 16;
 constexpr qint64 kBatchMilliseconds = 16;
 // Rows longer than this keep their field ends, so that finding a field never counts far.
 constexpr qsizetype kLongRow = 4096;
-// Batches waiting for the consumer; the reader waits beyond that.
-constexpr std::size_t kMaxWaitingBatches = 16;
 // Rows fetched a call where columns can be bound: the block grows while rows come quickly and shrinks while
 // they come slowly, so that a slow server still shows each row soon and a stop loses no row it sent.
 constexpr int kMostRowsPerFetch = 256;
@@ -179,39 +177,6 @@ private:
 
 } // namespace
 
-void BatchChannel::send(ScanBatch&& batch, const std::function<void()>& wake)
-{
-    {
-        std::unique_lock lock(mutex_);
-        taken_.wait(lock, [this] { return closed_ || batches_.size() < kMaxWaitingBatches; });
-        if (closed_)
-            return;
-        batches_.push_back(std::move(batch));
-    }
-    wake();
-}
-
-std::deque<ScanBatch> BatchChannel::takeAll()
-{
-    std::deque<ScanBatch> all;
-    {
-        const std::lock_guard lock(mutex_);
-        all.swap(batches_);
-    }
-    taken_.notify_one();
-    return all;
-}
-
-void BatchChannel::close()
-{
-    {
-        const std::lock_guard lock(mutex_);
-        closed_ = true;
-        batches_.clear();
-    }
-    taken_.notify_one();
-}
-
 QList<ListedTable> listTables(platform::odbc::Connection& connection, ScanControl& control)
 {
     QList<ListedTable> tables;
@@ -239,8 +204,8 @@ void openForReading(platform::odbc::Connection& connection, const QString& conne
     control.markOpened();
 }
 
-void readDatabase(const QString& connectionString, const TableChoice& choice, ScanControl& control,
-                  BatchChannel& channel, const std::function<void()>& wake)
+void readTables(const QString& connectionString, const TableChoice& choice, ScanControl& control, BatchChannel& channel,
+                const std::function<void()>& wake)
 {
     platform::odbc::Connection connection;
     openForReading(connection, connectionString, control);

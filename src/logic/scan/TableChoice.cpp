@@ -1,7 +1,5 @@
 #include "TableChoice.h"
 
-#include "logic/text/TextOrigins.h"
-
 #include <algorithm>
 
 namespace rq {
@@ -40,8 +38,6 @@ QString sortedList(const QSet<QString>& names)
 }
 
 } // namespace
-
-QString TableName::qualified() const { return qualifiedName(schema, name); }
 
 TablePattern::TablePattern(QString pattern) : pattern_(std::move(pattern)) {}
 

@@ -1,19 +1,13 @@
 #pragma once
 
+#include "logic/text/TableName.h"
+
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
 namespace rq {
-
-// A table as the driver's tables list names it; the schema is empty where the driver gives none.
-struct TableName {
-    QString schema;
-    QString name;
-    QString qualified() const; // "Sales.Orders", or "Orders" without a schema
-    bool operator==(const TableName&) const = default;
-};
 
 // One row of the driver's tables list: tables, views and the rest, told apart by their type.
 struct ListedTable {

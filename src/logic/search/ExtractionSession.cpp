@@ -1,6 +1,6 @@
 #include "ExtractionSession.h"
 
-#include "logic/scan/ScanCounts.h"
+#include "logic/frame/Figures.h"
 #include "logic/search/BetweenExtraction.h"
 #include "logic/search/LineExtraction.h"
 

@@ -43,7 +43,6 @@ public:
     void run(QStringView text, const TextOrigins& origins, const std::function<bool()>& yield);
 
     qsizetype found() const { return found_; }
-    qsizetype alreadyListed() const { return alreadyListed_; }
     // "48 lines found.", "No line holds the text.", "12 stretches found, 3 already listed."
     QString outcome() const;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "logic/text/TableName.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,9 +11,6 @@
 #include <vector>
 
 namespace rq {
-
-// "Sales.Orders", or "Orders" where the driver names no schema.
-QString qualifiedName(const QString& schema, const QString& name);
 
 // A column of a table's primary key, by its place among the table's columns (from 0).
 struct KeyColumn {

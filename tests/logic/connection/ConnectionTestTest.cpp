@@ -32,21 +32,22 @@ TEST(TestConnection, SaysOnlyWhetherItConnectedAndShowsTheHourglassMeanwhile)
     test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("t.db"));
     test::RecordingPointer pointer;
-    QList<int> pointerWhileOpen;
+    QList<Pointer> pointerWhileOpen;
     env.messages.whileOpen = [&](const platform::MessageBox&) { pointerWhileOpen << pointer.value(); };
 
-    TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return db.fields(); });
+    TestConnection({env.messages, "Form1", "PushButton3_Click"}, pointer, makeOdbcConnection,
+                   [&] { return db.fields(); });
     ConnectionFields missing = db.fields();
     missing.database = env.path("no-folder/t.db");
-    TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return missing; });
+    TestConnection({env.messages, "Form1", "PushButton3_Click"}, pointer, makeOdbcConnection, [&] { return missing; });
 
     EXPECT_EQ(env.messages.texts(), (QStringList{kConnectionSuccessful, kCouldNotConnect}));
     for (const platform::MessageBox& box : env.messages.shown()) {
         EXPECT_EQ(box.icon, platform::Icon::None);
         EXPECT_EQ(box.buttons, platform::Buttons::Ok);
     }
-    EXPECT_EQ(pointerWhileOpen, (QList<int>{Hourglass, Hourglass}));
-    EXPECT_EQ(pointer.value(), Default);
+    EXPECT_EQ(pointerWhileOpen, (QList<Pointer>{Pointer::Hourglass, Pointer::Hourglass}));
+    EXPECT_EQ(pointer.value(), Pointer::Default);
 }
 
 TEST(TestConnection, AConnectionObjectThatCannotBeCreatedGivesAReportThenTheAnswer)
@@ -54,21 +55,21 @@ TEST(TestConnection, AConnectionObjectThatCannotBeCreatedGivesAReportThenTheAnsw
     test::CoreEnvironment env;
     test::RecordingPointer pointer;
     TestConnection(
-        env.messages, pointer,
+        {env.messages, "Form1", "PushButton3_Click"}, pointer,
         []() -> std::unique_ptr<platform::odbc::Connection> { throw Failure("ActiveX component can't create object"); },
         [] { return ConnectionFields{}; });
     ASSERT_EQ(env.messages.shown().size(), 2);
     EXPECT_EQ(env.messages.shown()[0].text,
               failureReportText("ActiveX component can't create object", "Form1", "PushButton3_Click", 100));
     EXPECT_EQ(env.messages.shown()[1].text, kCouldNotConnect);
-    EXPECT_EQ(pointer.value(), Default);
+    EXPECT_EQ(pointer.value(), Pointer::Default);
 }
 
 TEST(TestConnection, AValueFreeTdsCannotBeGivenIsNamedInsteadOfSent)
 {
     test::CoreEnvironment env;
     test::RecordingPointer pointer;
-    QList<int> pointerWhileOpen;
+    QList<Pointer> pointerWhileOpen;
     env.messages.whileOpen = [&](const platform::MessageBox&) { pointerWhileOpen << pointer.value(); };
     test::SqliteDatabase db(env.path("t.db"));
     ConnectionFields fields = db.fields(); // opens: only the password keeps it from the driver
@@ -81,15 +82,15 @@ TEST(TestConnection, AValueFreeTdsCannotBeGivenIsNamedInsteadOfSent)
     };
 
     TestConnection(
-        env.messages, pointer, factory, [&] { return fields; }, freeTds);
+        {env.messages, "Form1", "PushButton3_Click"}, pointer, factory, [&] { return fields; }, freeTds);
     EXPECT_TRUE(ShowConnectionProblem(env.messages, fields, freeTds));
     const QString problem = "The password contains \"};\", which the SQL Server driver (FreeTDS) cannot accept. "
                             "Please change the password.";
     EXPECT_EQ(env.messages.texts(), (QStringList{problem, problem}));
     EXPECT_EQ(env.messages.shown()[0].icon, platform::Icon::None);
     EXPECT_EQ(env.messages.shown()[0].buttons, platform::Buttons::Ok);
-    EXPECT_EQ(pointerWhileOpen.first(), Hourglass);
-    EXPECT_EQ(pointer.value(), Default);
+    EXPECT_EQ(pointerWhileOpen.first(), Pointer::Hourglass);
+    EXPECT_EQ(pointer.value(), Pointer::Default);
     EXPECT_EQ(made, 1); // at its step, as always
 
     // The registered driver here (SQLite, standing in for Microsoft's) is given every value.
@@ -97,14 +98,14 @@ TEST(TestConnection, AValueFreeTdsCannotBeGivenIsNamedInsteadOfSent)
     EXPECT_FALSE(ShowConnectionProblem(env.messages, fields));
     fields.password = "x}y"; // FreeTDS too: unbraced
     EXPECT_FALSE(ShowConnectionProblem(env.messages, fields, freeTds));
-    TestConnection(env.messages, pointer, factory, [&] { return fields; });
+    TestConnection({env.messages, "Form1", "PushButton3_Click"}, pointer, factory, [&] { return fields; });
     EXPECT_EQ(env.messages.texts(), QStringList{kConnectionSuccessful});
 }
 
 TEST(ConnectionHelp, ExplainsThenOpensThePictureOnlyOnYes)
 {
     test::CoreEnvironment env;
-    ShowConnectionHelp(env.messages, env.processes);
+    ShowConnectionHelp({env.messages, "Form1", "PushButton5_Click"}, env.processes);
     ASSERT_EQ(env.messages.shown().size(), 2);
     const QString help = env.messages.shown()[0].text;
     EXPECT_TRUE(help.startsWith("If you cannot establish connection to your MS SQL Server database with this "
@@ -120,7 +121,7 @@ TEST(ConnectionHelp, ExplainsThenOpensThePictureOnlyOnYes)
     const QString folderWithBlanks = env.path("Program Files/Rowquarry");
     platform::setProgramFolder(folderWithBlanks);
     env.messages.answerNext(platform::Answer::Yes);
-    ShowConnectionHelp(env.messages, env.processes);
+    ShowConnectionHelp({env.messages, "Form1", "PushButton5_Click"}, env.processes);
     ASSERT_EQ(env.processes.started.size(), 1);
     const platform::StartRequest& started = env.processes.started.first();
     ASSERT_EQ(started.arguments.size(), 1); // the whole path as one argument, blanks and all
@@ -129,7 +130,7 @@ TEST(ConnectionHelp, ExplainsThenOpensThePictureOnlyOnYes)
     env.messages.clear();
     env.messages.answerNext(platform::Answer::Yes);
     env.processes.succeed = false;
-    ShowConnectionHelp(env.messages, env.processes);
+    ShowConnectionHelp({env.messages, "Form1", "PushButton5_Click"}, env.processes);
     ASSERT_EQ(test::failureReports(env.messages).size(), 1);
     EXPECT_TRUE(test::failureReports(env.messages)[0].contains("PushButton5_Click at line 104"));
 }

@@ -284,12 +284,12 @@ TEST_P(TestConnectionWithFreeTds, AnswersAndPasswordsArriveAsTyped)
     test::RecordingPointer pointer;
     const ConnectionFields fields = fieldsFor(c.closed ? closedPort() : server.port(), c.typedPassword, c.database);
 
-    TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fields; });
+    TestConnection({env.messages, "Form1", "PushButton3_Click"}, pointer, makeOdbcConnection, [&] { return fields; });
     EXPECT_EQ(env.messages.texts(), QStringList{c.answer});
     EXPECT_TRUE(env.messages.shown()[0].details.contains(QLatin1String(c.details)))
         << env.messages.shown()[0].details.toStdString();
     EXPECT_EQ(env.messages.shown()[0].details.isEmpty(), QLatin1String(c.answer) == kConnectionSuccessful);
-    EXPECT_EQ(pointer.value(), Default);
+    EXPECT_EQ(pointer.value(), Pointer::Default);
     if (c.closed)
         return;
     ASSERT_EQ(server.logins().size(), 1);
@@ -324,7 +324,8 @@ TEST(FreeTds, TestConnectionGivesUpOnASilentServer)
     test::RecordingPointer pointer;
     {
         test::EventGaps gaps;
-        TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fieldsFor(silent.port(), "pw"); });
+        TestConnection({env.messages, "Form1", "PushButton3_Click"}, pointer, makeOdbcConnection,
+                       [&] { return fieldsFor(silent.port(), "pw"); });
         gaps.log("Test Connection, silent server");
         EXPECT_GT(gaps.ticks, 0); // events ran while the driver waited
     }
@@ -333,7 +334,8 @@ TEST(FreeTds, TestConnectionGivesUpOnASilentServer)
 
     test::TdsServer answering(serverOptions("pw"));
     env.messages.clear();
-    TestConnection(env.messages, pointer, makeOdbcConnection, [&] { return fieldsFor(answering.port(), "pw"); });
+    TestConnection({env.messages, "Form1", "PushButton3_Click"}, pointer, makeOdbcConnection,
+                   [&] { return fieldsFor(answering.port(), "pw"); });
     EXPECT_EQ(env.messages.texts(), QStringList{kConnectionSuccessful});
 }
 

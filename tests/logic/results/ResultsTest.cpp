@@ -27,7 +27,7 @@ struct SaveFixture {
     test::CoreEnvironment env;
     test::RecordingPointer pointer;
     ResultsList list;
-    void save() { SaveResults(list, env.fileDialog, env.messages, pointer); }
+    void save() { SaveResults({env.messages, "Form2", "PushButton6_Click"}, list, env.fileDialog, pointer); }
 };
 
 QString shown(const ResultsList& list, int row) { return list.data(list.index(row, 0), Qt::DisplayRole).toString(); }
@@ -85,17 +85,17 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
         f.list.append(item);
     const QString path = f.env.path("results"); // no extension added
     f.env.fileDialog.answerNext(path);
-    int pointerWhileWriting = -1;
+    std::optional<Pointer> pointerWhileWriting;
     QTimer::singleShot(0, [&] { pointerWhileWriting = f.pointer.value(); }); // runs in the first yield
     f.save();
-    EXPECT_EQ(pointerWhileWriting, Hourglass);
+    EXPECT_EQ(pointerWhileWriting, Pointer::Hourglass);
     EXPECT_EQ(fileBytes(path), "a\r\nb\r\nc\r\n");
     EXPECT_EQ(f.env.fileDialog.lastOptions().title, "Save");
     EXPECT_EQ(
         f.env.fileDialog.lastOptions().filters,
         (QStringList{"Text Files (*.txt)", "All Files (*.*)", "Tab-separated, with where each was found (*.tsv)"}));
     EXPECT_TRUE(f.env.messages.shown().isEmpty());
-    EXPECT_EQ(f.pointer.value(), Arrow);
+    EXPECT_EQ(f.pointer.value(), Pointer::Arrow);
     EXPECT_EQ(f.list.count(), 3);
 
     f.list.clear();
@@ -144,7 +144,7 @@ TEST(ResultsFile, CancelAndNoLeaveEverythingAsItWas)
     f.save(); // cancelled: no answer scripted
     EXPECT_EQ(f.env.fileDialog.timesShown(), 1);
     EXPECT_TRUE(QDir(f.env.path("")).entryList(QDir::Files).isEmpty());
-    EXPECT_EQ(f.pointer.value(), Default);
+    EXPECT_EQ(f.pointer.value(), Pointer::Default);
 
     const QString path = f.env.path("old.txt");
     writeFile(path, "old");
@@ -152,7 +152,7 @@ TEST(ResultsFile, CancelAndNoLeaveEverythingAsItWas)
     f.env.messages.answerNext(platform::Answer::No);
     f.save();
     EXPECT_EQ(fileBytes(path), "old");
-    EXPECT_EQ(f.pointer.value(), Default);
+    EXPECT_EQ(f.pointer.value(), Pointer::Default);
 }
 
 TEST(ResultsFile, AFailedSaveKeepsTheOldFileAndReportsOnce)
@@ -171,7 +171,7 @@ TEST(ResultsFile, AFailedSaveKeepsTheOldFileAndReportsOnce)
     const QStringList reports = test::failureReports(f.env.messages);
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("Form2.PushButton6_Click at line 106")) << qPrintable(reports[0]);
-    EXPECT_EQ(f.pointer.value(), Arrow);
+    EXPECT_EQ(f.pointer.value(), Pointer::Arrow);
 }
 
 TEST(ResultsFile, TheFileIsReplacedWhereItsFolderAllowsAndWrittenInPlaceWhereNot)
@@ -201,7 +201,7 @@ TEST(ResultsFile, TheFileIsReplacedWhereItsFolderAllowsAndWrittenInPlaceWhereNot
     EXPECT_EQ(fileBytes(locked.file), "a\r\nb\r\n");
     EXPECT_EQ(QDir(locked.folder).entryList(QDir::Files | QDir::Hidden), QStringList{"results.txt"});
     EXPECT_TRUE(test::failureReports(f.env.messages).isEmpty());
-    EXPECT_EQ(f.pointer.value(), Arrow);
+    EXPECT_EQ(f.pointer.value(), Pointer::Arrow);
 }
 
 TEST(ResultsFile, ASaveStartedDuringAnotherSavesYieldsLeavesItAlone)
@@ -223,7 +223,7 @@ TEST(ResultsFile, ASaveStartedDuringAnotherSavesYieldsLeavesItAlone)
     EXPECT_EQ(fileBytes(first).count("\r\n"), 1000); // the items as they stood when its writing began
     EXPECT_EQ(fileBytes(second).count("\r\n"), 1001);
     EXPECT_TRUE(f.env.messages.shown().isEmpty());
-    EXPECT_EQ(f.pointer.value(), Arrow);
+    EXPECT_EQ(f.pointer.value(), Pointer::Arrow);
 }
 
 TEST(ResultsFile, AWriteThatFailsPartWayThrowsOnce)
@@ -255,7 +255,7 @@ TEST(ResultsFile, AFileWhoseFolderTakesNoNewFilesStaysWhole)
     f.save();
     EXPECT_EQ(fileBytes(path), before);
     EXPECT_EQ(test::failureReports(f.env.messages).size(), 1);
-    EXPECT_EQ(f.pointer.value(), Arrow);
+    EXPECT_EQ(f.pointer.value(), Pointer::Arrow);
 }
 
 TEST(ResultsList, AHugeItemShowsItsBeginningAndIsSavedWhole)

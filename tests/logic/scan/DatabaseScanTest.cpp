@@ -1,6 +1,6 @@
-#include "logic/scan/DatabaseScan.h"
+#include "logic/scan/DatabaseText.h"
 #include "logic/scan/ScanReader.h"
-#include "logic/text/RowQuery.h"
+#include "logic/text/SqlText.h"
 #include "platform/EventYield.h"
 #include "platform/Odbc.h"
 #include "support/CoreEnvironment.h"

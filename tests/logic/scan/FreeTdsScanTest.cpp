@@ -1,8 +1,8 @@
 // The database scan against SQL Server's protocol through the real FreeTDS driver: which tables it reads
 // and from where, what every type looks like in the text, big values whole, and a table that fails or a
 // connection that drops part way.
-#include "logic/scan/DatabaseScan.h"
-#include "logic/text/RowQuery.h"
+#include "logic/scan/DatabaseText.h"
+#include "logic/text/SqlText.h"
 #include "platform/EventYield.h"
 #include "support/CoreEnvironment.h"
 #include "support/QueryRows.h"

@@ -1,6 +1,5 @@
-#include "RowQuery.h"
+#include "SqlText.h"
 
-#include "logic/scan/DatabaseScan.h"
 #include "platform/Odbc.h"
 
 #include <QRegularExpression>
@@ -34,6 +33,18 @@ QString literal(const KeyValue& key)
 }
 
 } // namespace
+
+QString bracketed(QString identifier)
+{
+    return QLatin1Char('[') + identifier.replace(QLatin1String("]"), QLatin1String("]]")) + QLatin1Char(']');
+}
+
+QString tableQuery(const TableName& table)
+{
+    const QString from = table.schema.isEmpty() ? bracketed(table.name)
+                                                : bracketed(table.schema) + QLatin1Char('.') + bracketed(table.name);
+    return QLatin1String("SELECT * FROM ") + from;
+}
 
 QString rowQuery(const Origin& origin)
 {

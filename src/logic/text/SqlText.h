@@ -1,10 +1,18 @@
 #pragma once
 
+#include "logic/text/TableName.h"
 #include "logic/text/TextOrigins.h"
 
 #include <QString>
 
+// The SQL that Rowquarry writes: every name and value it puts into a statement is quoted here.
 namespace rq {
+
+// A name as SQL Server quotes it: [name], "]" doubled inside the brackets.
+QString bracketed(QString identifier);
+
+// SELECT * FROM [schema].[name], or [name] alone without a schema.
+QString tableQuery(const TableName& table);
 
 // A query that selects the row an item came from, to run in SQL Server's own tools:
 //   SELECT * FROM [dbo].[Customers] WHERE [CustomerID] = 42

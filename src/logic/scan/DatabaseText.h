@@ -1,0 +1,57 @@
+#pragma once
+
+#include "logic/connection/ConnectionString.h"
+#include "logic/scan/DatabaseScan.h"
+#include "logic/scan/ScanControl.h"
+#include "logic/scan/ScanCounts.h"
+#include "logic/scan/TableChoice.h"
+#include "logic/text/TextOrigins.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace rq {
+
+// The program-wide text of the database: every field of every row of every user table, each followed
+// by a carriage return, with where each field came from and how the text was gathered.
+struct DatabaseTextState {
+    QString DatabaseText;
+    // A new object for every scan, so that a command that took the text and its origins at its start
+    // keeps a matching pair even if a command run during its yields gathers the text afresh.
+    std::shared_ptr<TextOrigins> origins = std::make_shared<TextOrigins>();
+    QString gatheredWith;  // the connection string and table choice of the scan that gathered it
+    bool complete = false; // every chosen table was read, or passed over and named
+    bool stopped = false;  // the user stopped the scan: the text is partial, and kept until a new read
+    bool scanning = false;
+    std::shared_ptr<ScanControl> control; // the running scan's, while one runs
+    std::optional<ScanSummary> lastScan;  // how the text was read
+};
+
+// What the window shows of a scan while it runs.
+struct ScanView {
+    StatusLine status;                               // "Indexing ORDERS to be searched. Please wait..."
+    std::function<void(const ScanCounts&)> progress; // may be empty
+};
+
+enum class Gathering {
+    WhenNeeded, // when the text is empty, was gathered with another connection or table choice, or failed
+    Again,      // now, unless a scan of the same is running
+};
+
+// Gathers the text afresh when asked to. A command started during a scan's yields works on the text
+// gathered so far when it wants the same database; when it wants another, the running scan is stopped and
+// this one reads. Returns false when a command run during this scan's yields took the text over for another
+// database: the caller's text is gone. Failures of the scan pass to the caller, and so does the report of
+// tables passed over, after the text is marked complete (it is not gathered again for them).
+bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const TableChoice& choice,
+                        const ScanView& view, const std::function<bool()>& yield,
+                        Gathering when = Gathering::WhenNeeded);
+inline bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const StatusLine& status,
+                               const std::function<bool()>& yield)
+{
+    return gatherDatabaseText(state, fields, TableChoice{}, ScanView{status, {}}, yield);
+}
+
+} // namespace rq
