@@ -7,8 +7,6 @@
 #include "logic/frame/SettingsKeys.h"
 #include "logic/results/ResultsFile.h"
 #include "logic/scan/DatabaseScan.h"
-#include "logic/search/BetweenExtraction.h"
-#include "logic/search/LineExtraction.h"
 #include "platform/Console.h"
 #include "platform/OdbcDrivers.h"
 #include "platform/ReplacementFile.h"
@@ -31,7 +29,7 @@ bool noYield() { return false; }
 void writeOrThrow(QFile& out, const QByteArray& bytes)
 {
     if (out.write(bytes) != bytes.size())
-        throw Failure(QStringLiteral("cannot write to standard output: ") + out.errorString());
+        throw cannotWriteStandardOutput(out.errorString());
 }
 
 // The counts while the database is read, on one line of the terminal that each update overwrites; at the
@@ -79,7 +77,7 @@ ExtractionRequest extractionRequest(const CommandLineRequest& request)
 }
 
 // Every table the database lists, a line each: its name, a tab, and whether it is read.
-void listTables(const CommandLineRequest& request, const ConnectionFields& fields, QFile& out)
+void printTableList(const CommandLineRequest& request, const ConnectionFields& fields, QFile& out)
 {
     QList<ListedTable> listed;
     try {
@@ -115,14 +113,14 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     if (!request.outputFile.isEmpty()) {
         file.emplace(request.outputFile);
         if (!file->open())
-            throw Failure(QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->errorString()));
+            throw cannotWrite(request.outputFile, file->errorString());
     }
     fields.password = choosePassword(fields.password, passwordFromEnvironment(),
                                      request.passwordFromStandardInput ? &streams.in : nullptr);
     if (const std::optional<FieldProblem> problem = fieldProblem(fields, platform::registeredSqlServerDriver()))
         throw Failure(describe(*problem));
     if (request.command == Command::ListTables) {
-        listTables(request, fields, streams.out);
+        printTableList(request, fields, streams.out);
         return kFound;
     }
 
@@ -138,17 +136,16 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
         items.finish();
     } catch (const Failure&) {
         if (file && file->device().error() != QFileDevice::NoError)
-            throw Failure(
-                QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->device().errorString()));
+            throw cannotWrite(request.outputFile, file->device().errorString());
         throw;
     }
     progress.summarize(database, request.stats);
     if (file && !file->commit())
-        throw Failure(QStringLiteral("cannot write '%1': %2").arg(request.outputFile, file->errorString()));
+        throw cannotWrite(request.outputFile, file->errorString());
     if (request.countOnly)
         writeOrThrow(streams.out, QByteArray::number(items.count()) + '\n');
     if (!streams.out.flush())
-        throw Failure(QStringLiteral("cannot write to standard output: ") + streams.out.errorString());
+        throw cannotWriteStandardOutput(streams.out.errorString());
     if (items.heldNul() > 0) {
         const Origin& first = items.firstHoldingNul();
         throw Failure(QStringLiteral("%1 not printed: --null ends each item with NUL, so an item holding one cannot be "
@@ -188,7 +185,7 @@ int runCommandLine(const QStringList& arguments, Streams streams)
                 streams.out,
                 (request.command == Command::Help ? helpText(program, settingsFile) : versionText(program)).toUtf8());
             if (!streams.out.flush())
-                throw Failure(QStringLiteral("cannot write to standard output: ") + streams.out.errorString());
+                throw cannotWriteStandardOutput(streams.out.errorString());
             return kFound;
         }
         return run(request, streams, progress);

@@ -3,7 +3,6 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
-#include <map>
 #include <vector>
 
 namespace rq::cli {
@@ -15,92 +14,161 @@ const QString kBetween = QStringLiteral("between");
 
 enum class Section { Connection, Tables, Matching, Output, General };
 
-// One option: its names, its value (empty for a switch), its help line and where the help lists it. The parser
-// and --help are both made from this table, so the two cannot drift apart.
+// What an option does to the request, given its value (empty for a switch); called once for each time the
+// option is given. Throws UsageError for a value it cannot take.
+using Apply = void (*)(CommandLineRequest& request, const QString& value);
+
+// One option: its names, its value (empty for a switch), its help line, where the help lists it, and what it
+// does. The parser, --help and the request are all made from this table, so they cannot drift apart.
 struct OptionDefinition {
     QStringList names;
     QString value;
     QString help;
     Section section;
+    Apply apply;
 };
+
+void checkPort(const QString& value)
+{
+    bool number = false;
+    const int port = value.toInt(&number);
+    if (!number || port < 1 || port > 65535)
+        throw UsageError(QStringLiteral("--port takes a number from 1 to 65535, not '%1'").arg(value));
+}
+
+QString pattern(const QString& value)
+{
+    if (value.isEmpty())
+        throw UsageError(QStringLiteral("--table and --exclude-table need a pattern"));
+    return value;
+}
+
+ResultFormat format(const QString& value)
+{
+    if (value == QLatin1String("text"))
+        return ResultFormat::Text;
+    if (value == QLatin1String("tsv"))
+        return ResultFormat::Tsv;
+    if (value == QLatin1String("json"))
+        return ResultFormat::Json;
+    throw UsageError(QStringLiteral("--format takes text, tsv or json, not '%1'").arg(value));
+}
 
 const std::vector<OptionDefinition>& definitions()
 {
+    using R = CommandLineRequest;
+    using V = const QString&;
     static const std::vector<OptionDefinition> all = {
-        {{"server"}, "NAME", "the server, e.g. db.example.com or localhost\\SQLEXPRESS", Section::Connection},
-        {{"port"}, "NUMBER", "the server's port, 1 to 65535 (not used for a local connection)", Section::Connection},
-        {{"user"}, "NAME", "the login", Section::Connection},
-        {{"database"}, "NAME", "the database", Section::Connection},
-        {{"local"}, {}, "a local connection: the server name alone, no port", Section::Connection},
-        {{"no-local"}, {}, "a connection to the server's port", Section::Connection},
-        {{"password-stdin"}, {}, "read the password from the first line of standard input", Section::Connection},
+        {{"server"},
+         "NAME",
+         "the server, e.g. db.example.com or localhost\\SQLEXPRESS",
+         Section::Connection,
+         [](R& r, V v) { r.connection.server = v; }},
+        {{"port"},
+         "NUMBER",
+         "the server's port, 1 to 65535 (not used for a local connection)",
+         Section::Connection,
+         [](R& r, V v) {
+             checkPort(v);
+             r.connection.port = v;
+         }},
+        {{"user"}, "NAME", "the login", Section::Connection, [](R& r, V v) { r.connection.user = v; }},
+        {{"database"}, "NAME", "the database", Section::Connection, [](R& r, V v) { r.connection.database = v; }},
+        {{"local"},
+         {},
+         "a local connection: the server name alone, no port",
+         Section::Connection,
+         [](R& r, V) { r.connection.local = true; }},
+        {{"no-local"},
+         {},
+         "a connection to the server's port",
+         Section::Connection,
+         [](R& r, V) { r.connection.local = false; }},
+        {{"password-stdin"},
+         {},
+         "read the password from the first line of standard input",
+         Section::Connection,
+         [](R& r, V) { r.passwordFromStandardInput = true; }},
         {{"table"},
          "PATTERN",
          "read only the tables PATTERN names, whatever their name; again for more",
-         Section::Tables},
-        {{"exclude-table"}, "PATTERN", "never read the tables PATTERN names; again for more", Section::Tables},
+         Section::Tables,
+         [](R& r, V v) { r.tables << pattern(v); }},
+        {{"exclude-table"},
+         "PATTERN",
+         "never read the tables PATTERN names; again for more",
+         Section::Tables,
+         [](R& r, V v) { r.excludedTables << pattern(v); }},
         {{"list-tables"},
          {},
          "print every table, whether it is read and, if not, why; search nothing",
-         Section::Tables},
+         Section::Tables,
+         [](R& r, V) { r.command = Command::ListTables; }},
         {{"E", "regex"},
          {},
          "(lines) TEXT is a regular expression, Perl style; ^ and $ at line ends",
-         Section::Matching},
-        {{"s", "case-sensitive"}, {}, "match letter case (lines, and between's markers)", Section::Matching},
-        {{"w", "word"}, {}, "(lines) match whole words only", Section::Matching},
-        {{"keep-duplicates"}, {}, "(between) print a stretch again when it was printed before", Section::Output},
-        {{"0", "null"}, {}, "end each item with NUL instead of a line feed", Section::Output},
+         Section::Matching,
+         [](R& r, V) { r.matching.regularExpression = true; }},
+        {{"s", "case-sensitive"},
+         {},
+         "match letter case (lines, and between's markers)",
+         Section::Matching,
+         [](R& r, V) { r.matching.matchCase = true; }},
+        {{"w", "word"},
+         {},
+         "(lines) match whole words only",
+         Section::Matching,
+         [](R& r, V) { r.matching.wholeWord = true; }},
+        {{"keep-duplicates"},
+         {},
+         "(between) print a stretch again when it was printed before",
+         Section::Output,
+         [](R& r, V) { r.keepDuplicates = true; }},
+        {{"0", "null"},
+         {},
+         "end each item with NUL instead of a line feed",
+         Section::Output,
+         [](R& r, V) { r.nulTerminated = true; }},
         {{"format"},
          "FORMAT",
-         "text (the items alone), tsv (with where each was found, and a header) or json (JSON "
-         "Lines)",
-         Section::Output},
+         "text (the items alone), tsv (with where each was found, and a header) or json (JSON Lines)",
+         Section::Output,
+         [](R& r, V v) { r.format = format(v); }},
         {{"output"},
          "FILE",
-         "write the items to FILE instead: as \"Save Results\" does (CR LF, the system's "
-         "encoding), or as --format says; a regular FILE is replaced only by a complete list",
-         Section::Output},
-        {{"count"}, {}, "print the number of items only", Section::Output},
+         "write the items to FILE instead: as \"Save Results\" does (CR LF, the system's encoding), or as "
+         "--format says; a regular FILE is replaced only by a complete list",
+         Section::Output,
+         [](R& r, V v) {
+             if (v.isEmpty())
+                 throw UsageError(QStringLiteral("--output needs a file name"));
+             r.outputFile = v;
+         }},
+        {{"count"}, {}, "print the number of items only", Section::Output, [](R& r, V) { r.countOnly = true; }},
         {{"with-origin"},
          {},
-         "put each item's place before it: schema.table.column:row: (and key=value: where the "
-         "table has a primary key)",
-         Section::Output},
+         "put each item's place before it: schema.table.column:row: (and key=value: where the table has a "
+         "primary key)",
+         Section::Output,
+         [](R& r, V) { r.withOrigin = true; }},
         {{"stats"},
          {},
          "end with one line of counts on standard error: tables, rows, text read, time taken",
-         Section::Output},
-        {{"h", "help"}, {}, "display this help and exit", Section::General},
-        {{"version"}, {}, "output version information and exit", Section::General},
+         Section::Output,
+         [](R& r, V) { r.stats = true; }},
+        {{"h", "help"}, {}, "display this help and exit", Section::General, [](R& r, V) { r.command = Command::Help; }},
+        {{"version"},
+         {},
+         "output version information and exit",
+         Section::General,
+         [](R& r, V) { r.command = Command::Version; }},
     };
     return all;
 }
 
-// The parser's option for a definition, by its longest name.
-class Options {
-public:
-    Options()
-    {
-        for (const OptionDefinition& d : definitions()) {
-            options_.emplace(d.names.last(), d.value.isEmpty() ? QCommandLineOption(d.names)
-                                                               : QCommandLineOption(d.names, d.help, d.value));
-        }
-    }
-    const QCommandLineOption& operator[](const char* name) const { return options_.at(QLatin1String(name)); }
-    void addTo(QCommandLineParser& parser) const
-    {
-        for (const auto& [name, option] : options_)
-            parser.addOption(option);
-    }
-
-private:
-    std::map<QString, QCommandLineOption> options_;
-};
-
-std::optional<QString> valueIfSet(const QCommandLineParser& parser, const QCommandLineOption& option)
+QCommandLineOption parserOption(const OptionDefinition& d)
 {
-    return parser.isSet(option) ? std::optional<QString>(parser.value(option)) : std::nullopt;
+    return d.value.isEmpty() ? QCommandLineOption(d.names) : QCommandLineOption(d.names, d.help, d.value);
 }
 
 // QCommandLineParser words its messages as sentences; the program's messages are GNU-style phrases.
@@ -125,6 +193,52 @@ bool isWindowOption(const QString& argument, bool& takesValue)
     return takesValue || alone.contains(argument);
 }
 
+// The command and its texts, from the words that are not options.
+void takeCommand(CommandLineRequest& request, const QStringList& words)
+{
+    if (request.command == Command::ListTables) {
+        if (!words.isEmpty())
+            throw UsageError(QStringLiteral("--list-tables takes no command: it lists the tables and searches none"));
+    } else if (words.isEmpty()) {
+        throw UsageError(QStringLiteral("no command: lines TEXT or between START END"));
+    } else if (words.first() == kLines) {
+        if (words.size() != 2)
+            throw UsageError(QStringLiteral("lines takes one search text"));
+        request.command = Command::Lines;
+        request.searchText = words.at(1);
+        if (request.searchText.isEmpty())
+            throw UsageError(QStringLiteral("the search text is empty"));
+    } else if (words.first() == kBetween) {
+        if (words.size() != 3)
+            throw UsageError(QStringLiteral("between takes a start text and an end text"));
+        request.command = Command::Between;
+        request.startMarker = words.at(1);
+        request.endMarker = words.at(2);
+        if (request.startMarker.isEmpty() || request.endMarker.isEmpty())
+            throw UsageError(QStringLiteral("the start text and the end text must not be empty"));
+    } else {
+        throw UsageError(QStringLiteral("unknown command '%1': lines or between").arg(words.first()));
+    }
+}
+
+// The rules between options, each option's own value already checked: `given` names every option given.
+void checkCombination(const CommandLineRequest& request, const QStringList& given)
+{
+    const auto isGiven = [&given](const char* name) { return given.contains(QLatin1String(name)); };
+    if (request.command == Command::Lines && request.keepDuplicates)
+        throw UsageError(QStringLiteral("--keep-duplicates goes with between only: lines keeps every line"));
+    if (request.command == Command::Between && (request.matching.regularExpression || request.matching.wholeWord))
+        throw UsageError(QStringLiteral("--regex and --word go with lines only: between's markers are plain text"));
+    if (isGiven("local") && isGiven("no-local"))
+        throw UsageError(QStringLiteral("--local and --no-local contradict each other"));
+    if (request.nulTerminated && request.countOnly)
+        throw UsageError(QStringLiteral("--null and --count contradict each other"));
+    if (request.nulTerminated && !request.outputFile.isEmpty())
+        throw UsageError(QStringLiteral("--null does not go with --output, whose file ends each item with CR LF"));
+    if (request.nulTerminated && request.format != ResultFormat::Text)
+        throw UsageError(QStringLiteral("--null goes with --format text only: tsv and json lines hold no line break"));
+}
+
 } // namespace
 
 bool startsCommandLine(const QStringList& arguments)
@@ -142,9 +256,12 @@ bool startsCommandLine(const QStringList& arguments)
 
 CommandLineRequest parseCommandLine(const QStringList& arguments)
 {
-    const Options o;
     QCommandLineParser parser;
-    o.addTo(parser);
+    std::vector<QCommandLineOption> options;
+    for (const OptionDefinition& d : definitions()) {
+        options.push_back(parserOption(d));
+        parser.addOption(options.back());
+    }
     if (!parser.parse(arguments)) {
         if (parser.unknownOptionNames().contains(QLatin1String("password")))
             throw UsageError(QStringLiteral("no --password: an argument is visible to every user of the machine; "
@@ -153,91 +270,22 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
     }
 
     CommandLineRequest request;
-    if (parser.isSet(o["help"]))
-        return request; // Command::Help
-    if (parser.isSet(o["version"])) {
-        request.command = Command::Version;
-        return request;
+    const std::vector<OptionDefinition>& all = definitions();
+    // --help and --version first: either answers whatever else the line holds.
+    for (const bool general : {true, false}) {
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if ((all[i].section == Section::General) != general || !parser.isSet(options[i]))
+                continue;
+            if (all[i].value.isEmpty())
+                all[i].apply(request, {});
+            for (const QString& value : parser.values(options[i]))
+                all[i].apply(request, value);
+            if (general)
+                return request;
+        }
     }
-
-    const QStringList words = parser.positionalArguments();
-    if (parser.isSet(o["list-tables"])) {
-        if (!words.isEmpty())
-            throw UsageError(QStringLiteral("--list-tables takes no command: it lists the tables and searches none"));
-        request.command = Command::ListTables;
-    } else if (words.isEmpty()) {
-        throw UsageError(QStringLiteral("no command: lines TEXT or between START END"));
-    } else if (words.first() == kLines) {
-        if (words.size() != 2)
-            throw UsageError(QStringLiteral("lines takes one search text"));
-        request.command = Command::Lines;
-        request.searchText = words.at(1);
-        if (request.searchText.isEmpty())
-            throw UsageError(QStringLiteral("the search text is empty"));
-        if (parser.isSet(o["keep-duplicates"]))
-            throw UsageError(QStringLiteral("--keep-duplicates goes with between only: lines keeps every line"));
-    } else if (words.first() == kBetween) {
-        if (words.size() != 3)
-            throw UsageError(QStringLiteral("between takes a start text and an end text"));
-        request.command = Command::Between;
-        request.startMarker = words.at(1);
-        request.endMarker = words.at(2);
-        if (request.startMarker.isEmpty() || request.endMarker.isEmpty())
-            throw UsageError(QStringLiteral("the start text and the end text must not be empty"));
-        request.keepDuplicates = parser.isSet(o["keep-duplicates"]);
-    } else {
-        throw UsageError(QStringLiteral("unknown command '%1': lines or between").arg(words.first()));
-    }
-
-    ConnectionOverrides& connection = request.connection;
-    connection.server = valueIfSet(parser, o["server"]);
-    connection.port = valueIfSet(parser, o["port"]);
-    if (connection.port) {
-        bool number = false;
-        const int port = connection.port->toInt(&number);
-        if (!number || port < 1 || port > 65535)
-            throw UsageError(QStringLiteral("--port takes a number from 1 to 65535, not '%1'").arg(*connection.port));
-    }
-    connection.user = valueIfSet(parser, o["user"]);
-    connection.database = valueIfSet(parser, o["database"]);
-    if (parser.isSet(o["local"]) && parser.isSet(o["no-local"]))
-        throw UsageError(QStringLiteral("--local and --no-local contradict each other"));
-    if (parser.isSet(o["local"]) || parser.isSet(o["no-local"]))
-        connection.local = parser.isSet(o["local"]);
-    request.passwordFromStandardInput = parser.isSet(o["password-stdin"]);
-
-    request.tables = parser.values(o["table"]);
-    request.excludedTables = parser.values(o["exclude-table"]);
-    for (const QString& pattern : request.tables + request.excludedTables)
-        if (pattern.isEmpty())
-            throw UsageError(QStringLiteral("--table and --exclude-table need a pattern"));
-    request.stats = parser.isSet(o["stats"]);
-    request.matching = {parser.isSet(o["regex"]), parser.isSet(o["case-sensitive"]), parser.isSet(o["word"])};
-    if (request.command == Command::Between && (request.matching.regularExpression || request.matching.wholeWord))
-        throw UsageError(QStringLiteral("--regex and --word go with lines only: between's markers are plain text"));
-    if (parser.isSet(o["format"])) {
-        const QString format = parser.value(o["format"]);
-        if (format == QLatin1String("tsv"))
-            request.format = ResultFormat::Tsv;
-        else if (format == QLatin1String("json"))
-            request.format = ResultFormat::Json;
-        else if (format != QLatin1String("text"))
-            throw UsageError(QStringLiteral("--format takes text, tsv or json, not '%1'").arg(format));
-    }
-    request.nulTerminated = parser.isSet(o["null"]);
-    request.countOnly = parser.isSet(o["count"]);
-    request.withOrigin = parser.isSet(o["with-origin"]);
-    if (parser.isSet(o["output"])) {
-        request.outputFile = parser.value(o["output"]);
-        if (request.outputFile.isEmpty())
-            throw UsageError(QStringLiteral("--output needs a file name"));
-    }
-    if (request.nulTerminated && request.countOnly)
-        throw UsageError(QStringLiteral("--null and --count contradict each other"));
-    if (request.nulTerminated && !request.outputFile.isEmpty())
-        throw UsageError(QStringLiteral("--null does not go with --output, whose file ends each item with CR LF"));
-    if (request.nulTerminated && request.format != ResultFormat::Text)
-        throw UsageError(QStringLiteral("--null goes with --format text only: tsv and json lines hold no line break"));
+    takeCommand(request, parser.positionalArguments());
+    checkCombination(request, parser.optionNames());
     return request;
 }
 

@@ -10,7 +10,8 @@ namespace rq::cli {
 FoundItems::FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file)
     : withOrigin_(request.withOrigin), out_(out),
       keepPrinted_(request.command == Command::Between && !request.keepDuplicates), print_(!request.countOnly && !file),
-      end_(request.nulTerminated ? '\0' : '\n'), format_(request.format), fileDevice_(file)
+      end_(request.nulTerminated ? '\0' : '\n'), format_(request.format), fileDevice_(file),
+      fileName_(request.outputFile)
 {
     if (file)
         file_.emplace(*file);
@@ -63,8 +64,14 @@ void FoundItems::start()
 void FoundItems::writeTo(QIODevice& device, const QByteArray& bytes)
 {
     if (!platform::writeFully(device, bytes.constData(), bytes.size()))
-        throw Failure(&device == &out_ ? QStringLiteral("cannot write to standard output: ") + out_.errorString()
-                                       : QStringLiteral("cannot write: ") + device.errorString());
+        throw cannotWrite(&device == &out_ ? QString() : fileName_, device.errorString());
+}
+
+Failure cannotWrite(const QString& file, const QString& reason)
+{
+    return Failure((file.isEmpty() ? QStringLiteral("cannot write to standard output")
+                                   : QStringLiteral("cannot write '%1'").arg(file)) +
+                   QLatin1String(": ") + reason);
 }
 
 QString placeBefore(const Origin& origin)

@@ -46,13 +46,19 @@ private:
     bool print_;
     char end_;
     ResultFormat format_ = ResultFormat::Text;
-    QIODevice* fileDevice_ = nullptr;   // --output
+    QIODevice* fileDevice_ = nullptr; // --output
+    QString fileName_;
     std::optional<ResultsWriter> file_; // the same, in the results file's text format
     QSet<QString> printed_;
     qsizetype count_ = 0;
     qsizetype heldNul_ = 0;
     Origin firstHoldingNul_;
 };
+
+// What the command line says when its output takes no more: "cannot write to standard output: REASON", or
+// "cannot write 'FILE': REASON" for a file.
+Failure cannotWrite(const QString& file, const QString& reason);
+inline Failure cannotWriteStandardOutput(const QString& reason) { return cannotWrite({}, reason); }
 
 // --with-origin's place: "schema.table.column:row:", then "key=value,...:" where the table has a primary key.
 QString placeBefore(const Origin& origin);
