@@ -303,10 +303,12 @@ struct BoundRows::Buffers {
     SQLULEN fetched = 0;
 };
 
-std::unique_ptr<BoundRows> BoundRows::bind(Statement& statement, int columns, int rowsPerFetch, qsizetype maxUnits)
+std::unique_ptr<BoundRows> BoundRows::bind(Statement& statement, int columns, int mostRows, qsizetype mostBytes,
+                                           qsizetype maxUnits)
 {
     auto buffers = std::make_unique<Buffers>();
     buffers->columns.resize(static_cast<std::size_t>(columns));
+    qsizetype rowBytes = 0;
     for (int c = 1; c <= columns; ++c) {
         const qsizetype width = statement.columnDisplaySize(c);
         if (width == 0 || width > maxUnits)
@@ -314,6 +316,10 @@ std::unique_ptr<BoundRows> BoundRows::bind(Statement& statement, int columns, in
         // Room beyond the reported width: some drivers write a few more digits than they announce.
         Buffers::Column& column = buffers->columns[std::size_t(c - 1)];
         column.units = width + 32;
+        rowBytes += column.units * qsizetype(sizeof(SQLWCHAR)) + qsizetype(sizeof(SQLLEN));
+    }
+    const int rowsPerFetch = int(std::clamp<qsizetype>(mostBytes / std::max<qsizetype>(rowBytes, 1), 1, mostRows));
+    for (Buffers::Column& column : buffers->columns) {
         column.values.resize(std::size_t(column.units * rowsPerFetch));
         column.lengths.resize(std::size_t(rowsPerFetch));
     }

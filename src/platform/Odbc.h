@@ -102,13 +102,17 @@ ValueKind valueKind(int sqlType);
 // driver whose widths can be trusted; the statement reads nothing else while it is bound.
 class BoundRows {
 public:
-    // Binds every column, `rowsPerFetch` rows at a time. Null when a column's width is unknown or above
-    // `maxUnits`: such results are read value by value.
-    static std::unique_ptr<BoundRows> bind(Statement& statement, int columns, int rowsPerFetch, qsizetype maxUnits);
+    // Binds every column for as many rows a fetch as fit in `mostBytes` of buffers, at least one and at most
+    // `mostRows`, so that a wide table costs no more memory than a narrow one. Null when a column's width is
+    // unknown or above `maxUnits`: such results are read value by value.
+    static std::unique_ptr<BoundRows> bind(Statement& statement, int columns, int mostRows, qsizetype mostBytes,
+                                           qsizetype maxUnits);
     ~BoundRows();
     BoundRows(const BoundRows&) = delete;
     BoundRows& operator=(const BoundRows&) = delete;
 
+    // The most rows a fetch can bring, as bound.
+    int rowsPerFetch() const { return rowsPerFetch_; }
     // Fetches the next block of at most `rows` rows (no more than bound); the number in it, 0 at the end.
     qsizetype fetch(int rows);
     // Appends the value at a row of the block and a column (from 1) to `target`; false for Null, which appends

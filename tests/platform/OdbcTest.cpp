@@ -58,3 +58,25 @@ TEST(Odbc, UnknownDriverFailsCleanly)
     Connection connection;
     EXPECT_THROW(connection.open("Driver={No Such Driver};Database=x;"), OdbcError);
 }
+
+TEST(Odbc, BoundRowsTakeTheSameMemoryWhateverTheWidthOfTheTable)
+{
+    test::CoreEnvironment env;
+    test::SqliteFile db(env.path("t.db"));
+    QStringList columns;
+    for (int c = 0; c < 256; ++c)
+        columns << QStringLiteral("c%1 varchar(4000)").arg(c);
+    db.exec(QStringLiteral("CREATE TABLE wide(%1)").arg(columns.join(',')));
+    db.exec("CREATE TABLE narrow(a varchar(10), b varchar(10))");
+
+    Connection connection;
+    connection.open(test::sqliteConnectionString(db.path()));
+    const auto rowsPerFetch = [&](const char* table) {
+        Statement statement(connection);
+        statement.execute(QStringLiteral("SELECT * FROM [%1]").arg(table));
+        const auto bound = BoundRows::bind(statement, statement.columnCount(), 256, 4 << 20, 4000);
+        return bound ? bound->rowsPerFetch() : -1;
+    };
+    EXPECT_EQ(rowsPerFetch("narrow"), 256);
+    EXPECT_EQ(rowsPerFetch("wide"), 2); // 256 columns of 8 KB: 2 MB a row
+}

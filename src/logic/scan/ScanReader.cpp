@@ -23,6 +23,8 @@ constexpr qsizetype kLongRow = 4096;
 constexpr int kMostRowsPerFetch = 256;
 // Columns up to this wide are bound; a wider one, or a (max) one, is read value by value.
 constexpr qsizetype kWidestBoundColumn = 4000;
+// The bound buffers of a table take at most this much (however many columns it has), and at least one row.
+constexpr qsizetype kBoundBytes = 4 << 20;
 
 // Reads one table's rows into batches; runs on the reading thread, where everything it touches is its own
 // or the channel's.
@@ -57,9 +59,9 @@ public:
                 batch_.table->key.append({column, rows.columnType(column + 1)});
             }
             send(); // the status line names the table before its first row arrives
-            const auto block =
-                blocks_ ? platform::odbc::BoundRows::bind(rows, columns, kMostRowsPerFetch, kWidestBoundColumn)
-                        : nullptr;
+            const auto block = blocks_ ? platform::odbc::BoundRows::bind(rows, columns, kMostRowsPerFetch, kBoundBytes,
+                                                                         kWidestBoundColumn)
+                                       : nullptr;
             if (block)
                 readBlocks(*block, columns);
             else
@@ -113,7 +115,7 @@ private:
             const qsizetype rows = block.fetch(rowsPerFetch);
             if (rows == 0)
                 return;
-            rowsPerFetch = took.elapsed() < kBatchMilliseconds ? std::min(rowsPerFetch * 2, kMostRowsPerFetch)
+            rowsPerFetch = took.elapsed() < kBatchMilliseconds ? std::min(rowsPerFetch * 2, block.rowsPerFetch())
                                                                : std::max(rowsPerFetch / 2, 1);
             for (qsizetype row = 0; row < rows; ++row)
                 readRow(columns, [&](int column, QString& text) { return block.appendValue(row, column, text); });
