@@ -5,7 +5,7 @@
 #include "cli/DatabaseRead.h"
 #include "cli/FoundItems.h"
 #include "logic/frame/SettingsKeys.h"
-#include "logic/results/ResultsFile.h"
+#include "logic/results/ResultFormats.h"
 #include "logic/scan/DatabaseScan.h"
 #include "platform/Console.h"
 #include "platform/OdbcDrivers.h"
@@ -76,7 +76,8 @@ ExtractionRequest extractionRequest(const CommandLineRequest& request)
     return extraction;
 }
 
-// Every table the database lists, a line each: its name, a tab, and whether it is read.
+// Every table the database lists, a line each: its name (quoted as patterns take it, escaped as TSV is), a tab,
+// and whether it is read.
 void printTableList(const CommandLineRequest& request, const ConnectionFields& fields, QFile& out)
 {
     QList<ListedTable> listed;
@@ -87,7 +88,7 @@ void printTableList(const CommandLineRequest& request, const ConnectionFields& f
     }
     QByteArray lines;
     for (const TableDecision& decision : decideTables(listed, tableChoice(request))) {
-        lines += decision.listed.table.qualified().toUtf8() + '\t';
+        lines += tsvField(decision.listed.table.quoted()).toUtf8() + '\t';
         lines += decision.read() ? QByteArray("read") : "not read: " + decision.why().toUtf8();
         lines += '\n';
     }

@@ -40,6 +40,10 @@ QString pattern(const QString& value)
 {
     if (value.isEmpty())
         throw UsageError(QStringLiteral("--table and --exclude-table need a pattern"));
+    if (!TablePattern(value).isValid())
+        throw UsageError(QStringLiteral("'%1' is not a table pattern: schema.table or table, a part that holds a dot "
+                                        "between brackets ([a.b]), each bracket closed")
+                             .arg(value));
     return value;
 }
 

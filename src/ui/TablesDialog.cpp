@@ -32,7 +32,7 @@ TablesDialog::TablesDialog(const QList<TableDecision>& decisions, QWidget* paren
     tables->setUniformRowHeights(true);
     tables->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     for (const TableDecision& decision : decisions) {
-        auto* item = new QTreeWidgetItem(tables, {decision.listed.table.qualified(), decision.why()});
+        auto* item = new QTreeWidgetItem(tables, {decision.listed.table.quoted(), decision.why()});
         const bool table = decision.listed.type == QLatin1String("TABLE");
         item->setCheckState(0, decision.read() ? Qt::Checked : Qt::Unchecked);
         if (!table)

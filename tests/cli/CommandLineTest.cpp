@@ -280,6 +280,7 @@ TEST(CommandLine, TablesAreChosenByPatternAndListedWithTheirReasons)
     SavedDatabase s("CREATE TABLE Customers(a TEXT); INSERT INTO Customers VALUES ('customer example')");
     s.db.exec("CREATE TABLE PaySystemConfig(a TEXT); INSERT INTO PaySystemConfig VALUES ('config example')");
     s.db.exec("CREATE TABLE OrderLines(a TEXT); INSERT INTO OrderLines VALUES ('line example')");
+    s.db.exec("CREATE TABLE \"Tab\tle.x\"(a TEXT)");
     s.db.exec("CREATE VIEW CustomerView AS SELECT a FROM Customers");
     struct Case {
         const char* name;
@@ -290,15 +291,16 @@ TEST(CommandLine, TablesAreChosenByPatternAndListedWithTheirReasons)
         {"every table listed with whether it is read",
          {"--list-tables"},
          "Customers\tread\nPaySystemConfig\tnot read: a system table by its name (it holds \"sys\")\nOrderLines\tread\n"
-         "CustomerView\tnot read: a view\n"},
+         "[Tab\\tle.x]\tread\nCustomerView\tnot read: a view\n"},
         {"a table named by a pattern is read whatever its name",
          {"lines", "example", "--table", "*SYS*", "--table", "order?ines"},
          "config example\nline example\n"},
         {"an excluded table is left out", {"lines", "example", "--exclude-table", "customers"}, "line example\n"},
         {"the patterns as the list shows them",
-         {"--list-tables", "--exclude-table", "Order*"},
+         {"--list-tables", "--exclude-table", "Order*", "--exclude-table", "[tab\tle.x]"},
          "Customers\tread\nPaySystemConfig\tnot read: a system table by its name (it holds \"sys\")\nOrderLines\tnot "
-         "read: excluded by a pattern\nCustomerView\tnot read: a view\n"},
+         "read: excluded by a pattern\n[Tab\\tle.x]\tnot read: excluded by a pattern\nCustomerView\tnot read: a "
+         "view\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -309,7 +311,7 @@ TEST(CommandLine, TablesAreChosenByPatternAndListedWithTheirReasons)
     }
     // --stats ends with one line of what was read, also where nobody watches.
     const Outcome stats = run(s.env, {"lines", "example", "--stats"});
-    EXPECT_TRUE(QRegularExpression("^Read 2 tables, 2 left out, 2 rows, 0 KB at \\d\\d:\\d\\d in \\d+\\.\\d s\\.\\n$")
+    EXPECT_TRUE(QRegularExpression("^Read 3 tables, 2 left out, 2 rows, 0 KB at \\d\\d:\\d\\d in \\d+\\.\\d s\\.\\n$")
                     .match(QString::fromUtf8(stats.err))
                     .hasMatch())
         << stats.err.toStdString();
@@ -619,6 +621,8 @@ TEST(CommandLineOptions, WordsAndOptionsAreReadAsAShellUserMeansThem)
         {"lines", "x", "-0", "--format", "json"},
         {"between", "a", "b", "--regex"},
         {"between", "a", "b", "-w"},
+        {"lines", "x", "--table", "[dbo.Orders"},
+        {"lines", "x", "--exclude-table", "a.b.c"},
     };
     for (const QStringList& arguments : rejected) {
         SCOPED_TRACE(arguments.join(' ').toStdString());

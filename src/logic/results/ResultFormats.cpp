@@ -5,9 +5,7 @@
 
 namespace rq {
 
-namespace {
-
-QString escaped(QStringView value)
+QString tsvField(QStringView value)
 {
     QString out;
     out.reserve(value.size());
@@ -32,8 +30,6 @@ QString escaped(QStringView value)
     return out;
 }
 
-} // namespace
-
 QByteArray tsvHeader() { return "item\tschema\ttable\tcolumn\tkey or row\tfurther places\n"; }
 
 QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlaces)
@@ -41,8 +37,8 @@ QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlac
     const QStringView fields[] = {item, origin.schema, origin.table, origin.column};
     QString line;
     for (const QStringView field : fields)
-        line += escaped(field) + QLatin1Char('\t');
-    line += (origin.known() ? escaped(origin.rowName()) : QString()) + QLatin1Char('\t');
+        line += tsvField(field) + QLatin1Char('\t');
+    line += (origin.known() ? tsvField(origin.rowName()) : QString()) + QLatin1Char('\t');
     if (furtherPlaces >= 0)
         line += QString::number(furtherPlaces);
     return line.toUtf8() + '\n';

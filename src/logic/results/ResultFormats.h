@@ -24,6 +24,8 @@ QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlac
 //  "furtherPlaces": n (where known)}, on one line ended by a line feed.
 QByteArray jsonLine(QStringView item, const Origin& origin, qsizetype furtherPlaces);
 
+// A value as a TSV field: tabs, line breaks and backslashes written \t, \n, \r and \\.
+QString tsvField(QStringView value);
 // A TSV value read back: \t, \n, \r and \\ undone.
 QString tsvValue(QStringView escaped);
 

@@ -39,12 +39,28 @@ QString sortedList(const QSet<QString>& names)
 
 } // namespace
 
-TablePattern::TablePattern(QString pattern) : pattern_(std::move(pattern)) {}
+TablePattern::TablePattern(QString pattern) : pattern_(std::move(pattern))
+{
+    const std::optional<QList<NamePart>> parts = splitName(pattern_);
+    if (!parts || parts->size() > 2)
+        return;
+    for (NamePart part : *parts) {
+        part.text = part.text.toCaseFolded();
+        parts_.append(part);
+    }
+}
 
 bool TablePattern::matches(const TableName& table) const
 {
-    const QString subject = pattern_.contains(QLatin1Char('.')) ? table.qualified() : table.name;
-    return wildcardMatch(pattern_.toCaseFolded(), subject.toCaseFolded());
+    if (parts_.isEmpty())
+        return false;
+    const auto partMatches = [](const NamePart& part, const QString& name) {
+        const QString folded = name.toCaseFolded();
+        return part.bracketed ? part.text == folded : wildcardMatch(part.text, folded);
+    };
+    if (!partMatches(parts_.last(), table.name))
+        return false;
+    return parts_.size() == 1 || partMatches(parts_.first(), table.schema);
 }
 
 QString TableChoice::signature() const
@@ -75,12 +91,12 @@ QList<TableDecision> decideTables(const QList<ListedTable>& listed, const TableC
     decisions.reserve(listed.size());
     for (const ListedTable& entry : listed) {
         TableDecision decision{entry, TableDecision::Read};
-        const QString qualified = entry.table.qualified();
+        const QString quoted = entry.table.quoted();
         if (entry.type != QLatin1String("TABLE"))
             decision.reason = TableDecision::NotATable;
-        else if (choice.ticked.contains(qualified))
+        else if (choice.ticked.contains(quoted))
             decision.reason = TableDecision::Read;
-        else if (choice.unticked.contains(qualified))
+        else if (choice.unticked.contains(quoted))
             decision.reason = TableDecision::Unticked;
         else if (anyMatches(choice.excluded, entry.table))
             decision.reason = TableDecision::Excluded;

@@ -15,16 +15,20 @@ struct ListedTable {
     QString type; // "TABLE", "VIEW", "SYSTEM TABLE", ...
 };
 
-// `schema.table` or `table` (any schema), `*` and `?` as wildcards, letter case ignored. A pattern with a
-// dot is matched against the qualified name, one without against the name alone.
+// `schema.table` or `table` (any schema), `*` and `?` as wildcards, letter case ignored. A part between
+// brackets is taken as it stands, dots and wildcards included: `[we.ird].x`, `dbo.[dot.ted]` (see
+// TableName::quoted). A pattern that cannot be read (an unclosed bracket, more parts than a table name
+// has) matches nothing.
 class TablePattern {
 public:
     explicit TablePattern(QString pattern);
+    bool isValid() const { return !parts_.isEmpty(); }
     bool matches(const TableName& table) const;
     const QString& text() const { return pattern_; }
 
 private:
     QString pattern_;
+    QList<NamePart> parts_; // folded; empty when the pattern cannot be read
 };
 
 // Which tables a scan reads. By default every table whose upper-cased name holds no "SYS" (SQL Server's
@@ -34,7 +38,7 @@ struct TableChoice {
     // their name; a table that `excluded` matches is never read.
     QList<TablePattern> named;
     QList<TablePattern> excluded;
-    // The window's: tables ticked or unticked against the default, by qualified name.
+    // The window's: tables ticked or unticked against the default, by quoted name (TableName::quoted).
     QSet<QString> ticked;
     QSet<QString> unticked;
 

@@ -95,7 +95,7 @@ bool saveTableChoice(const ConnectionFields& fields, const QList<TableDecision>&
     QSet<QString> ticked;
     QSet<QString> unticked;
     for (const TableDecision& decision : decisions) {
-        const QString name = decision.listed.table.qualified();
+        const QString name = decision.listed.table.quoted();
         if (decision.readByDefault() && !read.contains(name))
             unticked.insert(name);
         else if (!decision.readByDefault() && decision.listed.type == QLatin1String("TABLE") && read.contains(name))

@@ -11,7 +11,7 @@ namespace rq {
 TableChoice loadTableChoice(const ConnectionFields& fields);
 bool saveTableChoice(const ConnectionFields& fields, const QSet<QString>& ticked, const QSet<QString>& unticked);
 
-// Saves which of the decided tables are to be read: `read` names them by qualified name.
+// Saves which of the decided tables are to be read: `read` names them by quoted name (TableName::quoted).
 bool saveTableChoice(const ConnectionFields& fields, const QList<TableDecision>& decisions, const QSet<QString>& read);
 
 QString tableChoiceSection(const ConnectionFields& fields);

@@ -6,11 +6,6 @@
 
 namespace rq {
 
-QString qualifiedName(const QString& schema, const QString& name)
-{
-    return schema.isEmpty() ? name : schema + QLatin1Char('.') + name;
-}
-
 QString Origin::field() const { return qualifiedName(schema, table) + QLatin1Char('.') + column; }
 
 QString Origin::rowName() const

@@ -68,9 +68,17 @@ TEST(DatabaseScan, WhichTablesAreReadAndHow)
 
     // What a choice makes of a database's tables: the read ones, in list order, and why the others are not.
     const QList<ListedTable> database = {
-        {{"dbo", "Customers"}, "TABLE"}, {{"dbo", "sysdiagrams"}, "TABLE"},    {{"dbo", "PaySystemConfig"}, "TABLE"},
-        {{"Sales", "Orders"}, "TABLE"},  {{"Sales", "OrderLines"}, "TABLE"},   {{"Sales", "OrderView"}, "VIEW"},
-        {{"Audit", "Log2024"}, "TABLE"}, {{"sys", "objects"}, "SYSTEM TABLE"},
+        {{"dbo", "Customers"}, "TABLE"},
+        {{"dbo", "sysdiagrams"}, "TABLE"},
+        {{"dbo", "PaySystemConfig"}, "TABLE"},
+        {{"Sales", "Orders"}, "TABLE"},
+        {{"Sales", "OrderLines"}, "TABLE"},
+        {{"Sales", "OrderView"}, "VIEW"},
+        {{"Audit", "Log2024"}, "TABLE"},
+        {{"sys", "objects"}, "SYSTEM TABLE"},
+        {{"we.ird", "x"}, "TABLE"},
+        {{"we", "ird.x"}, "TABLE"},
+        {{"dbo", "a*b"}, "TABLE"},
     };
     const auto patterns = [](std::initializer_list<const char*> texts) {
         QList<TablePattern> list;
@@ -84,7 +92,12 @@ TEST(DatabaseScan, WhichTablesAreReadAndHow)
         const char* read;
     };
     const Choice choices[] = {
-        {"the default", {}, "dbo.Customers Sales.Orders Sales.OrderLines Audit.Log2024"},
+        {"the default", {}, "dbo.Customers Sales.Orders Sales.OrderLines Audit.Log2024 we.ird.x we.ird.x dbo.a*b"},
+        {"names with dots and wildcards between brackets",
+         {patterns({"[we.ird].x", "[a*b]"}), {}, {}, {}},
+         "we.ird.x dbo.a*b"},
+        {"a pattern's dots part schema from table", {patterns({"we.*", "*.x"}), {}, {}, {}}, "we.ird.x we.ird.x"},
+        {"a bracket not closed, or three parts, matches nothing", {patterns({"[we.ird", "a.b.c"}), {}, {}, {}}, ""},
         {"one schema", {patterns({"sales.*"}), {}, {}, {}}, "Sales.Orders Sales.OrderLines"},
         {"a name in any schema, letter case ignored", {patterns({"ORDERS"}), {}, {}, {}}, "Sales.Orders"},
         {"wildcards: * and ?",
@@ -94,9 +107,9 @@ TEST(DatabaseScan, WhichTablesAreReadAndHow)
          {patterns({"*sys*", "OrderView"}), {}, {}, {}},
          "dbo.sysdiagrams dbo.PaySystemConfig"},
         {"excluded wins", {patterns({"Sales.*"}), patterns({"*lines"}), {}, {}}, "Sales.Orders"},
-        {"ticked and unticked in the window",
-         {{}, {}, {"dbo.PaySystemConfig", "Sales.OrderView"}, {"Audit.Log2024"}},
-         "dbo.Customers dbo.PaySystemConfig Sales.Orders Sales.OrderLines"},
+        {"ticked and unticked in the window, by quoted name",
+         {{}, {}, {"dbo.PaySystemConfig", "Sales.OrderView"}, {"Audit.Log2024", "we.[ird.x]", "dbo.[a*b]"}},
+         "dbo.Customers dbo.PaySystemConfig Sales.Orders Sales.OrderLines we.ird.x"},
     };
     for (const Choice& c : choices) {
         QStringList read;
@@ -110,7 +123,13 @@ TEST(DatabaseScan, WhichTablesAreReadAndHow)
         reasons << decision.why();
     EXPECT_EQ(reasons, (QStringList{"left out by your choice", "a system table by its name (it holds \"sys\")",
                                     "a system table by its name (it holds \"sys\")", "", "", "a view",
-                                    "excluded by a pattern", "not a table (system table)"}));
+                                    "excluded by a pattern", "not a table (system table)", "", "", ""}));
+    QStringList quoted;
+    for (const ListedTable& entry : database)
+        quoted << entry.table.quoted();
+    EXPECT_EQ(quoted.mid(8), (QStringList{"[we.ird].x", "we.[ird.x]", "dbo.[a*b]"}));
+    EXPECT_EQ((TableName{"", "a]b.c"}).quoted(), "[a]]b.c]");
+    EXPECT_EQ(TablePattern("[a]]b.c]").matches({"", "a]b.c"}), true);
 
     struct Query {
         TableName table;
