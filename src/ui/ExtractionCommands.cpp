@@ -25,16 +25,17 @@ struct SearchedText {
 };
 
 // The steps both commands start their work with: the hourglass, the database text gathered when it
-// needs gathering, and the text to search. Nothing to search when a command run during the scan's yields
-// took the text over for another database: that command has searched it.
-SearchedText startExtraction(ReportingProcedure& proc, Form2& form)
+// needs gathering, and the text to search. Nothing when a command run during the scan's yields took the
+// text over for another database: that command has searched it and said what it found, and this one ends.
+std::optional<SearchedText> startExtraction(ReportingProcedure& proc, Form2& form)
 {
     proc.step(104, [&] { form.pointer().set(Pointer::Hourglass); });
     bool current = true;
     proc.step(106, [&] { current = form.gatherText(Gathering::WhenNeeded); });
+    if (!current)
+        return std::nullopt;
     SearchedText searched{{}, std::make_shared<TextOrigins>()};
-    if (current)
-        proc.step(108, [&] { searched = {form.context().database.DatabaseText, form.context().database.origins}; });
+    proc.step(108, [&] { searched = {form.context().database.DatabaseText, form.context().database.origins}; });
     return searched;
 }
 
@@ -89,8 +90,10 @@ void Form2::PushButton5_Click()
         proc.step(102, [&] { showMessage(context_.messages, problem.description()); });
         return;
     }
-    const SearchedText searched = startExtraction(proc, *this);
-    proc.step(110, [&] { session->run(searched.text, *searched.origins, platform::yieldToEvents); });
+    const std::optional<SearchedText> searched = startExtraction(proc, *this);
+    if (!searched)
+        return;
+    proc.step(110, [&] { session->run(searched->text, *searched->origins, platform::yieldToEvents); });
     proc.step(122, [&] {
         if (isMinimized())
             setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -124,8 +127,10 @@ void Form2::PushButton1_Click()
     }
     ResultsSink sink(*results_, proc, 112);
     ExtractionSession session(request, sink);
-    const SearchedText searched = startExtraction(proc, *this);
-    proc.step(110, [&] { session.run(searched.text, *searched.origins, platform::yieldToEvents); });
+    const std::optional<SearchedText> searched = startExtraction(proc, *this);
+    if (!searched)
+        return;
+    proc.step(110, [&] { session.run(searched->text, *searched->origins, platform::yieldToEvents); });
     proc.step(114, [&] {
         pointer_->set(Pointer::Default);
         showOutcome(session.outcome());

@@ -288,6 +288,7 @@ TEST(Form2, AnExtractionForAnotherDatabaseDuringAScanReadsThatDatabase)
     locker->exec("BEGIN EXCLUSIVE");
 
     QStringList itemsOfTheNested;
+    QString statusOfTheNested;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
         if (!w.env.context.database.scanning || !itemsOfTheNested.isEmpty())
@@ -295,11 +296,14 @@ TEST(Form2, AnExtractionForAnotherDatabaseDuringAScanReadsThatDatabase)
         w.fields = other.fields(); // "Switch SQL Server Database", another database, "Next >"
         w.form.PushButton5->click();
         itemsOfTheNested = w.items();
+        statusOfTheNested = w.form.Label1->text();
     });
     user.start(5);
     w.extractLines("quarry");
     EXPECT_EQ(itemsOfTheNested, QStringList{"beta quarry"});
-    EXPECT_EQ(w.items(), QStringList{"beta quarry"}); // the stopped scan's command found nothing of its own
+    EXPECT_TRUE(statusOfTheNested.endsWith("1 line found.")) << statusOfTheNested.toStdString();
+    EXPECT_EQ(w.form.Label1->text(), statusOfTheNested); // the first command, resumed, leaves it standing
+    EXPECT_EQ(w.items(), QStringList{"beta quarry"});    // the stopped scan's command found nothing of its own
     EXPECT_EQ(w.env.context.database.DatabaseText, "beta quarry\r");
     EXPECT_FALSE(w.env.context.database.scanning);
     EXPECT_EQ(w.form.pointer().value(), Pointer::Default);

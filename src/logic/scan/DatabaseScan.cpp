@@ -84,6 +84,8 @@ ScanOutcome scanInBatches(const QString& connectionString, const TableChoice& ch
             }
             counts.rows += qint64(batch.rowStarts.size());
             counts.units += batch.text.size();
+            if (batch.tableEnd)
+                ++counts.tablesDone;
             if (!batch.failure.isEmpty()) {
                 ++counts.tablesFailed;
                 if (outcome.passedOver.isEmpty())

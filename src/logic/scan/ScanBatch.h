@@ -29,7 +29,8 @@ struct ScanBatch {
     // fieldEnds, which counts each end from its row's start.
     std::vector<std::pair<std::size_t, std::size_t>> detailedRows;
     std::vector<quint32> fieldEnds;
-    QString failure; // the table ended here with this driver message; it is passed over
+    QString failure;       // the table ended here with this driver message; it is passed over
+    bool tableEnd = false; // the table's last batch: it was read to its end, or passed over
 };
 
 } // namespace rq

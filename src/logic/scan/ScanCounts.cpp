@@ -15,7 +15,6 @@ QString scanProgressText(const ScanCounts& counts)
 
 QString ScanSummary::text() const
 {
-    const int done = counts.tablesBegun - (end == ScanEnd::Complete ? 0 : 1);
     QString tables;
     switch (end) {
     case ScanEnd::Complete:
@@ -26,11 +25,11 @@ QString ScanSummary::text() const
         break;
     case ScanEnd::Stopped:
         tables =
-            QStringLiteral("Stopped after %1 of %2 tables").arg(countText(std::max(done, 0)), countText(counts.tables));
+            QStringLiteral("Stopped after %1 of %2 tables").arg(countText(counts.tablesDone), countText(counts.tables));
         break;
     case ScanEnd::Failed:
         tables = QStringLiteral("Read %1 of %2 tables before a failure")
-                     .arg(countText(std::max(done, 0)), countText(counts.tables));
+                     .arg(countText(counts.tablesDone), countText(counts.tables));
         break;
     }
     if (counts.leftOut > 0)

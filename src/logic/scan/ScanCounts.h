@@ -12,6 +12,7 @@ struct ScanCounts {
     int tables = 0;       // tables to read
     int leftOut = 0;      // listed but not read: views, tables left out by name or by choice
     int tablesBegun = 0;  // tables whose reading has begun; the last of them is being read
+    int tablesDone = 0;   // tables read to their end or passed over
     int tablesFailed = 0; // passed over because they could not be read
     QString table;        // the table being read, qualified
     qint64 rows = 0;

@@ -62,10 +62,7 @@ public:
             const auto block = blocks_ ? platform::odbc::BoundRows::bind(rows, columns, kMostRowsPerFetch, kBoundBytes,
                                                                          kWidestBoundColumn)
                                        : nullptr;
-            if (block)
-                readBlocks(*block, columns);
-            else
-                readRows(rows, columns);
+            batch_.tableEnd = block ? readBlocks(*block, columns) : readRows(rows, columns);
         } catch (const Failure& failure) {
             if (control_.stopRequested()) {
                 // Cancelled: what was read of the table stays, and nothing failed.
@@ -77,6 +74,7 @@ public:
                                   .arg(table.qualified(), failure.description()));
             } else {
                 batch_.failure = failure.description();
+                batch_.tableEnd = true; // passed over: done with
             }
         }
         send();
@@ -97,16 +95,20 @@ private:
         }
     }
 
-    void readRows(platform::odbc::Statement& rows, int columns)
+    // Both read to the table's end, true, or until a stop, false.
+    bool readRows(platform::odbc::Statement& rows, int columns)
     {
         const auto value = [&rows](int column, QString& text) { return rows.appendText(column, text); };
-        while (!control_.stopRequested() && rows.fetch()) {
+        while (!control_.stopRequested()) {
+            if (!rows.fetch())
+                return true;
             readRow(columns, value);
             sendWhenDue();
         }
+        return false;
     }
 
-    void readBlocks(platform::odbc::BoundRows& block, int columns)
+    bool readBlocks(platform::odbc::BoundRows& block, int columns)
     {
         int rowsPerFetch = 1;
         QElapsedTimer took;
@@ -114,13 +116,14 @@ private:
             took.start();
             const qsizetype rows = block.fetch(rowsPerFetch);
             if (rows == 0)
-                return;
+                return true;
             rowsPerFetch = took.elapsed() < kBatchMilliseconds ? std::min(rowsPerFetch * 2, block.rowsPerFetch())
                                                                : std::max(rowsPerFetch / 2, 1);
             for (qsizetype row = 0; row < rows; ++row)
                 readRow(columns, [&](int column, QString& text) { return block.appendValue(row, column, text); });
             sendWhenDue();
         }
+        return false;
     }
 
     void sendWhenDue()

@@ -159,6 +159,27 @@ TEST(DatabaseScan, AReaderWhoseConsumerHasGoneNeverWaits)
     EXPECT_TRUE(channel.takeAll().empty());
 }
 
+// A stop counts the tables read to their end, also when it comes between tables.
+TEST(DatabaseScan, AStopCountsTheTablesReadWhole)
+{
+    test::CoreEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE A(a); INSERT INTO A VALUES ('a'); CREATE TABLE B(b); INSERT INTO B VALUES ('b')");
+    const auto control = std::make_shared<ScanControl>();
+    ScanHooks hooks;
+    int ended = 0;
+    hooks.batch = [&](ScanBatch& batch) {
+        if (batch.tableEnd && ++ended == 2)
+            control->stop(); // after the last table: nothing is left to stop
+    };
+    hooks.progress = [](const ScanCounts&) {};
+    hooks.yield = [] { return false; };
+    const ScanOutcome outcome = scanInBatches(scanConnectionString(db.fields()), {}, *control, hooks);
+    EXPECT_TRUE(outcome.stopped);
+    const ScanSummary summary{outcome.counts, ScanEnd::Stopped, {}};
+    EXPECT_TRUE(summary.text().startsWith("Stopped after 2 of 2 tables, ")) << summary.text().toStdString();
+}
+
 TEST(DatabaseScan, EmptyDatabaseLeavesEverythingEmpty)
 {
     test::CoreEnvironment env;
