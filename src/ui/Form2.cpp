@@ -27,6 +27,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -194,9 +195,14 @@ void Form2::buildActions()
         a->setSeparator(true);
         return a;
     };
-    ListView1->addActions(
+    // One menu for the window's life: a screen reader is told about the same menu at every right-click (Qt's
+    // ActionsContextMenu would build a new one each time, announced properly only the first time).
+    listMenu_ = new QMenu(ListView1);
+    listMenu_->addActions(
         {copy, copyQuery, remove, selectAll, separator(), showWhereFound_, separator(), readAgain, tables});
-    ListView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { listMenu_->popup(ListView1->viewport()->mapToGlobal(at)); });
     for (QLineEdit* box : {Text1, Text3, Text4})
         connect(box, &QLineEdit::returnPressed, this,
                 box == Text1 ? &Form2::PushButton5_Click : &Form2::PushButton1_Click);

@@ -12,6 +12,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTreeView;
 
@@ -101,6 +102,7 @@ private:
     std::unique_ptr<GrowingLayout> layout_;
     ResultsList* results_;
     QAction* showWhereFound_ = nullptr;
+    QMenu* listMenu_ = nullptr; // the results list's menu
     WindowPointer* pointer_;
 };
 
