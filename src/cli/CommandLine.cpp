@@ -7,6 +7,7 @@
 #include "logic/frame/SettingsKeys.h"
 #include "logic/results/ResultFormats.h"
 #include "logic/scan/DatabaseScan.h"
+#include "logic/scan/TableListing.h"
 #include "platform/Console.h"
 #include "platform/OdbcDrivers.h"
 #include "platform/ReplacementFile.h"

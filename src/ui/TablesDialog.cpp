@@ -2,7 +2,9 @@
 
 #include "logic/scan/DatabaseScan.h"
 #include "logic/scan/TableChoiceStore.h"
+#include "logic/scan/TableListing.h"
 #include "platform/EventYield.h"
+#include "ui/TableChoiceModel.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -10,37 +12,36 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace rq {
 
-TablesDialog::TablesDialog(const QList<TableDecision>& decisions, QWidget* parent) : QDialog(parent)
+namespace {
+const QString kExplanation = QStringLiteral("The tables the extractions read. Tables whose names hold \"sys\" are "
+                                            "left out unless you tick them; views are never read.");
+}
+
+TablesDialog::TablesDialog(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Tables"));
-    auto* explanation = new QLabel(QStringLiteral("The tables the extractions read. Views, and tables whose names "
-                                                  "hold \"sys\", are left out unless you tick them."),
-                                   this);
+    explanation = new QLabel(kExplanation, this);
     explanation->setWordWrap(true);
+    explanation->setTextFormat(Qt::PlainText);
     filter = new QLineEdit(this);
     filter->setPlaceholderText(QStringLiteral("Filter"));
     filter->setAccessibleName(QStringLiteral("Filter"));
     filter->setClearButtonEnabled(true);
-    tables = new QTreeWidget(this);
-    tables->setHeaderLabels({QStringLiteral("Table"), QStringLiteral("Left out because")});
+    model = new TableChoiceModel(this);
+    tables = new QTreeView(this);
+    tables->setModel(model);
     tables->setRootIsDecorated(false);
     tables->setUniformRowHeights(true);
+    tables->setAccessibleName(QStringLiteral("Tables"));
     tables->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    for (const TableDecision& decision : decisions) {
-        auto* item = new QTreeWidgetItem(tables, {decision.listed.table.quoted(), decision.why()});
-        const bool table = decision.listed.type == QLatin1String("TABLE");
-        item->setCheckState(0, decision.read() ? Qt::Checked : Qt::Unchecked);
-        if (!table)
-            item->setFlags(item->flags() & ~Qt::ItemIsEnabled); // views and the rest are never read
-    }
     all = new QPushButton(QStringLiteral("All"), this);
     none = new QPushButton(QStringLiteral("None"), this);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto* row = new QHBoxLayout;
     row->addWidget(filter, 1);
@@ -53,46 +54,54 @@ TablesDialog::TablesDialog(const QList<TableDecision>& decisions, QWidget* paren
     layout->addWidget(buttons);
     resize(560, 420);
 
-    connect(filter, &QLineEdit::textChanged, this, &TablesDialog::showMatching);
-    connect(all, &QPushButton::clicked, this, [this] { tickShown(true); });
-    connect(none, &QPushButton::clicked, this, [this] { tickShown(false); });
+    connect(filter, &QLineEdit::textChanged, model, &TableChoiceModel::setFilter);
+    connect(all, &QPushButton::clicked, this, [this] { model->tickShown(true); });
+    connect(none, &QPushButton::clicked, this, [this] { model->tickShown(false); });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-void TablesDialog::showMatching(const QString& text)
+void TablesDialog::showListing(const QString& what)
 {
-    for (int i = 0; i < tables->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = tables->topLevelItem(i);
-        item->setHidden(!item->text(0).contains(text, Qt::CaseInsensitive));
-    }
+    listing_ = true;
+    explanation->setText(what);
+    enableChoosing(false);
 }
 
-void TablesDialog::tickShown(bool ticked)
+void TablesDialog::setDecisions(const QList<TableDecision>& decisions)
 {
-    for (int i = 0; i < tables->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = tables->topLevelItem(i);
-        if (!item->isHidden() && (item->flags() & Qt::ItemIsEnabled))
-            item->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
-    }
+    model->setDecisions(decisions);
+    listing_ = false;
+    explanation->setText(kExplanation);
+    enableChoosing(true);
+    filter->setFocus();
 }
 
-QSet<QString> TablesDialog::ticked() const
+void TablesDialog::enableChoosing(bool enabled)
 {
-    QSet<QString> names;
-    for (int i = 0; i < tables->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = tables->topLevelItem(i);
-        if (item->checkState(0) == Qt::Checked)
-            names.insert(item->text(0));
-    }
-    return names;
+    for (QWidget* w : std::initializer_list<QWidget*>{filter, tables, all, none, buttons->button(QDialogButtonBox::Ok)})
+        w->setEnabled(enabled);
 }
+
+QSet<QString> TablesDialog::ticked() const { return model->ticked(); }
 
 void ChooseTables(QWidget& window, const ConnectionFields& fields)
 {
-    const QList<TableDecision> decisions = decideTables(
-        listDatabaseTables(scanConnectionString(fields), platform::letWindowRepaint), loadTableChoice(fields));
-    TablesDialog dialog(decisions, &window);
+    TablesDialog dialog(&window);
+    dialog.showListing(QStringLiteral("Listing the tables of %1 on %2...").arg(fields.database, fields.server));
+    dialog.setModal(true);
+    dialog.show();
+    QList<TableDecision> decisions;
+    try {
+        // The dialog answers meanwhile: Esc or Cancel closes it, and the listing is given up.
+        decisions = decideTables(listDatabaseTables(
+                                     scanConnectionString(fields), [] { platform::yieldToEvents(); },
+                                     [&dialog] { return !dialog.isVisible(); }),
+                                 loadTableChoice(fields));
+    } catch (const ListingCancelled&) {
+        return;
+    }
+    dialog.setDecisions(decisions);
     if (dialog.exec() == QDialog::Accepted && !saveTableChoice(fields, decisions, dialog.ticked()))
         throw Failure(QStringLiteral("The choice of tables could not be saved in the settings file."));
 }

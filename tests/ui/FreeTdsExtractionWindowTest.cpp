@@ -7,6 +7,7 @@
 #include "support/TdsServing.h"
 #include "support/TestEnvironment.h"
 #include "ui/Form2.h"
+#include "ui/TablesDialog.h"
 #include "ui/WindowPointer.h"
 
 #include <QApplication>
@@ -244,4 +245,24 @@ TEST(FreeTdsScan, ClosingTheWindowDuringAStalledScanEndsTheProgramAtOnce)
         EXPECT_GT(gaps.ticks, 20);
         gaps.log(c.name);
     }
+}
+
+// "Tables..." against a server that never lists them: the dialog opens at once and says it is listing, the
+// window keeps running events, and Esc gives the listing up with nothing reported.
+TEST(FreeTdsScan, TheTablesDialogSaysItIsListingAndEscGivesUp)
+{
+    TdsWindow w(serving({textTable("dbo", "T", {"x"})}, TdsServer::Fault::SilentAfterLogin));
+    QString said;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<TablesDialog*>(QApplication::activeModalWidget());
+        if (!dialog || w.server->logins().isEmpty())
+            return;
+        said = dialog->explanation->text();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    user.start(20);
+    w.form.Tables_Click();
+    EXPECT_EQ(said, "Listing the tables of dbname on 127.0.0.1...");
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
 }

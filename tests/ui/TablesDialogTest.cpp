@@ -5,12 +5,13 @@
 #include "support/ExtractionWindow.h"
 #include "support/Files.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace rq;
 
@@ -22,7 +23,7 @@ void whenTheDialogOpens(const std::function<void(TablesDialog&)>& answer)
     auto* timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, answer] {
         auto* dialog = qobject_cast<TablesDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
+        if (!dialog || dialog->listing())
             return;
         timer->deleteLater();
         timer->stop();
@@ -35,11 +36,13 @@ void whenTheDialogOpens(const std::function<void(TablesDialog&)>& answer)
 QStringList rows(const TablesDialog& dialog)
 {
     QStringList shown;
-    for (int i = 0; i < dialog.tables->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = dialog.tables->topLevelItem(i);
+    const QAbstractItemModel& model = *dialog.tables->model();
+    for (int i = 0; i < model.rowCount(); ++i) {
+        const QString reason = model.index(i, 1).data().toString();
         shown << QStringLiteral("%1 %2%3%4")
-                     .arg(item->checkState(0) == Qt::Checked ? "[x]" : "[ ]", item->text(0),
-                          item->text(1).isEmpty() ? "" : ": ", item->text(1));
+                     .arg(model.index(i, 0).data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked ? "[x]"
+                                                                                                            : "[ ]",
+                          model.index(i, 0).data().toString(), reason.isEmpty() ? "" : ": ", reason);
     }
     return shown;
 }
@@ -90,4 +93,40 @@ TEST(TablesDialog, TheTablesTickedAreReadAndTheChoiceIsKeptPerDatabase)
     ConnectionFields other = w.fields;
     other.database = w.env.path("other.db");
     EXPECT_EQ(loadTableChoice(other).signature(), TableChoice{}.signature());
+}
+
+// Tens of thousands of tables: "None", the filter and ticking one each reach the view (and a screen reader's
+// bridge) as a single change, and the reasons follow the ticks.
+TEST(TablesDialog, ManyTablesChangeAsOneAndTheReasonsFollowTheTicks)
+{
+    QList<TableDecision> decisions;
+    for (int i = 0; i < 20000; ++i)
+        decisions.append({{{"dbo", QStringLiteral("T%1").arg(i)}, "TABLE"}, TableDecision::Read});
+    decisions.append({{{"dbo", "sysdiagrams"}, "TABLE"}, TableDecision::SystemName});
+    TablesDialog dialog(nullptr);
+    dialog.setDecisions(decisions);
+    dialog.show();
+
+    static int events = 0;
+    events = 0;
+    QAccessible::installUpdateHandler([](QAccessibleEvent*) { ++events; });
+    QAccessible::setActive(true);
+    dialog.none->click();
+    dialog.filter->setText("T1999");
+    dialog.all->click();
+    dialog.tables->model()->setData(dialog.tables->model()->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+    QAccessible::setActive(false);
+    QAccessible::installUpdateHandler(nullptr);
+    EXPECT_LT(events, 50) << events;
+
+    QStringList expected{"[ ] dbo.T1999: left out by your choice"};
+    for (int i = 0; i < 10; ++i)
+        expected << QStringLiteral("[x] dbo.T1999%1").arg(i);
+    EXPECT_EQ(rows(dialog), expected);
+    dialog.filter->setText("sys");
+    dialog.all->click();
+    EXPECT_EQ(rows(dialog), QStringList{"[x] dbo.sysdiagrams"});
+    dialog.none->click();
+    EXPECT_EQ(rows(dialog), QStringList{"[ ] dbo.sysdiagrams: a system table by its name (it holds \"sys\")"});
+    EXPECT_EQ(dialog.ticked().size(), 10);
 }

@@ -148,23 +148,4 @@ ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrig
     return scanInBatches(scanConnectionString(fields), TableChoice{}, *control, hooks);
 }
 
-QList<ListedTable> listDatabaseTables(const QString& connectionString, const std::function<void()>& whileWaiting)
-{
-    auto listed = std::make_shared<QList<ListedTable>>();
-    auto control = std::make_shared<ScanControl>();
-    const LoginDeadline deadline;
-    try {
-        platform::OffThread::run(
-            [listed, control, connectionString](const std::function<void()>&) {
-                platform::odbc::Connection connection;
-                openForReading(connection, connectionString, *control);
-                *listed = listTables(connection, *control);
-            },
-            whileWaiting, [&] { return !control->opened() && deadline.passed(); });
-    } catch (const platform::AbandonedWork&) {
-        throw LoginDeadline::failure();
-    }
-    return *listed;
-}
-
 } // namespace rq

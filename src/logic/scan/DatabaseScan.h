@@ -53,8 +53,4 @@ ScanOutcome scanInBatches(const QString& connectionString, const TableChoice& ch
 ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrigins& origins, const StatusLine& status,
                          const std::function<bool()>& yield);
 
-// Every table the database lists, read on a thread of its own while `whileWaiting` runs (and lets the window
-// repaint); gives up at the login deadline. Throws what the driver threw.
-QList<ListedTable> listDatabaseTables(const QString& connectionString, const std::function<void()>& whileWaiting);
-
 } // namespace rq

@@ -2,6 +2,7 @@
 // and from where, what every type looks like in the text, big values whole, and a table that fails or a
 // connection that drops part way.
 #include "logic/scan/DatabaseText.h"
+#include "logic/scan/TableListing.h"
 #include "logic/text/SqlText.h"
 #include "platform/EventYield.h"
 #include "support/CoreEnvironment.h"
@@ -398,4 +399,23 @@ TEST(FreeTdsScan, RowsOfKeyedTablesAreNamedByTheirKeyAndTheQueryFindsThem)
         ASSERT_EQ(rows.size(), 1);
         EXPECT_TRUE(rows[0].contains(e.value));
     }
+}
+
+// A server that accepts the login and never lists its tables: the listing gives up at its deadline, or at
+// once when the user gives up.
+TEST(FreeTdsScan, ListingTheTablesHasADeadlineAndCanBeGivenUp)
+{
+    TdsServer silent(serving({textTable("dbo", "T", {"x"})}, TdsServer::Fault::SilentAfterLogin));
+    const QString connection = scanConnectionString(fieldsFor(silent));
+    try {
+        listDatabaseTables(
+            connection, [] {}, {}, 1);
+        FAIL() << "a server that never lists its tables must not hold the listing";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.description(), "The server did not list the tables within 1 second.");
+    }
+    int asked = 0;
+    EXPECT_THROW(listDatabaseTables(
+                     connection, [] {}, [&] { return !silent.logins().isEmpty() && ++asked > 3; }),
+                 ListingCancelled);
 }
