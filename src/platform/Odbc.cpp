@@ -102,11 +102,13 @@ void Connection::open(const QString& connectionString)
         throw OdbcError(QStringLiteral("The connection string is longer than 32,767 characters."),
                         QStringLiteral("HY090"));
     SQLSMALLINT outLength = 0;
+    const std::vector<SocketId> before = connectedTcpSockets();
     check(SQLDriverConnectW(connection_.get(), nullptr, const_cast<SQLWCHAR*>(wide(connectionString)),
                             static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0, &outLength,
                             SQL_DRIVER_NOPROMPT),
           SQL_HANDLE_DBC, connection_.get(), "SQLDriverConnect");
     open_ = true;
+    link_ = newConnection(before, connectedTcpSockets());
 }
 
 QString Connection::dbmsName()
@@ -123,6 +125,12 @@ bool Connection::isDead() const noexcept
     SQLUINTEGER dead = SQL_CD_FALSE;
     const SQLRETURN rc = SQLGetConnectAttrW(connection_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
     return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
+}
+
+void Connection::breakLink() const noexcept
+{
+    for (const SocketId& socket : link_)
+        shutDown(socket);
 }
 
 Statement::Statement(Connection& connection)

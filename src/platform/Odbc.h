@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DriverSocket.h"
 #include "Failure.h"
 
 #include <QString>
@@ -46,12 +47,17 @@ public:
     // True only when the driver says that the link to the server is gone; a driver that cannot tell
     // answers false.
     bool isDead() const noexcept;
+    // Closes the link to the server under the driver, from any thread: a driver that goes on reading what a
+    // server sends (a cancel the server never answers) sees the connection closed and returns. Does nothing
+    // where the link could not be told apart when it opened.
+    void breakLink() const noexcept;
     void* handle() const noexcept { return connection_.get(); }
 
 private:
     Handle environment_;
     Handle connection_;
     bool open_ = false;
+    std::vector<SocketId> link_; // the sockets the driver connected with, where they could be told apart
 };
 
 // A statement on an open connection: forward-only and read-only, the fastest way through a result set.

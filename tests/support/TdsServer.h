@@ -113,8 +113,9 @@ public:
         QList<TdsDatabase> databases; // the first is the default database
         quint16 port = 0;             // 0: any free port
         Fault fault = Fault::None;
-        qint64 closeAfterBytes = -1; // hang up each connection after sending this many bytes
-        int rowDelayMs = 0;          // pause after every row, sending it at once (a slow scan)
+        qint64 closeAfterBytes = -1;  // hang up each connection after sending this many bytes
+        int rowDelayMs = 0;           // pause after every row, sending it at once (a slow scan)
+        bool ignoreAttention = false; // goes on sending rows after a cancel, and never acknowledges it
     };
 
     struct Login {
@@ -137,6 +138,7 @@ public:
     int accepted() const;        // connections accepted
     int attentions() const;      // attention (cancel) requests received
     int stalls() const;          // tables that stalled (TdsTable::stallAfterRows)
+    int closed() const;          // connections that have ended, the driver's or the server's doing
 
 private:
     std::unique_ptr<TdsServerState> state_;

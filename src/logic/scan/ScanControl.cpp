@@ -8,6 +8,10 @@
 namespace rq {
 
 namespace {
+
+// How long a server has to answer a cancel before its connection is closed under the driver.
+constexpr std::chrono::seconds kCancelAnswered{3};
+
 qint64 now()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -21,9 +25,13 @@ void ScanControl::stop()
         return;
     stoppedAt_ = now();
     std::thread([self = shared_from_this()] {
-        const std::lock_guard lock(self->mutex_);
-        if (self->running_ && self->cancelAllowed_)
+        std::unique_lock lock(self->mutex_);
+        if (!self->cancelAllowed_)
+            return;
+        if (self->running_)
             self->running_->cancel();
+        if (!self->released_.wait_for(lock, kCancelAnswered, [&] { return !self->connection_; }))
+            self->connection_->breakLink();
     }).detach();
 }
 
@@ -43,6 +51,15 @@ void ScanControl::setRunning(platform::odbc::Statement* statement)
 {
     const std::lock_guard lock(mutex_);
     running_ = statement;
+}
+
+void ScanControl::setConnection(const platform::odbc::Connection* connection)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        connection_ = connection;
+    }
+    released_.notify_all();
 }
 
 } // namespace rq

@@ -2,19 +2,23 @@
 
 #include <QElapsedTimer>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
 namespace rq {
 
 namespace platform::odbc {
+class Connection;
 class Statement;
-}
+} // namespace platform::odbc
 
 // Stops a scan from any thread. The reading thread looks at the flag between rows and between tables;
 // where the driver allows it (SQL Server's drivers do), the statement it is running is cancelled as well,
 // so that a driver waiting on a server that does not answer returns. The cancel is sent from a thread of
-// its own: the thread that asks to stop never waits on a driver. Made with std::make_shared.
+// its own: the thread that asks to stop never waits on a driver. A server that ignores the cancel and goes
+// on sending would keep the driver reading for ever: when the reading thread still holds its connection a
+// few seconds after the cancel, that thread breaks the link. Made with std::make_shared.
 class ScanControl : public std::enable_shared_from_this<ScanControl> {
 public:
     void stop();
@@ -28,14 +32,33 @@ public:
     void allowCancel();
     // The statement now running, or nullptr; a statement must be withdrawn before it is freed.
     void setRunning(platform::odbc::Statement* statement);
+    // The reading thread's connection, or nullptr once it is done with it; withdrawn before it is closed.
+    void setConnection(const platform::odbc::Connection* connection);
 
 private:
     std::atomic<bool> stopped_ = false;
     std::atomic<bool> opened_ = false;
     std::atomic<qint64> stoppedAt_ = -1;
-    std::mutex mutex_; // guards the two below against a cancel in flight
+    std::mutex mutex_; // guards the three below against a cancel in flight
+    std::condition_variable released_;
     platform::odbc::Statement* running_ = nullptr;
+    const platform::odbc::Connection* connection_ = nullptr;
     bool cancelAllowed_ = false;
+};
+
+// The reading thread's connection, offered for breaking while the thread works with it.
+class ConnectionInUse {
+public:
+    ConnectionInUse(ScanControl& control, const platform::odbc::Connection& connection) : control_(control)
+    {
+        control_.setConnection(&connection);
+    }
+    ~ConnectionInUse() { control_.setConnection(nullptr); }
+    ConnectionInUse(const ConnectionInUse&) = delete;
+    ConnectionInUse& operator=(const ConnectionInUse&) = delete;
+
+private:
+    ScanControl& control_;
 };
 
 // The statement a reading thread runs, offered for cancelling while it lives.

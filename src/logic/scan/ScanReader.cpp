@@ -214,6 +214,7 @@ void readTables(const QString& connectionString, const TableChoice& choice, Scan
 {
     platform::odbc::Connection connection;
     openForReading(connection, connectionString, control);
+    const ConnectionInUse inUse(control, connection);
     TableReader reader(channel, control, wake);
     if (connection.dbmsName().contains(QLatin1String("SQL Server"))) {
         reader.allowBlocks(); // the SQLite driver reports widths its text columns do not keep to

@@ -34,6 +34,7 @@ QList<ListedTable> listDatabaseTables(const QString& connectionString, const std
             [listed, control, connectionString](const std::function<void()>&) {
                 platform::odbc::Connection connection;
                 openForReading(connection, connectionString, *control);
+                const ConnectionInUse inUse(*control, connection);
                 if (connection.dbmsName().contains(QLatin1String("SQL Server")))
                     control->allowCancel(); // the SQLite driver would free the result under the fetch
                 *listed = listTables(connection, *control);

@@ -10,6 +10,7 @@
 #include "support/TdsServing.h"
 
 #include <QDateTime>
+#include <QThread>
 #include <QUuid>
 #include <gtest/gtest.h>
 
@@ -418,4 +419,32 @@ TEST(FreeTdsScan, ListingTheTablesHasADeadlineAndCanBeGivenUp)
     EXPECT_THROW(listDatabaseTables(
                      connection, [] {}, [&] { return !silent.logins().isEmpty() && ++asked > 3; }),
                  ListingCancelled);
+}
+
+// A server that ignores the cancel and goes on sending: a few seconds after the stop, the abandoned reader's
+// connection is closed under the driver, so the server and the network stop working for nothing.
+TEST(FreeTdsScan, AStopThatTheServerIgnoresClosesTheConnection)
+{
+    TdsTable endless = textTable("dbo", "Endless", {});
+    endless.generatedRows = std::numeric_limits<int>::max();
+    endless.generate = [](int i) { return QList<TdsValue>{QVariant(QStringLiteral("row %1").arg(i))}; };
+    TdsServer::Options options = serving({endless});
+    options.ignoreAttention = true;
+    TdsServer server(options);
+    const auto control = std::make_shared<ScanControl>();
+    ScanHooks hooks;
+    qint64 rows = 0;
+    hooks.batch = [&](ScanBatch& batch) {
+        rows += qint64(batch.rowStarts.size());
+        if (rows > 1000)
+            control->stop();
+    };
+    hooks.progress = [](const ScanCounts&) {};
+    hooks.yield = [] { return false; };
+    const ScanOutcome outcome = scanInBatches(scanConnectionString(fieldsFor(server)), {}, *control, hooks);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_GE(server.attentions(), 1);
+    for (int waited = 0; server.closed() == 0 && waited < 200; ++waited) // the cancel has 3 s to be answered
+        QThread::msleep(50);
+    EXPECT_EQ(server.closed(), 1);
 }

@@ -353,7 +353,7 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
             while (!wire_.attention())
                 wire_.pause(kPollMs);
         }
-        if (wire_.takeAttention()) {
+        if (wire_.takeAttention() && !options_.ignoreAttention) {
             done(out_, kDone, kDoneAttention, 0, 0);
             send();
             return Outcome::Cancelled;
@@ -565,6 +565,7 @@ void serveConnection(TdsServerState& state, qintptr descriptor, quint16 spid)
     } catch (...) {
         // A test's row generator threw: the connection ends, as a dropped server connection would.
     }
+    ++state.closed;
 }
 
 } // namespace rq::test::tds

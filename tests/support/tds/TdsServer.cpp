@@ -78,6 +78,8 @@ int TdsServer::attentions() const { return state_->attentions; }
 
 int TdsServer::stalls() const { return state_->stalls; }
 
+int TdsServer::closed() const { return state_->closed; }
+
 TdsTable textTable(const QString& schema, const QString& name, const QStringList& values)
 {
     TdsTable table;
