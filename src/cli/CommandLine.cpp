@@ -132,7 +132,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     DatabaseRead database;
     try {
         database = readDatabase(
-            fields, tableChoice(request),
+            ScanPlan::of(fields, tableChoice(request)),
             [&](const QString& text, const TextOrigins& origins) { session.run(text, origins, noYield); },
             [&progress](const ScanCounts& counts) { progress.show(counts); });
         items.finish();

@@ -11,7 +11,7 @@ QString cannotOpen(const ConnectionFields& fields)
     return QStringLiteral("cannot open database '%1' on '%2'").arg(fields.database, serverValue(fields));
 }
 
-DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& choice, const TextPiece& piece,
+DatabaseRead readDatabase(const ScanPlan& plan, const TextPiece& piece,
                           const std::function<void(const ScanCounts&)>& progress)
 {
     DatabaseRead read;
@@ -41,14 +41,14 @@ DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& cho
     hooks.yield = [] { return false; };
     try {
         const auto control = std::make_shared<ScanControl>();
-        read.incomplete = scanInBatches(scanConnectionString(fields), choice, *control, hooks).report();
+        read.incomplete = scanInBatches(plan, *control, hooks).report();
     } catch (const ConsumerFailure& consumer) {
         std::rethrow_exception(consumer.failure);
     } catch (...) {
         if (!tableReached)
-            throw Failure(cannotOpen(fields) + QLatin1String(": ") + describeCurrentException());
+            throw Failure(cannotOpen(plan.fields) + QLatin1String(": ") + describeCurrentException());
         read.incomplete = QStringLiteral("cannot read database '%1' on '%2': %3")
-                              .arg(fields.database, serverValue(fields), describeCurrentException());
+                              .arg(plan.fields.database, serverValue(plan.fields), describeCurrentException());
         read.end = ScanEnd::Failed;
     }
     return read;

@@ -2,7 +2,7 @@
 
 #include "logic/connection/ConnectionString.h"
 #include "logic/scan/ScanCounts.h"
-#include "logic/scan/TableChoice.h"
+#include "logic/scan/ScanPlan.h"
 #include "logic/text/TextOrigins.h"
 
 #include <QString>
@@ -25,7 +25,7 @@ using TextPiece = std::function<void(const QString& text, const TextOrigins& ori
 // forgotten once it returns, so memory does not grow with the database; `progress` gets the counts many times
 // a second. Throws a Failure naming what failed, with the driver's message, when the database cannot be opened
 // or its tables listed.
-DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& choice, const TextPiece& piece,
+DatabaseRead readDatabase(const ScanPlan& plan, const TextPiece& piece,
                           const std::function<void(const ScanCounts&)>& progress);
 
 // "cannot open database 'Shop' on 'db,1433'"

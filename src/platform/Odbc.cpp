@@ -22,6 +22,7 @@ OdbcError diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* what)
 {
     QString description;
     QString firstState;
+    int firstNative = 0;
     for (SQLSMALLINT record = 1; handle; ++record) {
         SQLWCHAR state[6] = {};
         SQLWCHAR message[1024] = {};
@@ -35,15 +36,17 @@ OdbcError diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* what)
         // The first error's state, where there are warnings (class 01) before it.
         const QString thisState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
         if (firstState.isEmpty() ||
-            (firstState.startsWith(QLatin1String("01")) && !thisState.startsWith(QLatin1String("01"))))
+            (firstState.startsWith(QLatin1String("01")) && !thisState.startsWith(QLatin1String("01")))) {
             firstState = thisState;
+            firstNative = int(native);
+        }
         if (!description.isEmpty())
             description += QLatin1Char(' ');
         description += text;
     }
     if (description.isEmpty())
         description = QStringLiteral("ODBC call %1 failed").arg(QLatin1String(what));
-    return OdbcError(description, firstState);
+    return OdbcError(description, firstState, firstNative);
 }
 
 [[noreturn]] void throwDiagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* what)

@@ -16,13 +16,17 @@ namespace rq::platform::odbc {
 
 class OdbcError : public Failure {
 public:
-    OdbcError(QString description, QString sqlState) : Failure(std::move(description)), sqlState_(std::move(sqlState))
+    OdbcError(QString description, QString sqlState, int nativeError = 0)
+        : Failure(std::move(description)), sqlState_(std::move(sqlState)), nativeError_(nativeError)
     {
     }
     const QString& sqlState() const noexcept { return sqlState_; }
+    // The first error's number as the server gives it (SQL Server's error number), 0 where there is none.
+    int nativeError() const noexcept { return nativeError_; }
 
 private:
     QString sqlState_;
+    int nativeError_ = 0;
 };
 
 struct HandleDeleter {

@@ -251,7 +251,7 @@ bool Form2::gatherText(Gathering when)
         Form2& form;
         ~Shown() { form.showScanning(form.context_.database.scanning); }
     } shown{*this};
-    return gatherDatabaseText(context_.database, connectionFields(), tableChoice(), view, platform::yieldToEvents,
+    return gatherDatabaseText(context_.database, savedScanPlan(connectionFields()), view, platform::yieldToEvents,
                               when);
 }
 

@@ -622,7 +622,7 @@ TEST(CommandLineOptions, WordsAndOptionsAreReadAsAShellUserMeansThem)
         {"between", "a", "b", "--regex"},
         {"between", "a", "b", "-w"},
         {"lines", "x", "--table", "[dbo.Orders"},
-        {"lines", "x", "--exclude-table", "a.b.c"},
+        {"lines", "x", "--exclude-table", "a.b.c.d"},
     };
     for (const QStringList& arguments : rejected) {
         SCOPED_TRACE(arguments.join(' ').toStdString());

@@ -15,6 +15,9 @@ inline constexpr auto kDatabase = "MSDatabase";
 inline constexpr auto kPort = "Port";
 inline constexpr auto kLocalConnection = "Local Connection";
 inline constexpr auto kShowWhereFound = "Show Where Found"; // the results list's second column shown: "1"
+inline constexpr auto kIsolation = "Isolation";             // how the scan reads: committed, uncommitted, snapshot
+inline constexpr auto kLockTimeout = "Lock Timeout";        // seconds a table's read waits for a lock; 0: for ever
+inline constexpr auto kReadOnlyIntent = "Read-Only Intent"; // "1": the scan asks for a readable secondary
 
 inline constexpr auto kDefaultPort = "1433";
 inline constexpr auto kDefaultLocalConnection = "0";

@@ -21,6 +21,40 @@ constexpr qint64 kProgressMs = 250;
 
 } // namespace
 
+namespace {
+
+void beginDatabase(const DatabaseStart& database, ScanOutcome& outcome)
+{
+    ScanCounts& counts = outcome.counts;
+    counts.databases = std::max(counts.databases, database.count);
+    counts.severalDatabases = counts.severalDatabases || database.named;
+    ++counts.databasesBegun;
+    counts.database = database.named ? database.name : QString();
+    counts.tablesInDatabase = 0;
+    counts.tablesBegunInDatabase = 0;
+    if (!database.failure.isEmpty()) {
+        ++counts.databasesFailed;
+        outcome.databasesPassedOver << database.name + QLatin1String(" (") + database.failure + QLatin1Char(')');
+    }
+    if (!database.note.isEmpty())
+        outcome.notes << database.note;
+}
+
+void passOver(const QString& table, const QString& failure, ScanOutcome& outcome)
+{
+    ++outcome.counts.tablesFailed;
+    // A lock is named with its table; the first other failure gives the driver's words for all.
+    if (failure.startsWith(QLatin1String("locked by another session"))) {
+        outcome.passedOver.append(table + QLatin1String(" (") + failure + QLatin1Char(')'));
+        return;
+    }
+    if (outcome.firstFailure.isEmpty())
+        outcome.firstFailure = failure;
+    outcome.passedOver.append(table);
+}
+
+} // namespace
+
 QString indexingStatus(const QString& tableName)
 {
     return QLatin1String("Indexing ") + tableName.toUpper() + QLatin1String(" to be searched. Please wait...");
@@ -28,26 +62,34 @@ QString indexingStatus(const QString& tableName)
 
 QString ScanOutcome::report() const
 {
-    if (passedOver.isEmpty())
-        return {};
-    return QStringLiteral("%1 could not be read and %2 passed over: %3. %4")
-        .arg(passedOver.size() == 1 ? QStringLiteral("A table") : QStringLiteral("%1 tables").arg(passedOver.size()),
-             passedOver.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"),
-             passedOver.join(QLatin1String(", ")), firstFailure);
+    QStringList sentences;
+    if (!databasesPassedOver.isEmpty()) {
+        sentences << QStringLiteral("%1 could not be opened and %2 passed over: %3.")
+                         .arg(databasesPassedOver.size() == 1
+                                  ? QStringLiteral("A database")
+                                  : QStringLiteral("%1 databases").arg(databasesPassedOver.size()),
+                              databasesPassedOver.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+                              databasesPassedOver.join(QLatin1String("; ")));
+    }
+    if (!passedOver.isEmpty()) {
+        QString tables = QStringLiteral("%1 could not be read and %2 passed over: %3.")
+                             .arg(passedOver.size() == 1 ? QStringLiteral("A table")
+                                                         : QStringLiteral("%1 tables").arg(passedOver.size()),
+                                  passedOver.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+                                  passedOver.join(QLatin1String(", ")));
+        if (!firstFailure.isEmpty())
+            tables += QLatin1Char(' ') + firstFailure;
+        sentences << tables;
+    }
+    return (sentences + notes).join(QLatin1Char(' '));
 }
 
 QString scanConnectionString(const ConnectionFields& fields)
 {
-    const platform::SqlServerDriver driver = platform::registeredSqlServerDriver();
-    QString text = connectionString(fields, driver);
-    // FreeTDS asks for 4 KB packets; a long result then costs a receive call every 4 KB.
-    if (driver.kind == platform::SqlServerDriver::FreeTds)
-        text += QLatin1String("PacketSize=32767;");
-    return text;
+    return ScanPlan::of(fields).connectionString(fields.database);
 }
 
-ScanOutcome scanInBatches(const QString& connectionString, const TableChoice& choice, ScanControl& control,
-                          const ScanHooks& hooks)
+ScanOutcome scanInBatches(const ScanPlan& plan, ScanControl& control, const ScanHooks& hooks)
 {
     auto channel = std::make_shared<BatchChannel>();
     // However this ends, a reading thread still at work never waits on a consumer that has gone.
@@ -71,27 +113,33 @@ ScanOutcome scanInBatches(const QString& connectionString, const TableChoice& ch
     QString current;
     const auto consume = [&] {
         for (ScanBatch& batch : channel->takeAll()) {
+            if (batch.databases) {
+                counts.severalDatabases = true;
+                for (const DatabaseDecision& decision : *batch.databases)
+                    ++(decision.read() ? counts.databases : counts.databasesLeftOut);
+            }
+            if (batch.database)
+                beginDatabase(*batch.database, outcome);
             if (batch.listing) {
+                counts.tablesInDatabase = 0;
+                counts.tablesBegunInDatabase = 0;
                 for (const TableDecision& decision : *batch.listing)
-                    ++(decision.read() ? counts.tables : counts.leftOut);
-                continue;
+                    ++(decision.read() ? counts.tablesInDatabase : counts.leftOut);
+                counts.tables += counts.tablesInDatabase;
             }
             if (batch.table) {
-                current = batch.table->table.qualified();
-                counts.table = current;
+                current = batch.table->table.full();
+                counts.table = batch.table->table.qualified();
                 ++counts.tablesBegun;
+                ++counts.tablesBegunInDatabase;
                 sinceProgress.invalidate(); // a new table shows at once
             }
             counts.rows += qint64(batch.rowStarts.size());
             counts.units += batch.text.size();
             if (batch.tableEnd)
                 ++counts.tablesDone;
-            if (!batch.failure.isEmpty()) {
-                ++counts.tablesFailed;
-                if (outcome.passedOver.isEmpty())
-                    outcome.firstFailure = batch.failure;
-                outcome.passedOver.append(current);
-            }
+            if (!batch.failure.isEmpty())
+                passOver(current, batch.failure, outcome);
             hooks.batch(batch);
         }
     };
@@ -100,9 +148,7 @@ ScanOutcome scanInBatches(const QString& connectionString, const TableChoice& ch
     std::shared_ptr<ScanControl> reading = control.shared_from_this();
     try {
         platform::OffThread::run(
-            [channel, reading, connectionString, choice](const std::function<void()>& wake) {
-                readTables(connectionString, choice, *reading, *channel, wake);
-            },
+            [channel, reading, plan](const std::function<void()>& wake) { readServer(plan, *reading, *channel, wake); },
             [&] {
                 hooks.yield(); // first, so that a command run here sees the text as it stood before this batch
                 consume();
@@ -145,7 +191,7 @@ ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrig
     hooks.progress = [](const ScanCounts&) {};
     hooks.yield = yield;
     const auto control = std::make_shared<ScanControl>();
-    return scanInBatches(scanConnectionString(fields), TableChoice{}, *control, hooks);
+    return scanInBatches(ScanPlan::of(fields), *control, hooks);
 }
 
 } // namespace rq

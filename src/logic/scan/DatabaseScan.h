@@ -4,6 +4,7 @@
 #include "logic/scan/ScanBatch.h"
 #include "logic/scan/ScanControl.h"
 #include "logic/scan/ScanCounts.h"
+#include "logic/scan/ScanPlan.h"
 #include "logic/scan/TableChoice.h"
 #include "logic/text/TextOrigins.h"
 
@@ -19,10 +20,14 @@ QString indexingStatus(const QString& tableName);
 
 using StatusLine = std::function<void(const QString&)>;
 
-// How a scan ended that did not fail: the tables passed over, with the driver's message for the first.
+// How a scan ended that did not fail: the tables passed over, with the driver's message for the first (a table
+// left for a lock names its reason itself), the databases that could not be opened, and what was read other
+// than asked.
 struct ScanOutcome {
     QStringList passedOver;
     QString firstFailure;
+    QStringList databasesPassedOver; // each with the driver's message
+    QStringList notes;
     bool stopped = false;
     ScanCounts counts;
     // One report for the whole scan, or empty when every table was read.
@@ -40,13 +45,12 @@ struct ScanHooks {
 // may grant smaller.
 QString scanConnectionString(const ConnectionFields& fields);
 
-// Reads the chosen tables on a thread of its own while this thread takes each batch as it arrives, so that
+// Reads what the plan chooses on a thread of its own while this thread takes each batch as it arrives, so that
 // the window stays usable however slow the server. A table that cannot be read is passed over and named in
-// the outcome; once `control` is stopped the scan ends within a second, keeping the whole rows handed over.
-// A failure to connect (also at the login deadline) or to list the tables, or a connection lost part way,
-// ends the scan with an exception.
-ScanOutcome scanInBatches(const QString& connectionString, const TableChoice& choice, ScanControl& control,
-                          const ScanHooks& hooks);
+// the outcome, and so is a database that cannot be opened where several are read; once `control` is stopped
+// the scan ends within a second, keeping the whole rows handed over. A failure to connect (also at the login
+// deadline) or to list, or a connection lost part way, ends the scan with an exception.
+ScanOutcome scanInBatches(const ScanPlan& plan, ScanControl& control, const ScanHooks& hooks);
 
 // Every field of each user table (Null as empty text) and a carriage return appended to `text`, where each
 // came from recorded in `origins`, each table shown on the status line.

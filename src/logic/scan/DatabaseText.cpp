@@ -4,11 +4,10 @@
 
 namespace rq {
 
-bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const TableChoice& choice,
-                        const ScanView& view, const std::function<bool()>& yield, Gathering when)
+bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const ScanView& view,
+                        const std::function<bool()>& yield, Gathering when)
 {
-    const QString connection = scanConnectionString(fields);
-    const QString wanted = connection + QChar(0x1D) + choice.signature();
+    const QString wanted = plan.signature();
     if (state.scanning) {
         if (state.gatheredWith == wanted)
             return true; // the text so far; never a second scan of the same
@@ -67,7 +66,7 @@ bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields
     ScanOutcome outcome;
     {
         const Finishing finishing{state, control, last, end};
-        outcome = scanInBatches(connection, choice, *control, hooks);
+        outcome = scanInBatches(plan, *control, hooks);
         if (!ours())
             return false;
         end = outcome.stopped ? ScanEnd::Stopped : ScanEnd::Complete;

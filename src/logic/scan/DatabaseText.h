@@ -21,7 +21,7 @@ struct DatabaseTextState {
     // A new object for every scan, so that a command that took the text and its origins at its start
     // keeps a matching pair even if a command run during its yields gathers the text afresh.
     std::shared_ptr<TextOrigins> origins = std::make_shared<TextOrigins>();
-    QString gatheredWith;  // the connection string and table choice of the scan that gathered it
+    QString gatheredWith;  // the plan of the scan that gathered it (ScanPlan::signature)
     bool complete = false; // every chosen table was read, or passed over and named
     bool stopped = false;  // the user stopped the scan: the text is partial, and kept until a new read
     bool scanning = false;
@@ -45,13 +45,12 @@ enum class Gathering {
 // this one reads. Returns false when a command run during this scan's yields took the text over for another
 // database: the caller's text is gone. Failures of the scan pass to the caller, and so does the report of
 // tables passed over, after the text is marked complete (it is not gathered again for them).
-bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const TableChoice& choice,
-                        const ScanView& view, const std::function<bool()>& yield,
-                        Gathering when = Gathering::WhenNeeded);
+bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const ScanView& view,
+                        const std::function<bool()>& yield, Gathering when = Gathering::WhenNeeded);
 inline bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const StatusLine& status,
                                const std::function<bool()>& yield)
 {
-    return gatherDatabaseText(state, fields, TableChoice{}, ScanView{status, {}}, yield);
+    return gatherDatabaseText(state, ScanPlan::of(fields), ScanView{status, {}}, yield);
 }
 
 } // namespace rq

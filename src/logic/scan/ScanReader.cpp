@@ -1,6 +1,7 @@
 #include "ScanReader.h"
 
 #include "logic/connection/OpenConnection.h"
+#include "logic/frame/Figures.h"
 #include "logic/text/SqlText.h"
 #include "platform/Failure.h"
 #include "platform/Odbc.h"
@@ -23,6 +24,8 @@ constexpr qsizetype kLongRow = 4096;
 constexpr int kMostRowsPerFetch = 256;
 // Columns up to this wide are bound; a wider one, or a (max) one, is read value by value.
 constexpr qsizetype kWidestBoundColumn = 4000;
+// SQL Server's "Lock request time out period exceeded."
+constexpr int kLockTimeoutError = 1222;
 // The bound buffers of a table take at most this much (however many columns it has), and at least one row.
 constexpr qsizetype kBoundBytes = 4 << 20;
 
@@ -30,8 +33,8 @@ constexpr qsizetype kBoundBytes = 4 << 20;
 // or the channel's.
 class TableReader {
 public:
-    TableReader(BatchChannel& channel, ScanControl& control, std::function<void()> wake)
-        : channel_(channel), control_(control), wake_(std::move(wake))
+    TableReader(BatchChannel& channel, ScanControl& control, std::function<void()> wake, const ReadingOptions& reading)
+        : channel_(channel), control_(control), wake_(std::move(wake)), reading_(reading)
     {
     }
 
@@ -73,7 +76,7 @@ public:
                 throw Failure(QStringLiteral("The connection was lost while reading %1. %2")
                                   .arg(table.qualified(), failure.description()));
             } else {
-                batch_.failure = failure.description();
+                batch_.failure = failureOf(failure);
                 batch_.tableEnd = true; // passed over: done with
             }
         }
@@ -81,6 +84,17 @@ public:
     }
 
 private:
+    // What the report says of a table passed over: the driver's words, or why in the program's words where
+    // the driver's would puzzle (a lock held by another session).
+    QString failureOf(const Failure& failure) const
+    {
+        const auto* odbc = dynamic_cast<const platform::odbc::OdbcError*>(&failure);
+        if (odbc && odbc->nativeError() == kLockTimeoutError)
+            return QStringLiteral("locked by another session for more than %1")
+                .arg(plural(reading_.lockTimeoutSeconds, "second", "seconds"));
+        return failure.description();
+    }
+
     // The columns of the table's primary key, asked for on a statement of their own before its rows; none
     // where the driver cannot say.
     QStringList primaryKey(platform::odbc::Connection& connection, const TableName& table)
@@ -175,6 +189,7 @@ private:
     ScanControl& control_;
     std::function<void()> wake_;
     ScanBatch batch_;
+    const ReadingOptions& reading_;
     std::vector<quint32> rowEnds_; // the current row's field ends, counted from its start
     QElapsedTimer sinceSent_;
     bool blocks_ = false;
@@ -209,33 +224,137 @@ void openForReading(platform::odbc::Connection& connection, const QString& conne
     control.markOpened();
 }
 
-void readTables(const QString& connectionString, const TableChoice& choice, ScanControl& control, BatchChannel& channel,
-                const std::function<void()>& wake)
+namespace {
+
+// Runs a statement that returns no rows on the connection, cancellable like any other.
+void runStatement(platform::odbc::Connection& connection, ScanControl& control, const QString& sql)
+{
+    platform::odbc::Statement statement(connection);
+    const RunningStatement running(control, statement);
+    statement.setQueryTimeout(kQueryTimeoutSeconds);
+    statement.execute(sql);
+}
+
+bool isSqlServer(platform::odbc::Connection& connection)
+{
+    return connection.dbmsName().contains(QLatin1String("SQL Server"));
+}
+
+// Reads one database over a connection of its own: sets the session up, lists its tables, and reads those
+// chosen. A database that cannot be opened is passed over and named, unless it is the only one.
+void readOneDatabase(const ScanPlan& plan, const ServerDatabase& database, DatabaseStart start, ScanControl& control,
+                     BatchChannel& channel, const std::function<void()>& wake)
 {
     platform::odbc::Connection connection;
-    openForReading(connection, connectionString, control);
+    try {
+        openForReading(connection, plan.connectionString(database.name), control);
+    } catch (const Failure& failure) {
+        if (start.count == 1 && !start.named)
+            throw; // the scan's only database: the scan fails, as the window's connection would
+        start.failure = failure.description();
+        ScanBatch failed;
+        failed.database = start;
+        channel.send(std::move(failed), wake);
+        return;
+    }
     const ConnectionInUse inUse(control, connection);
-    TableReader reader(channel, control, wake);
-    if (connection.dbmsName().contains(QLatin1String("SQL Server"))) {
+    TableReader reader(channel, control, wake, plan.reading);
+    if (isSqlServer(connection)) {
         reader.allowBlocks(); // the SQLite driver reports widths its text columns do not keep to
         // SQL Server's drivers take a cancel from another thread; the SQLite driver would free the result
         // set under the fetch.
         control.allowCancel();
-        // Some drivers cut long (max) values at a few kilobytes unless told otherwise.
-        platform::odbc::Statement textSize(connection);
-        const RunningStatement running(control, textSize);
-        textSize.setQueryTimeout(kQueryTimeoutSeconds);
-        textSize.execute(QStringLiteral("SET TEXTSIZE 2147483647"));
+        IsolationLevel isolation = plan.reading.isolation;
+        if (isolation == IsolationLevel::Snapshot && !database.allowsSnapshot) {
+            isolation = IsolationLevel::Committed;
+            start.note =
+                QStringLiteral("%1 does not allow snapshot isolation: it was read committed.").arg(database.name);
+        }
+        runStatement(connection, control, sessionSetUp(plan.reading.lockTimeoutSeconds, isolation));
     }
-    ScanBatch listing;
-    listing.listing = decideTables(listTables(connection, control), choice);
-    const QList<TableDecision> decisions = *listing.listing;
-    channel.send(std::move(listing), wake);
+    QList<ListedTable> listed = listTables(connection, control);
+    for (ListedTable& entry : listed)
+        entry.table.database = database.name; // for patterns that name the database
+    ScanBatch begun;
+    begun.database = start;
+    begun.listing = decideTables(listed, plan.tablesOf(database.name));
+    const QList<TableDecision> decisions = *begun.listing;
+    channel.send(std::move(begun), wake);
     for (const TableDecision& decision : decisions) {
         if (control.stopRequested())
             return;
-        if (decision.read())
-            reader.read(connection, decision.listed.table);
+        if (!decision.read())
+            continue;
+        TableName table = decision.listed.table;
+        if (!start.named)
+            table.database.clear();
+        reader.read(connection, table);
+    }
+}
+
+// Whether snapshot isolation is allowed in the connection's database, asked only where it is wanted.
+bool allowsSnapshot(platform::odbc::Connection& connection, ScanControl& control, const QString& database)
+{
+    for (const ServerDatabase& listed : listDatabases(connection, control, database))
+        if (listed.name.compare(database, Qt::CaseInsensitive) == 0)
+            return listed.allowsSnapshot;
+    return false;
+}
+
+} // namespace
+
+QList<ServerDatabase> listDatabases(platform::odbc::Connection& connection, ScanControl& control,
+                                    const QString& connected)
+{
+    if (!isSqlServer(connection))
+        return {ServerDatabase{connected}}; // a driver of one database lists the one it has
+    platform::odbc::Statement catalogue(connection);
+    const RunningStatement running(control, catalogue);
+    catalogue.setQueryTimeout(kQueryTimeoutSeconds);
+    catalogue.execute(databasesQuery());
+    QList<ServerDatabase> databases;
+    QString text;
+    while (catalogue.fetch()) {
+        ServerDatabase database;
+        database.name = platform::NullToDefault(catalogue.readText(1, text), QStringView()).toString();
+        database.online = platform::NullToDefault(catalogue.readText(2, text), QStringView()) == u"ONLINE";
+        database.accessible = platform::NullToDefault(catalogue.readText(3, text), QStringView()) == u"1";
+        database.allowsSnapshot = platform::NullToDefault(catalogue.readText(4, text), QStringView()) == u"1";
+        databases.append(database);
+    }
+    return databases;
+}
+
+void readServer(const ScanPlan& plan, ScanControl& control, BatchChannel& channel, const std::function<void()>& wake)
+{
+    const bool several = plan.databases.several();
+    ServerDatabase only{plan.fields.database};
+    QList<ServerDatabase> toRead{only};
+    if (several || plan.reading.isolation == IsolationLevel::Snapshot) {
+        // One connection to the connection's database to learn what the server holds.
+        platform::odbc::Connection catalogue;
+        openForReading(catalogue, plan.connectionString(plan.fields.database), control);
+        const ConnectionInUse inUse(control, catalogue);
+        if (isSqlServer(catalogue))
+            control.allowCancel();
+        if (several) {
+            ScanBatch listing;
+            listing.databases = decideDatabases(listDatabases(catalogue, control, plan.fields.database), plan.databases,
+                                                plan.fields.database);
+            toRead.clear();
+            for (const DatabaseDecision& decision : *listing.databases)
+                if (decision.read())
+                    toRead.append(decision.database);
+            channel.send(std::move(listing), wake);
+        } else if (isSqlServer(catalogue)) {
+            toRead.first().allowsSnapshot = allowsSnapshot(catalogue, control, plan.fields.database);
+        }
+    }
+    for (qsizetype i = 0; i < toRead.size(); ++i) {
+        if (control.stopRequested())
+            return;
+        const DatabaseStart start{toRead[i].name, int(i + 1), int(toRead.size()), several, {}, {}};
+        readOneDatabase(plan, toRead[i], start, control, channel, wake);
     }
 }
 

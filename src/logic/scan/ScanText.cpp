@@ -7,9 +7,9 @@ void ScanText::append(ScanBatch& batch, QString& text, TextOrigins& origins)
     if (batch.table) {
         table_ = std::move(batch.table);
         rowsInTable_ = 0;
-        origins.beginTable(table_->table.schema, table_->table.name, table_->columns, 0, table_->key);
+        origins.beginTable(table_->table, table_->columns, 0, table_->key);
     } else if (origins.empty() && table_) {
-        origins.beginTable(table_->table.schema, table_->table.name, table_->columns, rowsInTable_, table_->key);
+        origins.beginTable(table_->table, table_->columns, rowsInTable_, table_->key);
     }
     const qsizetype base = text.size();
     if (text.isEmpty())

@@ -1,34 +1,12 @@
 #include "TableChoice.h"
 
+#include "logic/text/Wildcards.h"
+
 #include <algorithm>
 
 namespace rq {
 
 namespace {
-
-// `*` any run of characters, `?` any one, everything else itself; both sides already folded.
-bool wildcardMatch(QStringView pattern, QStringView text)
-{
-    // The classic greedy walk with one backtracking point: linear for patterns without several stars.
-    qsizetype p = 0, t = 0, star = -1, resume = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == text[t])) {
-            ++p;
-            ++t;
-        } else if (p < pattern.size() && pattern[p] == u'*') {
-            star = p++;
-            resume = t;
-        } else if (star >= 0) {
-            p = star + 1;
-            t = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == u'*')
-        ++p;
-    return p == pattern.size();
-}
 
 QString sortedList(const QSet<QString>& names)
 {
@@ -42,7 +20,7 @@ QString sortedList(const QSet<QString>& names)
 TablePattern::TablePattern(QString pattern) : pattern_(std::move(pattern))
 {
     const std::optional<QList<NamePart>> parts = splitName(pattern_);
-    if (!parts || parts->size() > 2)
+    if (!parts || parts->size() > 3)
         return;
     for (NamePart part : *parts) {
         part.text = part.text.toCaseFolded();
@@ -60,7 +38,9 @@ bool TablePattern::matches(const TableName& table) const
     };
     if (!partMatches(parts_.last(), table.name))
         return false;
-    return parts_.size() == 1 || partMatches(parts_.first(), table.schema);
+    if (parts_.size() >= 2 && !partMatches(parts_[parts_.size() - 2], table.schema))
+        return false;
+    return parts_.size() < 3 || partMatches(parts_.first(), table.database);
 }
 
 QString TableChoice::signature() const
@@ -91,7 +71,7 @@ QList<TableDecision> decideTables(const QList<ListedTable>& listed, const TableC
     decisions.reserve(listed.size());
     for (const ListedTable& entry : listed) {
         TableDecision decision{entry, TableDecision::Read};
-        const QString quoted = entry.table.quoted();
+        const QString quoted = TableName{entry.table.schema, entry.table.name}.quoted(); // within its database
         if (entry.type != QLatin1String("TABLE"))
             decision.reason = TableDecision::NotATable;
         else if (choice.ticked.contains(quoted))

@@ -15,10 +15,10 @@ struct ListedTable {
     QString type; // "TABLE", "VIEW", "SYSTEM TABLE", ...
 };
 
-// `schema.table` or `table` (any schema), `*` and `?` as wildcards, letter case ignored. A part between
-// brackets is taken as it stands, dots and wildcards included: `[we.ird].x`, `dbo.[dot.ted]` (see
-// TableName::quoted). A pattern that cannot be read (an unclosed bracket, more parts than a table name
-// has) matches nothing.
+// `database.schema.table`, `schema.table` or `table` (any schema, any database), `*` and `?` as wildcards,
+// letter case ignored. A part between brackets is taken as it stands, dots and wildcards included:
+// `[we.ird].x`, `dbo.[dot.ted]` (see TableName::quoted). A pattern that cannot be read (an unclosed bracket,
+// more parts than a table name has) matches nothing.
 class TablePattern {
 public:
     explicit TablePattern(QString pattern);
@@ -38,7 +38,8 @@ struct TableChoice {
     // their name; a table that `excluded` matches is never read.
     QList<TablePattern> named;
     QList<TablePattern> excluded;
-    // The window's: tables ticked or unticked against the default, by quoted name (TableName::quoted).
+    // The window's: tables ticked or unticked against the default, by quoted name within their database
+    // (TableName::quoted without the database).
     QSet<QString> ticked;
     QSet<QString> unticked;
 

@@ -65,6 +65,11 @@ QString nameList(const QSet<QString>& names)
     return list.join(QLatin1Char(','));
 }
 
+QString databaseChoiceSection(const ConnectionFields& fields)
+{
+    return QLatin1String("Rowquarry Databases ") + escaped(serverValue(fields), u"[]");
+}
+
 } // namespace
 
 QString tableChoiceSection(const ConnectionFields& fields)
@@ -102,6 +107,63 @@ bool saveTableChoice(const ConnectionFields& fields, const QList<TableDecision>&
             ticked.insert(name);
     }
     return saveTableChoice(fields, ticked, unticked);
+}
+
+DatabaseChoice loadDatabaseChoice(const ConnectionFields& fields)
+{
+    const QString section = databaseChoiceSection(fields);
+    DatabaseChoice choice;
+    choice.ticked = nameSet(stored(section, kRead));
+    choice.unticked = nameSet(stored(section, kLeftOut));
+    return choice;
+}
+
+bool saveDatabaseChoice(const ConnectionFields& fields, const DatabaseChoice& choice)
+{
+    const QString application = QLatin1String(settings::kApplication);
+    const QString section = databaseChoiceSection(fields);
+    return platform::saveSetting(application, section, kRead, nameList(choice.ticked)) &&
+           platform::saveSetting(application, section, kLeftOut, nameList(choice.unticked));
+}
+
+ReadingOptions loadReadingOptions()
+{
+    ReadingOptions options;
+    isolationFromName(settings::stored(settings::kIsolation), options.isolation);
+    bool number = false;
+    const int seconds = settings::stored(settings::kLockTimeout).toInt(&number);
+    if (number && seconds >= 0)
+        options.lockTimeoutSeconds = seconds;
+    options.readOnlyIntent = settings::stored(settings::kReadOnlyIntent, "0") == QLatin1String("1");
+    return options;
+}
+
+bool saveReadingOptions(const ReadingOptions& options)
+{
+    const QString application = QLatin1String(settings::kApplication);
+    const QString section = QLatin1String(settings::kSection);
+    return platform::saveSetting(application, section, QLatin1String(settings::kIsolation),
+                                 isolationName(options.isolation)) &&
+           platform::saveSetting(application, section, QLatin1String(settings::kLockTimeout),
+                                 QString::number(options.lockTimeoutSeconds)) &&
+           platform::saveSetting(application, section, QLatin1String(settings::kReadOnlyIntent),
+                                 options.readOnlyIntent ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+ScanPlan savedScanPlan(const ConnectionFields& fields)
+{
+    ScanPlan plan = ScanPlan::of(fields);
+    plan.reading = loadReadingOptions();
+    plan.databases = loadDatabaseChoice(fields);
+    // The tables chosen in each database the plan may read: the connection's and those ticked besides it.
+    QSet<QString> databases = plan.databases.ticked;
+    databases.insert(fields.database);
+    for (const QString& database : databases) {
+        ConnectionFields in = fields;
+        in.database = database;
+        plan.tablesChosen.insert(database, loadTableChoice(in));
+    }
+    return plan;
 }
 
 } // namespace rq

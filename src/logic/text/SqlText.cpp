@@ -41,18 +41,37 @@ QString bracketed(QString identifier)
 
 QString tableQuery(const TableName& table)
 {
-    const QString from = table.schema.isEmpty() ? bracketed(table.name)
-                                                : bracketed(table.schema) + QLatin1Char('.') + bracketed(table.name);
+    QString from = table.schema.isEmpty() ? bracketed(table.name)
+                                          : bracketed(table.schema) + QLatin1Char('.') + bracketed(table.name);
+    if (!table.database.isEmpty())
+        from = bracketed(table.database) + QLatin1Char('.') + from;
     return QLatin1String("SELECT * FROM ") + from;
+}
+
+QString sessionSetUp(int lockTimeoutSeconds, IsolationLevel isolation)
+{
+    const char* level = isolation == IsolationLevel::Uncommitted ? "READ UNCOMMITTED"
+                        : isolation == IsolationLevel::Snapshot  ? "SNAPSHOT"
+                                                                 : "READ COMMITTED";
+    const qint64 lockTimeout = lockTimeoutSeconds > 0 ? qint64(lockTimeoutSeconds) * 1000 : -1;
+    return QStringLiteral("SET TEXTSIZE 2147483647;SET LOCK_TIMEOUT %1;SET TRANSACTION ISOLATION LEVEL %2")
+        .arg(lockTimeout)
+        .arg(QLatin1String(level));
+}
+
+QString databasesQuery()
+{
+    return QStringLiteral(
+        "SELECT name, state_desc, HAS_DBACCESS(name), snapshot_isolation_state FROM sys.databases ORDER BY name");
 }
 
 QString rowQuery(const Origin& origin)
 {
-    const QString query = tableQuery({origin.schema, origin.table});
+    const QString query = tableQuery(origin.tableName());
     if (origin.key.isEmpty())
         return query + QStringLiteral(" -- %1 has no primary key: the item is in %2 as the scan read the table, an "
                                       "order the database does not keep")
-                           .arg(qualifiedName(origin.schema, origin.table), origin.rowName());
+                           .arg(origin.tableName().full(), origin.rowName());
     QStringList conditions;
     for (const KeyValue& key : origin.key)
         conditions << bracketed(key.column) + QLatin1String(" = ") + literal(key);

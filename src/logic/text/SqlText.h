@@ -11,8 +11,24 @@ namespace rq {
 // A name as SQL Server quotes it: [name], "]" doubled inside the brackets.
 QString bracketed(QString identifier);
 
-// SELECT * FROM [schema].[name], or [name] alone without a schema.
+// SELECT * FROM [schema].[name], or [name] alone without a schema; [database].[schema].[name] where the
+// database is named.
 QString tableQuery(const TableName& table);
+
+// How a session reads rows that other sessions are changing.
+enum class IsolationLevel {
+    Committed,   // the server's default: rows other sessions have committed; waits for their locks
+    Uncommitted, // takes and waits for no lock: rows another session has not committed may show
+    Snapshot,    // the rows as they stood when each statement began, where the database allows it
+};
+
+// The statements that set a SQL Server session up for a scan, as one batch: long values whole (some drivers cut
+// them at a few kilobytes otherwise), the lock time-out (0: wait for ever) and the isolation level.
+QString sessionSetUp(int lockTimeoutSeconds, IsolationLevel isolation);
+
+// The catalogue query that lists the server's databases: name, state_desc, HAS_DBACCESS(name) and
+// snapshot_isolation_state, by name.
+QString databasesQuery();
 
 // A query that selects the row an item came from, to run in SQL Server's own tools:
 //   SELECT * FROM [dbo].[Customers] WHERE [CustomerID] = 42

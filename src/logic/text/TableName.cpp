@@ -28,7 +28,9 @@ QString qualifiedName(const QString& schema, const QString& name)
 
 QString TableName::quoted() const
 {
-    return schema.isEmpty() ? quotedPart(name) : quotedPart(schema) + QLatin1Char('.') + quotedPart(name);
+    const QString inDatabase =
+        schema.isEmpty() ? quotedPart(name) : quotedPart(schema) + QLatin1Char('.') + quotedPart(name);
+    return database.isEmpty() ? inDatabase : quotedPart(database) + QLatin1Char('.') + inDatabase;
 }
 
 std::optional<QList<NamePart>> splitName(QStringView written)

@@ -21,13 +21,18 @@ struct NamePart {
 // on after its closing bracket.
 std::optional<QList<NamePart>> splitName(QStringView written);
 
-// A table as the driver's tables list names it; the schema is empty where the driver gives none.
+// A table as the driver's tables list names it; the schema is empty where the driver gives none. The database
+// is named where a scan reads several; empty, the table is the connection's database's.
 struct TableName {
     QString schema;
     QString name;
+    QString database = {};
     QString qualified() const { return qualifiedName(schema, name); } // "Sales.Orders", or "Orders"
+    // "Shop.Sales.Orders" where the database is named, else qualified().
+    QString full() const { return database.isEmpty() ? qualified() : database + QLatin1Char('.') + qualified(); }
     // The name written so that it reads back as this table alone: the parts joined by dots, a part that holds
-    // a dot, a bracket, * or ? put between brackets as SQL Server writes it: "dbo.Orders", "[we.ird].x".
+    // a dot, a bracket, * or ? put between brackets as SQL Server writes it: "dbo.Orders", "[we.ird].x"; the
+    // database first where it is named.
     QString quoted() const;
     bool operator==(const TableName&) const = default;
 };

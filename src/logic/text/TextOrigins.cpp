@@ -6,7 +6,7 @@
 
 namespace rq {
 
-QString Origin::field() const { return qualifiedName(schema, table) + QLatin1Char('.') + column; }
+QString Origin::field() const { return tableName().full() + QLatin1Char('.') + column; }
 
 QString Origin::rowName() const
 {
@@ -26,10 +26,10 @@ namespace {
 constexpr std::size_t kRowsPerBlock = 1 << 16;
 }
 
-void TextOrigins::beginTable(const QString& schema, const QString& name, const QStringList& columns, qint64 rowsBefore,
+void TextOrigins::beginTable(const TableName& table, const QStringList& columns, qint64 rowsBefore,
                              const QList<KeyColumn>& key)
 {
-    tables_.append({schema, name, columns, rows_, rowsBefore, key});
+    tables_.append({table, columns, rows_, rowsBefore, key});
 }
 
 void TextOrigins::beginRow(qsizetype position)
@@ -122,7 +122,8 @@ Origin TextOrigins::at(QStringView text, qsizetype position) const
     } else {
         column = text.sliced(start, std::min(position, text.size()) - start).count(QLatin1Char('\r'));
     }
-    Origin origin{table.schema, table.name, {}, table.rowsBefore + row - table.firstRow + 1, {}};
+    Origin origin{table.name.schema,  table.name.name, {}, table.rowsBefore + row - table.firstRow + 1, {},
+                  table.name.database};
     if (column < table.columns.size())
         origin.column = table.columns.at(column);
     for (const KeyColumn& key : table.key)

@@ -30,12 +30,15 @@ struct Origin {
     QString schema; // empty where the driver names no schema (SQLite)
     QString table;
     QString column;
-    qint64 row = 0;      // 1-based, in the order the scan read the table's rows
-    QList<KeyValue> key; // the row's primary key, where its table has one
+    qint64 row = 0;        // 1-based, in the order the scan read the table's rows
+    QList<KeyValue> key;   // the row's primary key, where its table has one
+    QString database = {}; // named where a scan reads several databases, else empty
 
     bool known() const { return row > 0; }
-    // "Sales.Customer.EmailAddress" (or "Customer.EmailAddress" without a schema)
+    // "Sales.Customer.EmailAddress" (or "Customer.EmailAddress" without a schema; "Shop.Sales.Customer.EmailAddress"
+    // where the database is named)
     QString field() const;
+    TableName tableName() const { return {schema, table, database}; }
     // "CustomerID 42" (several key columns joined by commas), or "row 1,204" where the table has no key
     QString rowName() const;
     // "Sales.Customer.EmailAddress, CustomerID 42", or "Sales.Customer.EmailAddress, row 1,204"
@@ -50,7 +53,7 @@ struct Origin {
 class TextOrigins {
 public:
     // A table whose rows follow; `rowsBefore` of its rows came before these origins begin.
-    void beginTable(const QString& schema, const QString& name, const QStringList& columns, qint64 rowsBefore = 0,
+    void beginTable(const TableName& table, const QStringList& columns, qint64 rowsBefore = 0,
                     const QList<KeyColumn>& key = {});
     // A row of the current table whose first field starts at `position` of the text.
     void beginRow(qsizetype position);
@@ -68,8 +71,7 @@ public:
 
 private:
     struct Table {
-        QString schema;
-        QString name;
+        TableName name;
         QStringList columns;
         qsizetype firstRow = 0;
         qint64 rowsBefore = 0;

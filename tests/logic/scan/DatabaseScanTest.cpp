@@ -97,7 +97,7 @@ TEST(DatabaseScan, WhichTablesAreReadAndHow)
          {patterns({"[we.ird].x", "[a*b]"}), {}, {}, {}},
          "we.ird.x dbo.a*b"},
         {"a pattern's dots part schema from table", {patterns({"we.*", "*.x"}), {}, {}, {}}, "we.ird.x we.ird.x"},
-        {"a bracket not closed, or three parts, matches nothing", {patterns({"[we.ird", "a.b.c"}), {}, {}, {}}, ""},
+        {"a bracket not closed, or four parts, matches nothing", {patterns({"[we.ird", "a.b.c.d"}), {}, {}, {}}, ""},
         {"one schema", {patterns({"sales.*"}), {}, {}, {}}, "Sales.Orders Sales.OrderLines"},
         {"a name in any schema, letter case ignored", {patterns({"ORDERS"}), {}, {}, {}}, "Sales.Orders"},
         {"wildcards: * and ?",
@@ -174,7 +174,7 @@ TEST(DatabaseScan, AStopCountsTheTablesReadWhole)
     };
     hooks.progress = [](const ScanCounts&) {};
     hooks.yield = [] { return false; };
-    const ScanOutcome outcome = scanInBatches(scanConnectionString(db.fields()), {}, *control, hooks);
+    const ScanOutcome outcome = scanInBatches(ScanPlan::of(db.fields()), *control, hooks);
     EXPECT_TRUE(outcome.stopped);
     const ScanSummary summary{outcome.counts, ScanEnd::Stopped, {}};
     EXPECT_TRUE(summary.text().startsWith("Stopped after 2 of 2 tables, ")) << summary.text().toStdString();

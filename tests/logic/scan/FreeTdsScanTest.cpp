@@ -441,7 +441,7 @@ TEST(FreeTdsScan, AStopThatTheServerIgnoresClosesTheConnection)
     };
     hooks.progress = [](const ScanCounts&) {};
     hooks.yield = [] { return false; };
-    const ScanOutcome outcome = scanInBatches(scanConnectionString(fieldsFor(server)), {}, *control, hooks);
+    const ScanOutcome outcome = scanInBatches(ScanPlan::of(fieldsFor(server)), *control, hooks);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_GE(server.attentions(), 1);
     for (int waited = 0; server.closed() == 0 && waited < 200; ++waited) // the cancel has 3 s to be answered
