@@ -7,6 +7,7 @@
 #include "logic/frame/SettingsKeys.h"
 #include "logic/results/ResultFormats.h"
 #include "logic/scan/DatabaseScan.h"
+#include "logic/scan/TableChoiceStore.h"
 #include "logic/scan/TableListing.h"
 #include "platform/Console.h"
 #include "platform/OdbcDrivers.h"
@@ -77,23 +78,56 @@ ExtractionRequest extractionRequest(const CommandLineRequest& request)
     return extraction;
 }
 
-// Every table the database lists, a line each: its name (quoted as patterns take it, escaped as TSV is), a tab,
-// and whether it is read.
-void printTableList(const CommandLineRequest& request, const ConnectionFields& fields, QFile& out)
+// What the scan would read: the connection, the databases and tables chosen, and how, each option in place of
+// the saved setting.
+ScanPlan scanPlan(const CommandLineRequest& request, const ConnectionFields& fields)
 {
-    QList<ListedTable> listed;
+    ScanPlan plan = ScanPlan::of(fields, tableChoice(request));
+    plan.reading = loadReadingOptions();
+    if (request.isolation)
+        plan.reading.isolation = *request.isolation;
+    if (request.lockTimeoutSeconds)
+        plan.reading.lockTimeoutSeconds = *request.lockTimeoutSeconds;
+    plan.reading.readOnlyIntent = plan.reading.readOnlyIntent || request.readOnlyIntent;
+    plan.databases.named = request.databases;
+    plan.databases.all = request.allDatabases;
+    return plan;
+}
+
+// A line of a list: the name (escaped as TSV is), a tab, and whether it is read and if not why.
+QByteArray listLine(const QString& name, bool read, const QString& why)
+{
+    return tsvField(name).toUtf8() + '\t' + (read ? QByteArray("read") : "not read: " + why.toUtf8()) + '\n';
+}
+
+// The server's databases, or the tables of those read, a line each. Tables are named as patterns take them
+// (with their database where several may be read), so a name can be given back to --table.
+void printList(const CommandLineRequest& request, const ScanPlan& plan, QFile& out)
+{
+    const bool databases = request.command == Command::ListDatabases;
+    QList<ListedDatabase> listed;
     try {
-        listed = listDatabaseTables(scanConnectionString(fields), [] {});
+        listed = listServer(plan, databases ? Listing::Databases : Listing::ChosenTables, [] {});
     } catch (...) {
-        throw Failure(cannotOpen(fields) + QLatin1String(": ") + describeCurrentException());
+        throw Failure(cannotOpen(plan.fields) + QLatin1String(": ") + describeCurrentException());
     }
     QByteArray lines;
-    for (const TableDecision& decision : decideTables(listed, tableChoice(request))) {
-        lines += tsvField(decision.listed.table.quoted()).toUtf8() + '\t';
-        lines += decision.read() ? QByteArray("read") : "not read: " + decision.why().toUtf8();
-        lines += '\n';
+    QStringList unopened;
+    for (const ListedDatabase& database : listed) {
+        if (databases)
+            lines += listLine(database.decision.database.name, database.decision.read(), database.decision.why());
+        if (!database.failure.isEmpty())
+            unopened << database.decision.database.name + QLatin1String(" (") + database.failure + QLatin1Char(')');
+        for (const TableDecision& decision : database.tables) {
+            TableName table = decision.listed.table;
+            if (!plan.databases.several())
+                table.database.clear();
+            lines += listLine(table.quoted(), decision.read(), decision.why());
+        }
     }
     writeOrThrow(out, lines);
+    if (!unopened.isEmpty())
+        throw Failure(QStringLiteral("could not open %1").arg(unopened.join(QLatin1String("; "))));
 }
 
 // A field the driver cannot be given, named as the command line names it.
@@ -121,8 +155,9 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
                                      request.passwordFromStandardInput ? &streams.in : nullptr);
     if (const std::optional<FieldProblem> problem = fieldProblem(fields, platform::registeredSqlServerDriver()))
         throw Failure(describe(*problem));
-    if (request.command == Command::ListTables) {
-        printTableList(request, fields, streams.out);
+    const ScanPlan plan = scanPlan(request, fields);
+    if (request.command == Command::ListTables || request.command == Command::ListDatabases) {
+        printList(request, plan, streams.out);
         return kFound;
     }
 
@@ -132,8 +167,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     DatabaseRead database;
     try {
         database = readDatabase(
-            ScanPlan::of(fields, tableChoice(request)),
-            [&](const QString& text, const TextOrigins& origins) { session.run(text, origins, noYield); },
+            plan, [&](const QString& text, const TextOrigins& origins) { session.run(text, origins, noYield); },
             [&progress](const ScanCounts& counts) { progress.show(counts); });
         items.finish();
     } catch (const Failure&) {

@@ -1,5 +1,7 @@
 #include "CommandLineOptions.h"
 
+#include "logic/scan/DatabaseChoice.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
@@ -12,7 +14,7 @@ namespace {
 const QString kLines = QStringLiteral("lines");
 const QString kBetween = QStringLiteral("between");
 
-enum class Section { Connection, Tables, Matching, Output, General };
+enum class Section { Connection, Databases, Tables, Matching, Output, General };
 
 // What an option does to the request, given its value (empty for a switch); called once for each time the
 // option is given. Throws UsageError for a value it cannot take.
@@ -77,7 +79,49 @@ const std::vector<OptionDefinition>& definitions()
              r.connection.port = v;
          }},
         {{"user"}, "NAME", "the login", Section::Connection, [](R& r, V v) { r.connection.user = v; }},
-        {{"database"}, "NAME", "the database", Section::Connection, [](R& r, V v) { r.connection.database = v; }},
+        {{"database"},
+         "NAME",
+         "the database; a pattern (* and ?, letter case ignored), or given again, reads every database it names",
+         Section::Databases,
+         [](R& r, V v) { r.databases << v; }},
+        {{"all-databases"},
+         {},
+         "read every database the login can open, except SQL Server's own",
+         Section::Databases,
+         [](R& r, V) { r.allDatabases = true; }},
+        {{"list-databases"},
+         {},
+         "print every database of the server, whether it is read and, if not, why",
+         Section::Databases,
+         [](R& r, V) { r.command = Command::ListDatabases; }},
+        {{"isolation"},
+         "LEVEL",
+         "committed (the server's default: waits for other sessions' locks), uncommitted (takes and waits for no "
+         "lock; rows not yet committed may show) or snapshot (where the database allows it)",
+         Section::Databases,
+         [](R& r, V v) {
+             ReadingOptions::Isolation isolation{};
+             if (!isolationFromName(v, isolation))
+                 throw UsageError(
+                     QStringLiteral("--isolation takes committed, uncommitted or snapshot, not '%1'").arg(v));
+             r.isolation = isolation;
+         }},
+        {{"lock-timeout"},
+         "SECONDS",
+         "pass over a table whose rows stay locked longer than this (10 unless saved otherwise; 0: wait for ever)",
+         Section::Databases,
+         [](R& r, V v) {
+             bool number = false;
+             const int seconds = v.toInt(&number);
+             if (!number || seconds < 0)
+                 throw UsageError(QStringLiteral("--lock-timeout takes a number of seconds, not '%1'").arg(v));
+             r.lockTimeoutSeconds = seconds;
+         }},
+        {{"read-only-intent"},
+         {},
+         "ask to be routed to a readable secondary (ApplicationIntent=ReadOnly)",
+         Section::Databases,
+         [](R& r, V) { r.readOnlyIntent = true; }},
         {{"local"},
          {},
          "a local connection: the server name alone, no port",
@@ -200,9 +244,11 @@ bool isWindowOption(const QString& argument, bool& takesValue)
 // The command and its texts, from the words that are not options.
 void takeCommand(CommandLineRequest& request, const QStringList& words)
 {
-    if (request.command == Command::ListTables) {
+    if (request.command == Command::ListTables || request.command == Command::ListDatabases) {
         if (!words.isEmpty())
-            throw UsageError(QStringLiteral("--list-tables takes no command: it lists the tables and searches none"));
+            throw UsageError(QStringLiteral("%1 takes no command: it lists and searches nothing")
+                                 .arg(request.command == Command::ListTables ? QStringLiteral("--list-tables")
+                                                                             : QStringLiteral("--list-databases")));
     } else if (words.isEmpty()) {
         throw UsageError(QStringLiteral("no command: lines TEXT or between START END"));
     } else if (words.first() == kLines) {
@@ -233,6 +279,8 @@ void checkCombination(const CommandLineRequest& request, const QStringList& give
         throw UsageError(QStringLiteral("--keep-duplicates goes with between only: lines keeps every line"));
     if (request.command == Command::Between && (request.matching.regularExpression || request.matching.wholeWord))
         throw UsageError(QStringLiteral("--regex and --word go with lines only: between's markers are plain text"));
+    if (isGiven("list-tables") && isGiven("list-databases"))
+        throw UsageError(QStringLiteral("--list-tables and --list-databases: one list at a time"));
     if (isGiven("local") && isGiven("no-local"))
         throw UsageError(QStringLiteral("--local and --no-local contradict each other"));
     if (request.nulTerminated && request.countOnly)
@@ -290,6 +338,10 @@ CommandLineRequest parseCommandLine(const QStringList& arguments)
     }
     takeCommand(request, parser.positionalArguments());
     checkCombination(request, parser.optionNames());
+    // One database named as it is: the connection's, as the connection window would name it.
+    if (request.databases.size() == 1 && !DatabaseChoice{request.databases, false, {}, {}}.several()) {
+        request.connection.database = request.databases.takeFirst();
+    }
     return request;
 }
 
@@ -332,6 +384,7 @@ QString helpText(const QString& program, const QString& settingsFile)
     return QStringLiteral("Usage: %1 lines TEXT [OPTION]...\n"
                           "  or:  %1 between START END [OPTION]...\n"
                           "  or:  %1 --list-tables [OPTION]...\n"
+                          "  or:  %1 --list-databases [OPTION]...\n"
                           "Read every field of every user table of a SQL Server database and print each line that\n"
                           "contains TEXT, letter case ignored, or each stretch between START and END (markers matched\n"
                           "with letter case ignored), as the extraction window of Rowquarry finds them. A line is one\n"
@@ -341,12 +394,14 @@ QString helpText(const QString& program, const QString& settingsFile)
                           "these options replace its fields:\n")
                .arg(program, settingsFile) +
            options(Section::Connection) +
-           QStringLiteral(
-               "The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
-               "given; it is never taken from an argument.\n"
-               "\n"
-               "Tables (by default every table whose name holds no \"sys\"; views are never read). A\n"
-               "PATTERN is schema.table or table (any schema), * and ? as wildcards, letter case ignored:\n") +
+           QStringLiteral("\nDatabases (by default the connection's database alone) and how they are read:\n") +
+           options(Section::Databases) +
+           QStringLiteral("The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
+                          "given; it is never taken from an argument.\n"
+                          "\n"
+                          "Tables (by default every table whose name holds no \"sys\"; views are never read). A\n"
+                          "PATTERN is database.schema.table, schema.table or table, * and ? as wildcards, letter case\n"
+                          "ignored, a part holding a dot between brackets ([a.b]):\n") +
            options(Section::Tables) + QStringLiteral("\nMatching:\n") + options(Section::Matching) +
            QStringLiteral("\nOutput:\n") + options(Section::Output) + options(Section::General) +
            QStringLiteral("\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logic/connection/ReadingOptions.h"
 #include "logic/results/ResultFormats.h"
 #include "logic/scan/TableChoice.h"
 #include "logic/search/Matcher.h"
@@ -11,7 +12,7 @@
 
 namespace rq::cli {
 
-enum class Command { Lines, Between, ListTables, Help, Version };
+enum class Command { Lines, Between, ListTables, ListDatabases, Help, Version };
 
 // Connection fields named on the command line; each replaces the one the windows saved.
 struct ConnectionOverrides {
@@ -41,7 +42,13 @@ struct CommandLineRequest {
     QString outputFile;         // empty: the items go to standard output
     QStringList tables;         // --table: only the tables these patterns name are read
     QStringList excludedTables; // --exclude-table: never read
-    bool stats = false;         // one final line of counts on standard error
+    QStringList databases;      // --database given as patterns, or more than once: several may be read
+    bool allDatabases = false;  // --all-databases
+    // How to read; each replaces the saved setting where given.
+    std::optional<ReadingOptions::Isolation> isolation;
+    std::optional<int> lockTimeoutSeconds;
+    bool readOnlyIntent = false;
+    bool stats = false; // one final line of counts on standard error
     ResultFormat format = ResultFormat::Text;
 };
 

@@ -8,7 +8,7 @@
 namespace rq::cli {
 
 FoundItems::FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file)
-    : withOrigin_(request.withOrigin), out_(out),
+    : withOrigin_(request.withOrigin), withDatabase_(!request.databases.isEmpty() || request.allDatabases), out_(out),
       keepPrinted_(request.command == Command::Between && !request.keepDuplicates), print_(!request.countOnly && !file),
       end_(request.nulTerminated ? '\0' : '\n'), format_(request.format), fileDevice_(file),
       fileName_(request.outputFile)
@@ -42,7 +42,7 @@ QByteArray FoundItems::formatted(const QString& item, const Origin& origin) cons
 {
     // An item is printed when it is found, before any repeat of it: its further places are not known.
     if (format_ == ResultFormat::Tsv)
-        return tsvLine(item, origin, -1);
+        return tsvLine(item, origin, -1, withDatabase_);
     if (format_ == ResultFormat::Json)
         return jsonLine(item, origin, -1);
     QByteArray bytes = withOrigin_ ? placeBefore(origin).toUtf8() : QByteArray();
@@ -56,9 +56,9 @@ void FoundItems::start()
     if (format_ != ResultFormat::Tsv)
         return;
     if (print_)
-        writeTo(out_, tsvHeader());
+        writeTo(out_, tsvHeader(withDatabase_));
     if (fileDevice_)
-        writeTo(*fileDevice_, tsvHeader());
+        writeTo(*fileDevice_, tsvHeader(withDatabase_));
 }
 
 void FoundItems::writeTo(QIODevice& device, const QByteArray& bytes)

@@ -41,6 +41,7 @@ private:
     void writeTo(QIODevice& device, const QByteArray& bytes);
 
     bool withOrigin_;
+    bool withDatabase_; // several databases may be read: TSV has a database column
     QIODevice& out_;
     bool keepPrinted_;
     bool print_;

@@ -263,6 +263,6 @@ TEST(FreeTdsScan, TheTablesDialogSaysItIsListingAndEscGivesUp)
     });
     user.start(20);
     w.form.Tables_Click();
-    EXPECT_EQ(said, "Listing the tables of dbname on 127.0.0.1...");
+    EXPECT_EQ(said, "Listing the databases and tables of 127.0.0.1...");
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
 }

@@ -4,6 +4,7 @@
 #include "logic/scan/TableChoiceStore.h"
 #include "support/ExtractionWindow.h"
 #include "support/Files.h"
+#include "ui/TableChoiceModel.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -33,17 +34,27 @@ void whenTheDialogOpens(const std::function<void(TablesDialog&)>& answer)
     timer->start(5);
 }
 
+// Each table the dialog shows, "[x] schema.table: why left out", in tree order.
 QStringList rows(const TablesDialog& dialog)
 {
     QStringList shown;
     const QAbstractItemModel& model = *dialog.tables->model();
-    for (int i = 0; i < model.rowCount(); ++i) {
-        const QString reason = model.index(i, 1).data().toString();
-        shown << QStringLiteral("%1 %2%3%4")
-                     .arg(model.index(i, 0).data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked ? "[x]"
-                                                                                                            : "[ ]",
-                          model.index(i, 0).data().toString(), reason.isEmpty() ? "" : ": ", reason);
-    }
+    const std::function<void(const QModelIndex&, const QString&)> walk = [&](const QModelIndex& parent,
+                                                                             const QString& path) {
+        for (int i = 0; i < model.rowCount(parent); ++i) {
+            const QModelIndex index = model.index(i, 0, parent);
+            const QString name = path + index.data().toString();
+            if (model.rowCount(index) > 0 || !parent.isValid()) { // a database, or a schema
+                walk(index, parent.isValid() ? name + "." : QString());
+                continue;
+            }
+            const QString reason = model.index(i, 1, parent).data().toString();
+            shown << QStringLiteral("%1 %2%3%4")
+                         .arg(index.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked ? "[x]" : "[ ]",
+                              name, reason.isEmpty() ? "" : ": ", reason);
+        }
+    };
+    walk({}, {});
     return shown;
 }
 
@@ -99,12 +110,12 @@ TEST(TablesDialog, TheTablesTickedAreReadAndTheChoiceIsKeptPerDatabase)
 // bridge) as a single change, and the reasons follow the ticks.
 TEST(TablesDialog, ManyTablesChangeAsOneAndTheReasonsFollowTheTicks)
 {
-    QList<TableDecision> decisions;
+    ListedDatabase database{{ServerDatabase{"Shop"}, DatabaseDecision::Read}, {}, true, {}};
     for (int i = 0; i < 20000; ++i)
-        decisions.append({{{"dbo", QStringLiteral("T%1").arg(i)}, "TABLE"}, TableDecision::Read});
-    decisions.append({{{"dbo", "sysdiagrams"}, "TABLE"}, TableDecision::SystemName});
+        database.tables.append({{{"dbo", QStringLiteral("T%1").arg(i), "Shop"}, "TABLE"}, TableDecision::Read});
+    database.tables.append({{{"dbo", "sysdiagrams", "Shop"}, "TABLE"}, TableDecision::SystemName});
     TablesDialog dialog(nullptr);
-    dialog.setDecisions(decisions);
+    dialog.setDatabases({database});
     dialog.show();
 
     static int events = 0;
@@ -114,7 +125,8 @@ TEST(TablesDialog, ManyTablesChangeAsOneAndTheReasonsFollowTheTicks)
     dialog.none->click();
     dialog.filter->setText("T1999");
     dialog.all->click();
-    dialog.tables->model()->setData(dialog.tables->model()->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+    const QModelIndex dbo = dialog.tables->model()->index(0, 0, dialog.tables->model()->index(0, 0));
+    dialog.tables->model()->setData(dialog.tables->model()->index(0, 0, dbo), Qt::Unchecked, Qt::CheckStateRole);
     QAccessible::setActive(false);
     QAccessible::installUpdateHandler(nullptr);
     EXPECT_LT(events, 50) << events;
@@ -128,5 +140,5 @@ TEST(TablesDialog, ManyTablesChangeAsOneAndTheReasonsFollowTheTicks)
     EXPECT_EQ(rows(dialog), QStringList{"[x] dbo.sysdiagrams"});
     dialog.none->click();
     EXPECT_EQ(rows(dialog), QStringList{"[ ] dbo.sysdiagrams: a system table by its name (it holds \"sys\")"});
-    EXPECT_EQ(dialog.ticked().size(), 10);
+    EXPECT_EQ(dialog.model->tickedTables("Shop").size(), 10);
 }

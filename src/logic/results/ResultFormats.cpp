@@ -30,12 +30,18 @@ QString tsvField(QStringView value)
     return out;
 }
 
-QByteArray tsvHeader() { return "item\tschema\ttable\tcolumn\tkey or row\tfurther places\n"; }
-
-QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlaces)
+QByteArray tsvHeader(bool withDatabase)
 {
-    const QStringView fields[] = {item, origin.schema, origin.table, origin.column};
-    QString line;
+    return withDatabase ? "item\tdatabase\tschema\ttable\tcolumn\tkey or row\tfurther places\n"
+                        : "item\tschema\ttable\tcolumn\tkey or row\tfurther places\n";
+}
+
+QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlaces, bool withDatabase)
+{
+    QString line = tsvField(item) + QLatin1Char('\t');
+    if (withDatabase)
+        line += tsvField(origin.database) + QLatin1Char('\t');
+    const QStringView fields[] = {origin.schema, origin.table, origin.column};
     for (const QStringView field : fields)
         line += tsvField(field) + QLatin1Char('\t');
     line += (origin.known() ? tsvField(origin.rowName()) : QString()) + QLatin1Char('\t');
@@ -50,6 +56,8 @@ QByteArray jsonLine(QStringView item, const Origin& origin, qsizetype furtherPla
                        {QStringLiteral("schema"), origin.schema},
                        {QStringLiteral("table"), origin.table},
                        {QStringLiteral("column"), origin.column}};
+    if (!origin.database.isEmpty())
+        object.insert(QStringLiteral("database"), origin.database);
     if (!origin.key.isEmpty()) {
         QJsonObject key;
         for (const KeyValue& part : origin.key)

@@ -15,13 +15,14 @@ enum class ResultFormat {
     Json, // JSON Lines: one object per item
 };
 
-// "item  schema  table  column  key or row  further places", tab-separated.
-QByteArray tsvHeader();
+// "item  schema  table  column  key or row  further places", tab-separated; with a database column after the
+// item where several databases are read.
+QByteArray tsvHeader(bool withDatabase = false);
 // One item and its place as a line of UTF-8, ended by a line feed. Tabs, line breaks and backslashes in the
 // values are written \t, \n, \r and \\. `furtherPlaces` < 0 leaves that column empty (not known).
-QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlaces);
+QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlaces, bool withDatabase = false);
 // {"item": ..., "schema": ..., "table": ..., "column": ..., "key": {"CustomerID": "42"} or "row": 2,
-//  "furtherPlaces": n (where known)}, on one line ended by a line feed.
+//  "furtherPlaces": n (where known)}, on one line ended by a line feed; "database" where the origin names it.
 QByteArray jsonLine(QStringView item, const Origin& origin, qsizetype furtherPlaces);
 
 // A value as a TSV field: tabs, line breaks and backslashes written \t, \n, \r and \\.

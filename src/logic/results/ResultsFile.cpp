@@ -1,5 +1,7 @@
 #include "ResultsFile.h"
 
+#include <algorithm>
+
 #include "logic/frame/Pointer.h"
 #include "logic/frame/UserMessages.h"
 #include "logic/results/ResultFormats.h"
@@ -62,10 +64,13 @@ void writeResults(QIODevice& device, const QList<QString>& items, const std::fun
 
 void writeResultsWithPlaces(QIODevice& device, const QList<ResultsList::Row>& rows, const std::function<bool()>& yield)
 {
-    QByteArray buffer = tsvHeader();
+    // A database column where any item came from a scan that read several databases.
+    const bool withDatabase = std::any_of(rows.begin(), rows.end(),
+                                          [](const ResultsList::Row& row) { return !row.origin.database.isEmpty(); });
+    QByteArray buffer = tsvHeader(withDatabase);
     for (const ResultsList::Row& row : rows) {
         yield();
-        buffer += tsvLine(row.item, row.origin, row.furtherPlaces);
+        buffer += tsvLine(row.item, row.origin, row.furtherPlaces, withDatabase);
         if (buffer.size() >= kFlushAt) {
             writeAll(device, buffer, buffer.size());
             buffer.clear();

@@ -100,7 +100,7 @@ bool saveTableChoice(const ConnectionFields& fields, const QList<TableDecision>&
     QSet<QString> ticked;
     QSet<QString> unticked;
     for (const TableDecision& decision : decisions) {
-        const QString name = decision.listed.table.quoted();
+        const QString name = TableName{decision.listed.table.schema, decision.listed.table.name}.quoted();
         if (decision.readByDefault() && !read.contains(name))
             unticked.insert(name);
         else if (!decision.readByDefault() && decision.listed.type == QLatin1String("TABLE") && read.contains(name))

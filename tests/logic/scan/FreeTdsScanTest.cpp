@@ -407,17 +407,17 @@ TEST(FreeTdsScan, RowsOfKeyedTablesAreNamedByTheirKeyAndTheQueryFindsThem)
 TEST(FreeTdsScan, ListingTheTablesHasADeadlineAndCanBeGivenUp)
 {
     TdsServer silent(serving({textTable("dbo", "T", {"x"})}, TdsServer::Fault::SilentAfterLogin));
-    const QString connection = scanConnectionString(fieldsFor(silent));
+    const ScanPlan plan = ScanPlan::of(fieldsFor(silent));
     try {
-        listDatabaseTables(
-            connection, [] {}, {}, 1);
+        listServer(
+            plan, Listing::ChosenTables, [] {}, {}, 1);
         FAIL() << "a server that never lists its tables must not hold the listing";
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.description(), "The server did not list the tables within 1 second.");
     }
     int asked = 0;
-    EXPECT_THROW(listDatabaseTables(
-                     connection, [] {}, [&] { return !silent.logins().isEmpty() && ++asked > 3; }),
+    EXPECT_THROW(listServer(
+                     plan, Listing::ChosenTables, [] {}, [&] { return !silent.logins().isEmpty() && ++asked > 3; }),
                  ListingCancelled);
 }
 
