@@ -144,6 +144,63 @@ TEST(DatabaseScan, WhichTablesAreReadAndHow)
         EXPECT_EQ(tableQuery(q.table), q.expected) << q.expected;
 }
 
+// Which databases of a server are read: the connection's by default, more by patterns, ticks or "all";
+// SQL Server's own only when named or ticked; never one that is offline or that the login cannot open.
+TEST(DatabaseScan, WhichDatabasesAreReadAndHowTheCountsNameThem)
+{
+    const QList<ServerDatabase> server = {
+        {"Archive"}, {"master"}, {"Sales"}, {"Sales2019", false}, {"Secret", true, false}, {"tempdb"}};
+    struct Case {
+        const char* name;
+        DatabaseChoice choice;
+        const char* read;
+    };
+    const Case cases[] = {
+        {"the connection's alone", {}, "Sales"},
+        {"all but SQL Server's own", {{}, true, {}, {}}, "Archive Sales"},
+        {"patterns, letter case ignored, and SQL Server's own when named",
+         {{"sales*", "MASTER"}, false, {}, {}},
+         "master Sales"},
+        {"ticked besides the connection's, unticked the connection's", {{}, false, {"Archive"}, {"Sales"}}, "Archive"},
+    };
+    for (const Case& c : cases) {
+        QStringList read;
+        for (const DatabaseDecision& decision : decideDatabases(server, c.choice, "Sales"))
+            if (decision.read())
+                read << decision.database.name;
+        EXPECT_EQ(read.join(' '), c.read) << c.name;
+    }
+    QStringList reasons;
+    for (const DatabaseDecision& decision : decideDatabases(server, {{}, true, {}, {}}, "Sales"))
+        reasons << decision.why();
+    EXPECT_EQ(reasons,
+              (QStringList{"", "SQL Server's own", "", "offline", "the login has no access", "SQL Server's own"}));
+    EXPECT_FALSE((DatabaseChoice{{"Sales"}, false, {}, {}}).several()); // one name as it is: the connection's
+    EXPECT_TRUE((DatabaseChoice{{"Sal?s"}, false, {}, {}}).several());
+
+    ScanCounts counts;
+    counts.severalDatabases = true;
+    counts.databases = 3;
+    counts.databasesLeftOut = 2;
+    counts.databasesBegun = 2;
+    counts.database = "Sales";
+    counts.tablesInDatabase = 40;
+    counts.tablesBegunInDatabase = 3;
+    counts.tables = 52;
+    counts.tablesDone = 14;
+    counts.rows = 120311;
+    counts.units = 22500000;
+    counts.milliseconds = 3200;
+    EXPECT_EQ(scanProgressText(counts), "Database 2 of 3 (Sales), table 3 of 40, 120,311 rows, 45 MB, 3.2 s");
+    const QDateTime at(QDate(2026, 1, 2), QTime(14, 5));
+    EXPECT_EQ((ScanSummary{counts, ScanEnd::Stopped, at}).text(),
+              "Stopped after 2 of 3 databases, 14 of 52 tables, 120,311 rows, 45 MB at 14:05 in 3.2 s, partial.");
+    counts.databasesFailed = 1;
+    EXPECT_EQ((ScanSummary{counts, ScanEnd::Complete, at}).text(),
+              "Read 2 of 3 databases (1 could not be opened, 2 left out), 52 tables, 120,311 rows, 45 MB at 14:05 in "
+              "3.2 s.");
+}
+
 // A reader whose consumer has gone finishes instead of waiting for it for ever.
 TEST(DatabaseScan, AReaderWhoseConsumerHasGoneNeverWaits)
 {
