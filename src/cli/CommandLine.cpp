@@ -156,6 +156,8 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     }
     // As grep does with a file it cannot read: what the rest of the database holds is out, and the status
     // says that the search was not complete.
+    if (session.undecided() > 0)
+        throw Failure(session.undecidedNotice());
     if (!database.incomplete.isEmpty())
         throw Failure(database.incomplete);
     return items.count() > 0 ? kFound : kNothingFound;

@@ -330,6 +330,17 @@ TEST(CommandLine, ATableThatCannotBeReadIsNamedAfterWhatTheOthersHold)
     EXPECT_EQ(outcome.err.count('\n'), 1);
 }
 
+// A line the regular expression engine gives up on is named, with the status of a search that was not complete.
+TEST(CommandLine, ALineTooComplexForTheRegularExpressionIsNamedAfterTheOthersItems)
+{
+    SavedDatabase s("CREATE TABLE T(v TEXT)");
+    s.db.exec("INSERT INTO T VALUES ('ab'), ('" + QString(40, 'a') + "cb'), ('aab')");
+    const Outcome outcome = run(s.env, {"lines", "-E", "(a+)+b"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.out.toStdString(), "ab\naab\n");
+    EXPECT_EQ(outcome.err.toStdString(), "rowquarry-cli: the regular expression is too complex for T.v, row 2\n");
+}
+
 TEST(CommandLine, TheOutputFileIsReplacedOnlyByACompleteList)
 {
     SavedDatabase s("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example'), ('Grüße example')");

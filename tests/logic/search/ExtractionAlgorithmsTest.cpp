@@ -11,12 +11,25 @@ using namespace rq;
 
 namespace {
 
+struct Extracted {
+    QStringList found;
+    QStringList undecided; // lines the matcher could not decide
+};
+
+Extracted extracted(const QString& text, const QString& searchText, MatchOptions options = {})
+{
+    Extracted lines;
+    extractLines(
+        text, Matcher(searchText, options), [&](QStringView line) { lines.found << line.toString(); },
+        [&](QStringView line) { lines.undecided << line.toString(); }, [] { return false; });
+    return lines;
+}
+
 QStringList lines(const QString& text, const QString& searchText, MatchOptions options = {})
 {
-    QStringList found;
-    extractLines(
-        text, Matcher(searchText, options), [&](QStringView line) { found << line.toString(); }, [] { return false; });
-    return found;
+    const Extracted lines = extracted(text, searchText, options);
+    EXPECT_EQ(lines.undecided, QStringList());
+    return lines.found;
 }
 
 // Whether one line matches, worked out on the line alone: the independent reference for the options.
@@ -26,7 +39,7 @@ bool referenceMatch(const QString& line, const QString& pattern, MatchOptions op
         QRegularExpression::PatternOptions flags = QRegularExpression::UseUnicodePropertiesOption;
         if (!options.matchCase)
             flags |= QRegularExpression::CaseInsensitiveOption;
-        const QString wrapped = options.wholeWord ? "(?<![\\w])(?:" + pattern + ")(?![\\w])" : pattern;
+        const QString wrapped = options.wholeWord ? "(?<![\\w\\p{M}])(?:" + pattern + ")(?![\\w\\p{M}])" : pattern;
         return QRegularExpression(wrapped, flags).match(line).hasMatch();
     }
     const auto word = [&](qsizetype i) {
@@ -136,6 +149,68 @@ TEST(LineExtraction, MatchingOptionsAgreeWithASearchOfEachLineAlone)
                                          "parenthesis.");
     }
     EXPECT_THROW(Matcher("x{2,1}", {true, true, true}), InvalidPattern);
+    try { // whole word does not hide the pattern's own faults
+        Matcher("a)|(b", {true, false, true});
+        ADD_FAILURE() << "an unmatched parenthesis compiled";
+    } catch (const InvalidPattern& invalid) {
+        EXPECT_EQ(invalid.description(),
+                  "The regular expression is not valid at character 2: unmatched closing parenthesis.");
+    }
+}
+
+// Regular expressions where the engine meets its limits, text it cannot read, and what whole word wraps around.
+TEST(LineExtraction, RegularExpressionsAtTheEdges)
+{
+    struct Case {
+        const char* name;
+        QString pattern;
+        bool wholeWord;
+        QStringList lines;
+        QStringList found;
+        QStringList undecided;
+    };
+    const QString hard = QString(40, 'a') + "cb"; // (a+)+b backtracks there past the engine's match limit
+    QString longLine;
+    for (int i = 0; i < 200'000; ++i)
+        longLine += "ab";
+    longLine += 'c'; // (a|b)*c keeps frames for every unit: more stack than a small one holds
+    const QString loneHigh = QString("x") + QChar(0xD800) + " hello";
+    const QString loneLow = QString("hello") + QChar(0xDC00);
+    const Case cases[] = {
+        {"a line the engine gives up on costs no other its matches",
+         "(a+)+b",
+         false,
+         {"ab", hard, "aab"},
+         {"ab", "aab"},
+         {hard}},
+        {"a hard line that cannot match is decided alone",
+         "(a+)+b",
+         false,
+         {QString(40, 'a') + "c", "ab", "ab"},
+         {"ab", "ab"},
+         {}},
+        {"a long line gets a larger stack", "(a|b)*c", false, {longLine, "x", "c"}, {longLine, "c"}, {}},
+        {"lone surrogates hide no match",
+         "hello",
+         false,
+         {"hello 1", loneHigh, loneLow, "hello 2"},
+         {"hello 1", loneHigh, loneLow, "hello 2"},
+         {}},
+        {"whole word around \\Q without \\E", "\\Qa.b", true, {"x a.b y", "xa.b", "a.bc", "axb"}, {"x a.b y"}, {}},
+        {"whole word around a pattern ending in a comment",
+         "(?x) word # the word",
+         true,
+         {"a word here", "words", "sword"},
+         {"a word here"},
+         {}},
+        {"whole word after start settings", "(*LIMIT_MATCH=100000)cat", true, {"a cat", "cats"}, {"a cat"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Extracted lines = extracted(c.lines.join('\r') + '\r', c.pattern, {true, false, c.wholeWord});
+        EXPECT_EQ(lines.found, c.found);
+        EXPECT_EQ(lines.undecided, c.undecided);
+    }
 }
 
 TEST(BetweenExtraction, WorkedExamples)
