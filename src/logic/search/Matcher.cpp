@@ -6,12 +6,14 @@ namespace rq {
 
 namespace {
 
+// A letter, a digit or an underscore; and a combining mark, which belongs to the letter it follows (the accent
+// of "e\u0301" is part of its word).
 bool isWord(char32_t c)
 {
     if (c == U'_')
         return true;
     const QChar::Category category = QChar::category(c);
-    return (category >= QChar::Number_DecimalDigit && category <= QChar::Number_Other) ||
+    return (category >= QChar::Mark_NonSpacing && category <= QChar::Number_Other) ||
            (category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other);
 }
 

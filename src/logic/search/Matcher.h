@@ -56,7 +56,7 @@ private:
 qsizetype lineStart(QStringView text, qsizetype at);
 qsizetype lineEnd(QStringView text, qsizetype at);
 
-// A letter, digit or underscore: what a whole word may not touch.
+// A letter, digit, combining mark or underscore: what a whole word may not touch.
 bool isWordCharacter(QStringView text, qsizetype at);
 
 } // namespace rq

@@ -43,7 +43,7 @@ bool referenceMatch(const QString& line, const QString& pattern, MatchOptions op
         return QRegularExpression(wrapped, flags).match(line).hasMatch();
     }
     const auto word = [&](qsizetype i) {
-        return i >= 0 && i < line.size() && (line[i].isLetterOrNumber() || line[i] == u'_');
+        return i >= 0 && i < line.size() && (line[i].isLetterOrNumber() || line[i].isMark() || line[i] == u'_');
     };
     for (qsizetype at = line.indexOf(pattern, 0, options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive); at >= 0;
          at = line.indexOf(pattern, at + 1, options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive)) {
@@ -69,11 +69,11 @@ QStringList plainBetween(const QString& text, const QString& start, const QStrin
     QStringList found;
     if (text.isEmpty())
         return found;
-    const QString lowStart = folding.lowered(start), lowEnd = folding.lowered(end);
+    const QString lowStart = folding.folded(start), lowEnd = folding.folded(end);
     for (const QString& piece : text.split('\r')) {
         QString current = piece;
-        while (folding.lowered(current).contains(lowStart) && folding.lowered(current).contains(lowEnd)) {
-            const QString low = folding.lowered(current);
+        while (folding.folded(current).contains(lowStart) && folding.folded(current).contains(lowEnd)) {
+            const QString low = folding.folded(current);
             const qsizetype s = low.indexOf(lowStart);
             const qsizetype e = low.indexOf(lowEnd, s + start.size());
             const QString item = e >= 0 ? current.mid(s + start.size(), e - s - start.size()) : QString();
@@ -98,6 +98,9 @@ TEST(LineExtraction, MatchesPiecesIgnoringCaseAndKeepsThemUnchanged)
     EXPECT_EQ(lines("no end", "end"), QStringList{"no end"});
     EXPECT_EQ(lines("a\rb\r", "a\rb"), QStringList()); // a line never holds a carriage return
     EXPECT_EQ(lines("abc\r", ""), QStringList());
+    EXPECT_EQ(lines(u"σας\rΣΑΣ\rσασ\r"_qs, u"σας"_qs), (QStringList{u"σας"_qs, u"ΣΑΣ"_qs, u"σασ"_qs}));
+    const MatchOptions word{false, false, true}; // the accent written as a combining mark is part of the word
+    EXPECT_EQ(lines(u"Ame\u0301lie\rAme lie\r"_qs, "Ame", word), QStringList{"Ame lie"});
 }
 
 TEST(LineExtraction, EveryLineOfALongTextIsExamined)
@@ -111,12 +114,14 @@ TEST(LineExtraction, EveryLineOfALongTextIsExamined)
 }
 
 // Every option alone and combined, on random lines, against a search of each line alone. Patterns that could
-// match across a line's end (\\s, [^x], a+ over "a\\ra") never do.
+// match across a line's end (\\s, [^x], a+ over "a\\ra") never do. The plain search folds letter case as the
+// regular expression does (σ, ς and Σ are one letter), and a combining mark belongs to the word it is in.
 TEST(LineExtraction, MatchingOptionsAgreeWithASearchOfEachLineAlone)
 {
-    const QString alphabet = u"aAb_ \r1\u00E9\u00C9x"_qs;
-    const QStringList literals = {"a", "ab", "A b", "\u00E9", "b_", "1"};
-    const QStringList expressions = {"a+b", "^a", "b$", "a\\sb", "[^x]b", "\\d", "\u00C9|x", "(a|b)_?\\1", "^$"};
+    const QString alphabet = u"aAb_ \r1\u00E9\u00C9x\u03C3\u03C2\u03A3\u0301"_qs;
+    const QStringList literals = {"a", "ab", "A b", "\u00E9", "b_", "1", "\u03C2", "a\u03C3"};
+    const QStringList expressions = {"a+b",      "^a",         "b$", "a\\sb",   "[^x]b",        "\\d",
+                                     "\u00C9|x", "(a|b)_?\\1", "^$", "\u03C3+", "\u03A3|\u03C2"};
     QRandomGenerator random(20261208);
     for (int round = 0; round < 400; ++round) {
         QString text;
