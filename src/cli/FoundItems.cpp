@@ -1,5 +1,6 @@
 #include "FoundItems.h"
 
+#include "logic/results/ResultFormats.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 
@@ -45,8 +46,8 @@ QByteArray FoundItems::formatted(const QString& item, const Origin& origin) cons
         return tsvLine(item, origin, -1);
     if (format_ == ResultFormat::Json)
         return jsonLine(item, origin, -1);
-    QByteArray bytes = withOrigin_ ? placeBefore(origin).toUtf8() : QByteArray();
-    bytes += item.toUtf8();
+    QByteArray bytes = withOrigin_ ? wellFormedUtf8(placeBefore(origin)) : QByteArray();
+    bytes += wellFormedUtf8(item);
     bytes += end_;
     return bytes;
 }
