@@ -131,7 +131,10 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     try {
         database = readDatabase(
             fields, tableChoice(request),
-            [&](const QString& text, const TextOrigins& origins) { session.run(text, origins, noYield); },
+            [&](const QString& text, const TextOrigins& origins) {
+                session.run(text, origins, noYield);
+                items.endBatch();
+            },
             [&progress](const ScanCounts& counts) { progress.show(counts); });
         items.finish();
     } catch (const Failure&) {

@@ -4,11 +4,11 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 
-#include <QIODevice>
+#include <QFileDevice>
 
 namespace rq::cli {
 
-FoundItems::FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file)
+FoundItems::FoundItems(const CommandLineRequest& request, QFileDevice& out, QIODevice* file)
     : withOrigin_(request.withOrigin), out_(out),
       keepPrinted_(request.command == Command::Between && !request.keepDuplicates), print_(!request.countOnly && !file),
       end_(request.nulTerminated ? '\0' : '\n'), format_(request.format), fileDevice_(file),
@@ -28,6 +28,7 @@ void FoundItems::add(const QString& item, const Origin& origin)
         return;
     }
     ++count_;
+    printedInBatch_ = print_ || file_.has_value();
     if (file_) {
         if (format_ == ResultFormat::Text)
             file_->add(item); // as "Save Results" writes it
@@ -87,10 +88,21 @@ QString placeBefore(const Origin& origin)
     return place;
 }
 
+void FoundItems::endBatch()
+{
+    if (!printedInBatch_)
+        return;
+    printedInBatch_ = false;
+    if (file_)
+        file_->flush();
+    if (print_ && !out_.flush())
+        throw cannotWriteStandardOutput(out_.errorString());
+}
+
 void FoundItems::finish()
 {
     if (file_)
-        file_->finish();
+        file_->flush();
 }
 
 } // namespace rq::cli

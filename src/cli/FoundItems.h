@@ -10,6 +10,7 @@
 #include <QStringView>
 #include <optional>
 
+class QFileDevice;
 class QIODevice;
 
 namespace rq::cli {
@@ -20,7 +21,7 @@ namespace rq::cli {
 class FoundItems final : public ItemSink {
 public:
     // `file`: where --output writes, or nullptr.
-    FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file);
+    FoundItems(const CommandLineRequest& request, QFileDevice& out, QIODevice* file);
 
     bool holds(const QString& text) const override { return printed_.contains(text); }
     // Throws a Failure when standard output or the file takes no more.
@@ -28,6 +29,9 @@ public:
     void addPlace(const QString&) override {} // printed already: nothing to add to
     // Prints what comes before the items (the TSV header).
     void start();
+    // After each batch of rows: what it printed goes to the system, so that a pipe or a file sees each item soon
+    // after its row arrived (once a batch, not once an item: a write call each costs). Throws a Failure as add().
+    void endBatch();
     // Writes what is still gathered for the file.
     void finish();
     qsizetype count() const { return count_; }
@@ -41,7 +45,7 @@ private:
     void writeTo(QIODevice& device, const QByteArray& bytes);
 
     bool withOrigin_;
-    QIODevice& out_;
+    QFileDevice& out_;
     bool keepPrinted_;
     bool print_;
     char end_;
@@ -51,6 +55,7 @@ private:
     std::optional<ResultsWriter> file_; // the same, in the results file's text format
     QSet<QString> printed_;
     qsizetype count_ = 0;
+    bool printedInBatch_ = false;
     qsizetype heldNul_ = 0;
     Origin firstHoldingNul_;
 };

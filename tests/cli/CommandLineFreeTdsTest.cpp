@@ -2,6 +2,8 @@
 #include "support/CommandLineChild.h"
 #include "support/TdsServer.h"
 
+#include <QTest>
+
 using namespace rq;
 using test::TdsServer;
 using test::textTable;
@@ -115,6 +117,48 @@ TEST(CommandLineThroughFreeTds, NullEndedOutputRefusesAnItemThatHoldsANul)
                                      "NUL, so an item holding one cannot be told apart (the first at dbo.T.Value:2); "
                                      "leave out --null to see it\n");
     EXPECT_EQ(test::run(env, {"lines", "example"}, {}, kPassword).out, QByteArray("plain example\nnul\0example\n", 26));
+}
+
+// Items reach a pipe while the database is still read, not when the command ends: here the server holds back
+// the table's last row until the command is ended. The results file's format, written to a device, too.
+TEST(CommandLineThroughFreeTds, ItemsReachAPipeAsTheirRowsArrive)
+{
+    test::CoreEnvironment env;
+    test::TdsTable table = textTable("dbo", "Slow", {"example 1", "example 2", "example 3", "example 4", "never sent"});
+    table.stallAfterRows = 4;
+    TdsServer::Options options = serving({table});
+    options.rowDelayMs = 30; // a slow server: the scan hands its rows over in batches of one or a few
+    TdsServer server(options);
+    saveConnection(env, savedFields(server));
+    struct Case {
+        const char* name;
+        QStringList options;
+        QByteArray out;
+    };
+    const Case cases[] = {
+        {"standard output", {}, "example 1\nexample 2\nexample 3\nexample 4\n"},
+        {"the results file on a device",
+         {"--output", "/dev/stdout"},
+         "example 1\r\nexample 2\r\nexample 3\r\nexample 4\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess child;
+        QProcessEnvironment environment = test::childEnvironment(env);
+        environment.insert(QStringLiteral("ROWQUARRY_PASSWORD"), QString::fromLatin1(kPassword));
+        child.setProcessEnvironment(environment);
+        child.start(test::kCli, QStringList{"lines", "example"} + c.options);
+        QByteArray out;
+        const auto allArrived = [&] {
+            out += child.readAllStandardOutput();
+            return out.size() >= c.out.size();
+        };
+        EXPECT_TRUE(QTest::qWaitFor(allArrived, 30000)) << out.toStdString();
+        EXPECT_EQ(child.state(), QProcess::Running); // still waiting for the last row
+        EXPECT_EQ(out.toStdString(), c.out.toStdString());
+        child.kill();
+        child.waitForFinished(-1);
+    }
 }
 
 // The driver's login time-out counts each wait for a byte; the program's own deadline ends the login.
