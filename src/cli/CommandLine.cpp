@@ -41,8 +41,21 @@ public:
     {
         if (!streams_.showProgress)
             return;
+        last_ = counts;
         streams_.err.write(QByteArray("\r") + scanProgressText(counts).toUtf8() + "\x1b[K");
         shown_ = true;
+    }
+    // Items printed to the terminal the counts are on get lines of their own: the counts' line is cleared before
+    // them and drawn again after.
+    void beforeItems()
+    {
+        if (streams_.outputOnTerminal)
+            clear();
+    }
+    void afterItems()
+    {
+        if (streams_.outputOnTerminal && last_)
+            show(*last_);
     }
     void clear()
     {
@@ -62,6 +75,7 @@ public:
 private:
     Streams& streams_;
     bool shown_ = false;
+    std::optional<ScanCounts> last_;
 };
 
 ExtractionRequest extractionRequest(const CommandLineRequest& request)
@@ -124,7 +138,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
         return kFound;
     }
 
-    FoundItems items(request, streams.out, file ? &file->device() : nullptr);
+    FoundItems items(request, streams.out, file ? &file->device() : nullptr, [&progress] { progress.beforeItems(); });
     ExtractionSession session(extractionRequest(request), items);
     items.start();
     DatabaseRead database;
@@ -133,7 +147,8 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
             fields, tableChoice(request),
             [&](const QString& text, const TextOrigins& origins) {
                 session.run(text, origins, noYield);
-                items.endBatch();
+                if (items.endBatch())
+                    progress.afterItems();
             },
             [&progress](const ScanCounts& counts) { progress.show(counts); });
         items.finish();
@@ -214,7 +229,8 @@ int commandLineMain(int argc, char* argv[])
     in.open(0, QIODevice::ReadOnly);
     out.open(1, QIODevice::WriteOnly);
     err.open(2, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return runCommandLine(QCoreApplication::arguments(), {in, out, err, platform::standardErrorIsTerminal()});
+    return runCommandLine(QCoreApplication::arguments(),
+                          {in, out, err, platform::standardErrorIsTerminal(), platform::standardOutputIsTerminal()});
 }
 
 } // namespace rq::cli

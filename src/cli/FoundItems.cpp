@@ -8,11 +8,12 @@
 
 namespace rq::cli {
 
-FoundItems::FoundItems(const CommandLineRequest& request, QFileDevice& out, QIODevice* file)
+FoundItems::FoundItems(const CommandLineRequest& request, QFileDevice& out, QIODevice* file,
+                       std::function<void()> beforePrinting)
     : withOrigin_(request.withOrigin), out_(out),
       keepPrinted_(request.command == Command::Between && !request.keepDuplicates), print_(!request.countOnly && !file),
       end_(request.nulTerminated ? '\0' : '\n'), format_(request.format), fileDevice_(file),
-      fileName_(request.outputFile)
+      fileName_(request.outputFile), beforePrinting_(std::move(beforePrinting))
 {
     if (file)
         file_.emplace(*file);
@@ -28,15 +29,18 @@ void FoundItems::add(const QString& item, const Origin& origin)
         return;
     }
     ++count_;
-    printedInBatch_ = print_ || file_.has_value();
     if (file_) {
         if (format_ == ResultFormat::Text)
             file_->add(item); // as "Save Results" writes it
         else
             writeTo(*fileDevice_, formatted(item, origin));
+        batchWroteFile_ = true;
     }
     if (!print_)
         return;
+    if (!batchPrinted_)
+        beforePrinting_();
+    batchPrinted_ = true;
     writeTo(out_, formatted(item, origin));
 }
 
@@ -57,8 +61,11 @@ void FoundItems::start()
 {
     if (format_ != ResultFormat::Tsv)
         return;
-    if (print_)
+    if (print_) { // out before the counts show
         writeTo(out_, tsvHeader());
+        if (!out_.flush())
+            throw cannotWriteStandardOutput(out_.errorString());
+    }
     if (fileDevice_)
         writeTo(*fileDevice_, tsvHeader());
 }
@@ -88,15 +95,17 @@ QString placeBefore(const Origin& origin)
     return place;
 }
 
-void FoundItems::endBatch()
+bool FoundItems::endBatch()
 {
-    if (!printedInBatch_)
-        return;
-    printedInBatch_ = false;
-    if (file_)
+    if (batchWroteFile_)
         file_->flush();
-    if (print_ && !out_.flush())
+    batchWroteFile_ = false;
+    if (!batchPrinted_)
+        return false;
+    batchPrinted_ = false;
+    if (!out_.flush())
         throw cannotWriteStandardOutput(out_.errorString());
+    return true;
 }
 
 void FoundItems::finish()

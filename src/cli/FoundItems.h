@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringView>
+#include <functional>
 #include <optional>
 
 class QFileDevice;
@@ -20,8 +21,11 @@ namespace rq::cli {
 // texts already printed are kept, where the duplicate check needs them.
 class FoundItems final : public ItemSink {
 public:
-    // `file`: where --output writes, or nullptr.
-    FoundItems(const CommandLineRequest& request, QFileDevice& out, QIODevice* file);
+    // `file`: where --output writes, or nullptr. `beforePrinting` runs before a batch's first item goes to
+    // standard output: on a terminal, the counts' line is cleared there.
+    FoundItems(
+        const CommandLineRequest& request, QFileDevice& out, QIODevice* file,
+        std::function<void()> beforePrinting = [] {});
 
     bool holds(const QString& text) const override { return printed_.contains(text); }
     // Throws a Failure when standard output or the file takes no more.
@@ -31,7 +35,8 @@ public:
     void start();
     // After each batch of rows: what it printed goes to the system, so that a pipe or a file sees each item soon
     // after its row arrived (once a batch, not once an item: a write call each costs). Throws a Failure as add().
-    void endBatch();
+    // True when the batch printed to standard output.
+    bool endBatch();
     // Writes what is still gathered for the file.
     void finish();
     qsizetype count() const { return count_; }
@@ -54,8 +59,10 @@ private:
     QString fileName_;
     std::optional<ResultsWriter> file_; // the same, in the results file's text format
     QSet<QString> printed_;
+    std::function<void()> beforePrinting_;
     qsizetype count_ = 0;
-    bool printedInBatch_ = false;
+    bool batchPrinted_ = false;   // to standard output
+    bool batchWroteFile_ = false; // to the results file
     qsizetype heldNul_ = 0;
     Origin firstHoldingNul_;
 };

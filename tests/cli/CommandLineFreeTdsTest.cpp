@@ -1,7 +1,9 @@
 // The command-line executable through the real FreeTDS driver and our TDS server, run as a script would.
 #include "support/CommandLineChild.h"
+#include "support/PseudoTerminal.h"
 #include "support/TdsServer.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace rq;
@@ -159,6 +161,39 @@ TEST(CommandLineThroughFreeTds, ItemsReachAPipeAsTheirRowsArrive)
         child.kill();
         child.waitForFinished(-1);
     }
+}
+
+// Items and the counts on one terminal: the counts' line is cleared before items are printed and drawn again
+// after, so that every item starts a line of its own.
+TEST(CommandLineThroughFreeTds, ItemsOnATerminalGetLinesOfTheirOwn)
+{
+    test::CoreEnvironment env;
+    TdsServer::Options options = serving({textTable("dbo", "T", {"example 1", "other", "example 2"})});
+    options.rowDelayMs = 30; // the counts show before the first row arrives
+    TdsServer server(options);
+    saveConnection(env, savedFields(server));
+    test::PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.ready());
+    QProcess process;
+    QProcessEnvironment environment = test::childEnvironment(env);
+    environment.insert(QStringLiteral("ROWQUARRY_PASSWORD"), QString::fromLatin1(kPassword));
+    process.setProcessEnvironment(environment);
+    process.setStandardOutputFile(terminal.path());
+    process.setStandardErrorFile(terminal.path());
+    process.start(test::kCli, {"lines", "example"});
+    ASSERT_TRUE(process.waitForFinished(-1));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString shown = QString::fromUtf8(terminal.shown());
+    const QString counts = QStringLiteral("\\rTable 1 of 1, \\d+ rows?, 0 KB, \\d+\\.\\d s\\x1b\\[K");
+    const QString cleared = QStringLiteral("\\r\\x1b\\[K");
+    EXPECT_TRUE(QRegularExpression("^(" + counts + ")+" + cleared + "example 1\\r\\n(" + counts + "|" + cleared +
+                                   "|example 2\\r\\n)*" + cleared +
+                                   "Read 1 table, 3 rows, 0 KB at \\d\\d:\\d\\d in \\d+\\.\\d s\\.\\r\\n$")
+                    .match(shown)
+                    .hasMatch())
+        << shown.toStdString();
+    EXPECT_TRUE(QRegularExpression("(^|\\n|\\x1b\\[K)example 2").match(shown).hasMatch()) << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QRegularExpression("\\d s\\x1b\\[Kexample"))) << shown.toStdString();
 }
 
 // The driver's login time-out counts each wait for a byte; the program's own deadline ends the login.
