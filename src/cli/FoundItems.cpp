@@ -23,7 +23,7 @@ void FoundItems::add(const QString& item, const Origin& origin)
 {
     if (keepPrinted_)
         printed_.insert(item);
-    if (print_ && end_ == '\0' && item.contains(QChar(0))) {
+    if (print_ && end_ == '\0' && holdsNul(item, origin)) {
         if (heldNul_++ == 0)
             firstHoldingNul_ = origin;
         return;
@@ -42,6 +42,12 @@ void FoundItems::add(const QString& item, const Origin& origin)
         beforePrinting_();
     batchPrinted_ = true;
     writeTo(out_, formatted(item, origin));
+}
+
+// With --null, the whole record: the item and, with --with-origin, the place before it (a key value may hold NUL).
+bool FoundItems::holdsNul(const QString& item, const Origin& origin) const
+{
+    return item.contains(QChar(0)) || (withOrigin_ && placeBefore(origin).contains(QChar(0)));
 }
 
 QByteArray FoundItems::formatted(const QString& item, const Origin& origin) const

@@ -41,12 +41,14 @@ public:
     void finish();
     qsizetype count() const { return count_; }
 
-    // With --null, an item that holds a NUL cannot be told from two items: it is not printed.
+    // With --null, an item that holds a NUL (or whose place before it does, with --with-origin) cannot be told
+    // from two items: it is not printed.
     qsizetype heldNul() const { return heldNul_; }
     const Origin& firstHoldingNul() const { return firstHoldingNul_; }
 
 private:
     QByteArray formatted(const QString& item, const Origin& origin) const;
+    bool holdsNul(const QString& item, const Origin& origin) const;
     void writeTo(QIODevice& device, const QByteArray& bytes);
 
     bool withOrigin_;

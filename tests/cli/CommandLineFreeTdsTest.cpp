@@ -121,6 +121,27 @@ TEST(CommandLineThroughFreeTds, NullEndedOutputRefusesAnItemThatHoldsANul)
     EXPECT_EQ(test::run(env, {"lines", "example"}, {}, kPassword).out, QByteArray("plain example\nnul\0example\n", 26));
 }
 
+// With --with-origin the place comes first in the record, and a key value may hold a NUL of its own.
+TEST(CommandLineThroughFreeTds, NullEndedOutputRefusesARecordWhoseKeyHoldsANul)
+{
+    test::CoreEnvironment env;
+    test::TdsTable keyed;
+    keyed.name = QStringLiteral("K");
+    keyed.columns = {{QStringLiteral("Key"), test::TdsType::NVarChar, 20},
+                     {QStringLiteral("Note"), test::TdsType::NVarChar, 100}};
+    keyed.rows = {{QString(QStringLiteral("a") + QChar(0) + "b"), QStringLiteral("keyed example")},
+                  {QStringLiteral("plain"), QStringLiteral("keyed example too")}};
+    keyed.primaryKey = {QStringLiteral("Key")};
+    TdsServer server(serving({keyed}));
+    saveConnection(env, savedFields(server));
+    const test::Outcome nul = test::run(env, {"lines", "example", "-0", "--with-origin"}, {}, kPassword);
+    EXPECT_EQ(nul.status, 2);
+    EXPECT_EQ(nul.out, QByteArray("dbo.K.Note:2:Key=plain:keyed example too\0", 41));
+    EXPECT_EQ(nul.err.toStdString(), "rowquarry-cli: an item holding NUL was not printed: --null ends each item with "
+                                     "NUL, so an item holding one cannot be told apart (the first at dbo.K.Note:1); "
+                                     "leave out --null to see it\n");
+}
+
 // Items reach a pipe while the database is still read, not when the command ends: here the server holds back
 // the table's last row until the command is ended. The results file's format, written to a device, too.
 TEST(CommandLineThroughFreeTds, ItemsReachAPipeAsTheirRowsArrive)
