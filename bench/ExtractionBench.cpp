@@ -56,7 +56,7 @@ qsizetype countLines(const QString& text, const QString& word, MatchOptions opti
 {
     qsizetype found = 0;
     extractLines(
-        text, Matcher(word, options), [&](QStringView) { ++found; }, [] { return false; });
+        text, Matcher(word, options), [&](QStringView) { ++found; }, [](QStringView) {}, [] { return false; });
     return found;
 }
 

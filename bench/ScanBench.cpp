@@ -164,7 +164,8 @@ int readOnce(const QString& mode, const QString& path)
         if (mode == "scan-search") { // what `rowquarry-cli lines` does, in this process
             qsizetype found = 0;
             extractLines(
-                text, Matcher(QStringLiteral("number 99999"), {}), [&](QStringView) { ++found; }, [] { return false; });
+                text, Matcher(QStringLiteral("number 99999"), {}), [&](QStringView) { ++found; }, [](QStringView) {},
+                [] { return false; });
             units = found;
         }
     } else {

@@ -43,8 +43,21 @@ public:
     {
         if (!streams_.showProgress)
             return;
+        last_ = counts;
         streams_.err.write(QByteArray("\r") + scanProgressText(counts).toUtf8() + "\x1b[K");
         shown_ = true;
+    }
+    // Items printed to the terminal the counts are on get lines of their own: the counts' line is cleared before
+    // them and drawn again after.
+    void beforeItems()
+    {
+        if (streams_.outputOnTerminal)
+            clear();
+    }
+    void afterItems()
+    {
+        if (streams_.outputOnTerminal && last_)
+            show(*last_);
     }
     void clear()
     {
@@ -64,6 +77,7 @@ public:
 private:
     Streams& streams_;
     bool shown_ = false;
+    std::optional<ScanCounts> last_;
 };
 
 ExtractionRequest extractionRequest(const CommandLineRequest& request)
@@ -161,13 +175,18 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
         return kFound;
     }
 
-    FoundItems items(request, streams.out, file ? &file->device() : nullptr);
+    FoundItems items(request, streams.out, file ? &file->device() : nullptr, [&progress] { progress.beforeItems(); });
     ExtractionSession session(extractionRequest(request), items);
     items.start();
     DatabaseRead database;
     try {
         database = readDatabase(
-            plan, [&](const QString& text, const TextOrigins& origins) { session.run(text, origins, noYield); },
+            plan,
+            [&](const QString& text, const TextOrigins& origins) {
+                session.run(text, origins, noYield);
+                if (items.endBatch())
+                    progress.afterItems();
+            },
             [&progress](const ScanCounts& counts) { progress.show(counts); });
         items.finish();
     } catch (const Failure&) {
@@ -192,6 +211,8 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     }
     // As grep does with a file it cannot read: what the rest of the database holds is out, and the status
     // says that the search was not complete.
+    if (session.undecided() > 0)
+        throw Failure(session.undecidedNotice());
     if (!database.incomplete.isEmpty())
         throw Failure(database.incomplete);
     return items.count() > 0 ? kFound : kNothingFound;
@@ -245,7 +266,8 @@ int commandLineMain(int argc, char* argv[])
     in.open(0, QIODevice::ReadOnly);
     out.open(1, QIODevice::WriteOnly);
     err.open(2, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return runCommandLine(QCoreApplication::arguments(), {in, out, err, platform::standardErrorIsTerminal()});
+    return runCommandLine(QCoreApplication::arguments(),
+                          {in, out, err, platform::standardErrorIsTerminal(), platform::standardOutputIsTerminal()});
 }
 
 } // namespace rq::cli

@@ -12,10 +12,11 @@ namespace rq::cli {
 enum ExitStatus : int { kFound = 0, kNothingFound = 1, kError = 2 };
 
 struct Streams {
-    QFile& in;                 // --password-stdin reads its line here
-    QFile& out;                // the items, or their count
-    QFile& err;                // an error, as one line; the table being read
-    bool showProgress = false; // someone watches `err` (a terminal)
+    QFile& in;                     // --password-stdin reads its line here
+    QFile& out;                    // the items, or their count
+    QFile& err;                    // an error, as one line; the table being read
+    bool showProgress = false;     // someone watches `err` (a terminal)
+    bool outputOnTerminal = false; // `out` is a terminal too: items share it with the counts
 };
 
 // `arguments` as QCoreApplication::arguments() gives them, the program first.

@@ -1,17 +1,19 @@
 #include "FoundItems.h"
 
+#include "logic/results/ResultFormats.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 
-#include <QIODevice>
+#include <QFileDevice>
 
 namespace rq::cli {
 
-FoundItems::FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file)
+FoundItems::FoundItems(const CommandLineRequest& request, QFileDevice& out, QIODevice* file,
+                       std::function<void()> beforePrinting)
     : withOrigin_(request.withOrigin), withDatabase_(!request.databases.isEmpty() || request.allDatabases), out_(out),
       keepPrinted_(request.command == Command::Between && !request.keepDuplicates), print_(!request.countOnly && !file),
       end_(request.nulTerminated ? '\0' : '\n'), format_(request.format), fileDevice_(file),
-      fileName_(request.outputFile)
+      fileName_(request.outputFile), beforePrinting_(std::move(beforePrinting))
 {
     if (file)
         file_.emplace(*file);
@@ -21,7 +23,7 @@ void FoundItems::add(const QString& item, const Origin& origin)
 {
     if (keepPrinted_)
         printed_.insert(item);
-    if (print_ && end_ == '\0' && item.contains(QChar(0))) {
+    if (print_ && end_ == '\0' && holdsNul(item, origin)) {
         if (heldNul_++ == 0)
             firstHoldingNul_ = origin;
         return;
@@ -32,10 +34,20 @@ void FoundItems::add(const QString& item, const Origin& origin)
             file_->add(item); // as "Save Results" writes it
         else
             writeTo(*fileDevice_, formatted(item, origin));
+        batchWroteFile_ = true;
     }
     if (!print_)
         return;
+    if (!batchPrinted_)
+        beforePrinting_();
+    batchPrinted_ = true;
     writeTo(out_, formatted(item, origin));
+}
+
+// With --null, the whole record: the item and, with --with-origin, the place before it (a key value may hold NUL).
+bool FoundItems::holdsNul(const QString& item, const Origin& origin) const
+{
+    return item.contains(QChar(0)) || (withOrigin_ && placeBefore(origin).contains(QChar(0)));
 }
 
 QByteArray FoundItems::formatted(const QString& item, const Origin& origin) const
@@ -45,8 +57,8 @@ QByteArray FoundItems::formatted(const QString& item, const Origin& origin) cons
         return tsvLine(item, origin, -1, withDatabase_);
     if (format_ == ResultFormat::Json)
         return jsonLine(item, origin, -1);
-    QByteArray bytes = withOrigin_ ? placeBefore(origin).toUtf8() : QByteArray();
-    bytes += item.toUtf8();
+    QByteArray bytes = withOrigin_ ? wellFormedUtf8(placeBefore(origin)) : QByteArray();
+    bytes += wellFormedUtf8(item);
     bytes += end_;
     return bytes;
 }
@@ -55,8 +67,11 @@ void FoundItems::start()
 {
     if (format_ != ResultFormat::Tsv)
         return;
-    if (print_)
+    if (print_) { // out before the counts show
         writeTo(out_, tsvHeader(withDatabase_));
+        if (!out_.flush())
+            throw cannotWriteStandardOutput(out_.errorString());
+    }
     if (fileDevice_)
         writeTo(*fileDevice_, tsvHeader(withDatabase_));
 }
@@ -86,10 +101,23 @@ QString placeBefore(const Origin& origin)
     return place;
 }
 
+bool FoundItems::endBatch()
+{
+    if (batchWroteFile_)
+        file_->flush();
+    batchWroteFile_ = false;
+    if (!batchPrinted_)
+        return false;
+    batchPrinted_ = false;
+    if (!out_.flush())
+        throw cannotWriteStandardOutput(out_.errorString());
+    return true;
+}
+
 void FoundItems::finish()
 {
     if (file_)
-        file_->finish();
+        file_->flush();
 }
 
 } // namespace rq::cli

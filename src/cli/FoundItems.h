@@ -8,8 +8,10 @@
 #include <QSet>
 #include <QString>
 #include <QStringView>
+#include <functional>
 #include <optional>
 
+class QFileDevice;
 class QIODevice;
 
 namespace rq::cli {
@@ -19,8 +21,11 @@ namespace rq::cli {
 // texts already printed are kept, where the duplicate check needs them.
 class FoundItems final : public ItemSink {
 public:
-    // `file`: where --output writes, or nullptr.
-    FoundItems(const CommandLineRequest& request, QIODevice& out, QIODevice* file);
+    // `file`: where --output writes, or nullptr. `beforePrinting` runs before a batch's first item goes to
+    // standard output: on a terminal, the counts' line is cleared there.
+    FoundItems(
+        const CommandLineRequest& request, QFileDevice& out, QIODevice* file,
+        std::function<void()> beforePrinting = [] {});
 
     bool holds(const QString& text) const override { return printed_.contains(text); }
     // Throws a Failure when standard output or the file takes no more.
@@ -28,21 +33,27 @@ public:
     void addPlace(const QString&) override {} // printed already: nothing to add to
     // Prints what comes before the items (the TSV header).
     void start();
+    // After each batch of rows: what it printed goes to the system, so that a pipe or a file sees each item soon
+    // after its row arrived (once a batch, not once an item: a write call each costs). Throws a Failure as add().
+    // True when the batch printed to standard output.
+    bool endBatch();
     // Writes what is still gathered for the file.
     void finish();
     qsizetype count() const { return count_; }
 
-    // With --null, an item that holds a NUL cannot be told from two items: it is not printed.
+    // With --null, an item that holds a NUL (or whose place before it does, with --with-origin) cannot be told
+    // from two items: it is not printed.
     qsizetype heldNul() const { return heldNul_; }
     const Origin& firstHoldingNul() const { return firstHoldingNul_; }
 
 private:
     QByteArray formatted(const QString& item, const Origin& origin) const;
+    bool holdsNul(const QString& item, const Origin& origin) const;
     void writeTo(QIODevice& device, const QByteArray& bytes);
 
     bool withOrigin_;
     bool withDatabase_; // several databases may be read: TSV has a database column
-    QIODevice& out_;
+    QFileDevice& out_;
     bool keepPrinted_;
     bool print_;
     char end_;
@@ -51,7 +62,10 @@ private:
     QString fileName_;
     std::optional<ResultsWriter> file_; // the same, in the results file's text format
     QSet<QString> printed_;
+    std::function<void()> beforePrinting_;
     qsizetype count_ = 0;
+    bool batchPrinted_ = false;   // to standard output
+    bool batchWroteFile_ = false; // to the results file
     qsizetype heldNul_ = 0;
     Origin firstHoldingNul_;
 };

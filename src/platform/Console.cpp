@@ -40,6 +40,15 @@ bool standardErrorIsTerminal()
 #endif
 }
 
+bool standardOutputIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stdout));
+#else
+    return isatty(STDOUT_FILENO) == 1;
+#endif
+}
+
 void exitAtOnceOnInterrupt()
 {
 #ifdef _WIN32

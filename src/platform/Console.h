@@ -7,6 +7,7 @@
 namespace rq::platform {
 
 bool standardErrorIsTerminal();
+bool standardOutputIsTerminal();
 
 // From now on Ctrl-C (SIGINT), SIGTERM, SIGHUP and the other signals that end a program (SIGQUIT, SIGUSR1,
 // ...) end it at once with status 128 + the signal's number (130 for Ctrl-C), removing first the file a

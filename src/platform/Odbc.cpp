@@ -277,6 +277,10 @@ qsizetype Statement::columnDisplaySize(int column)
 
 int Statement::columnType(int column) { return int(numericAttribute(column, SQL_DESC_CONCISE_TYPE)); }
 
+// SQL Server's time and datetimeoffset, as its drivers report them (SQL_SS_TIME2, SQL_SS_TIMESTAMPOFFSET).
+constexpr int kSqlServerTime = -154;
+constexpr int kSqlServerDateTimeOffset = -155;
+
 ValueKind valueKind(int sqlType)
 {
     switch (sqlType) {
@@ -299,6 +303,17 @@ ValueKind valueKind(int sqlType)
     case SQL_WVARCHAR:
     case SQL_WLONGVARCHAR:
         return ValueKind::NationalText;
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case kSqlServerTime:
+    case kSqlServerDateTimeOffset:
+        return ValueKind::DateTime;
+    case kSqlVariantType:
+        return ValueKind::Variant;
     default:
         return ValueKind::Other;
     }

@@ -103,8 +103,19 @@ private:
     Handle statement_;
 };
 
+// SQL Server's sql_variant, as its drivers report the column (SQL_SS_VARIANT): each value has a base type of
+// its own, which FreeTDS does not tell.
+inline constexpr int kSqlVariantType = -150;
+
 // How a value of an SQL type is written in a query.
-enum class ValueKind { Number, Binary, NationalText, Other };
+enum class ValueKind {
+    Number,
+    Binary,
+    NationalText,
+    DateTime, // dates, times, both, with or without an offset
+    Variant,  // any of the others, value by value
+    Other,    // char and varchar, GUIDs: quoted text SQL Server converts
+};
 ValueKind valueKind(int sqlType);
 
 // A result's columns bound to buffers as wide text and fetched many rows a call: one driver call for a block

@@ -1,6 +1,10 @@
 // The command-line executable through the real FreeTDS driver and our TDS server, run as a script would.
 #include "support/CommandLineChild.h"
+#include "support/PseudoTerminal.h"
 #include "support/TdsServer.h"
+
+#include <QRegularExpression>
+#include <QTest>
 
 using namespace rq;
 using test::TdsServer;
@@ -115,6 +119,102 @@ TEST(CommandLineThroughFreeTds, NullEndedOutputRefusesAnItemThatHoldsANul)
                                      "NUL, so an item holding one cannot be told apart (the first at dbo.T.Value:2); "
                                      "leave out --null to see it\n");
     EXPECT_EQ(test::run(env, {"lines", "example"}, {}, kPassword).out, QByteArray("plain example\nnul\0example\n", 26));
+}
+
+// With --with-origin the place comes first in the record, and a key value may hold a NUL of its own.
+TEST(CommandLineThroughFreeTds, NullEndedOutputRefusesARecordWhoseKeyHoldsANul)
+{
+    test::CoreEnvironment env;
+    test::TdsTable keyed;
+    keyed.name = QStringLiteral("K");
+    keyed.columns = {{QStringLiteral("Key"), test::TdsType::NVarChar, 20},
+                     {QStringLiteral("Note"), test::TdsType::NVarChar, 100}};
+    keyed.rows = {{QString(QStringLiteral("a") + QChar(0) + "b"), QStringLiteral("keyed example")},
+                  {QStringLiteral("plain"), QStringLiteral("keyed example too")}};
+    keyed.primaryKey = {QStringLiteral("Key")};
+    TdsServer server(serving({keyed}));
+    saveConnection(env, savedFields(server));
+    const test::Outcome nul = test::run(env, {"lines", "example", "-0", "--with-origin"}, {}, kPassword);
+    EXPECT_EQ(nul.status, 2);
+    EXPECT_EQ(nul.out, QByteArray("dbo.K.Note:2:Key=plain:keyed example too\0", 41));
+    EXPECT_EQ(nul.err.toStdString(), "rowquarry-cli: an item holding NUL was not printed: --null ends each item with "
+                                     "NUL, so an item holding one cannot be told apart (the first at dbo.K.Note:1); "
+                                     "leave out --null to see it\n");
+}
+
+// Items reach a pipe while the database is still read, not when the command ends: here the server holds back
+// the table's last row until the command is ended. The results file's format, written to a device, too.
+TEST(CommandLineThroughFreeTds, ItemsReachAPipeAsTheirRowsArrive)
+{
+    test::CoreEnvironment env;
+    test::TdsTable table = textTable("dbo", "Slow", {"example 1", "example 2", "example 3", "example 4", "never sent"});
+    table.stallAfterRows = 4;
+    TdsServer::Options options = serving({table});
+    options.rowDelayMs = 30; // a slow server: the scan hands its rows over in batches of one or a few
+    TdsServer server(options);
+    saveConnection(env, savedFields(server));
+    struct Case {
+        const char* name;
+        QStringList options;
+        QByteArray out;
+    };
+    const Case cases[] = {
+        {"standard output", {}, "example 1\nexample 2\nexample 3\nexample 4\n"},
+        {"the results file on a device",
+         {"--output", "/dev/stdout"},
+         "example 1\r\nexample 2\r\nexample 3\r\nexample 4\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess child;
+        QProcessEnvironment environment = test::childEnvironment(env);
+        environment.insert(QStringLiteral("ROWQUARRY_PASSWORD"), QString::fromLatin1(kPassword));
+        child.setProcessEnvironment(environment);
+        child.start(test::kCli, QStringList{"lines", "example"} + c.options);
+        QByteArray out;
+        const auto allArrived = [&] {
+            out += child.readAllStandardOutput();
+            return out.size() >= c.out.size();
+        };
+        EXPECT_TRUE(QTest::qWaitFor(allArrived, 30000)) << out.toStdString();
+        EXPECT_EQ(child.state(), QProcess::Running); // still waiting for the last row
+        EXPECT_EQ(out.toStdString(), c.out.toStdString());
+        child.kill();
+        child.waitForFinished(-1);
+    }
+}
+
+// Items and the counts on one terminal: the counts' line is cleared before items are printed and drawn again
+// after, so that every item starts a line of its own.
+TEST(CommandLineThroughFreeTds, ItemsOnATerminalGetLinesOfTheirOwn)
+{
+    test::CoreEnvironment env;
+    TdsServer::Options options = serving({textTable("dbo", "T", {"example 1", "other", "example 2"})});
+    options.rowDelayMs = 30; // the counts show before the first row arrives
+    TdsServer server(options);
+    saveConnection(env, savedFields(server));
+    test::PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.ready());
+    QProcess process;
+    QProcessEnvironment environment = test::childEnvironment(env);
+    environment.insert(QStringLiteral("ROWQUARRY_PASSWORD"), QString::fromLatin1(kPassword));
+    process.setProcessEnvironment(environment);
+    process.setStandardOutputFile(terminal.path());
+    process.setStandardErrorFile(terminal.path());
+    process.start(test::kCli, {"lines", "example"});
+    ASSERT_TRUE(process.waitForFinished(-1));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString shown = QString::fromUtf8(terminal.shown());
+    const QString counts = QStringLiteral("\\rTable 1 of 1, \\d+ rows?, 0 KB, \\d+\\.\\d s\\x1b\\[K");
+    const QString cleared = QStringLiteral("\\r\\x1b\\[K");
+    EXPECT_TRUE(QRegularExpression("^(" + counts + ")+" + cleared + "example 1\\r\\n(" + counts + "|" + cleared +
+                                   "|example 2\\r\\n)*" + cleared +
+                                   "Read 1 table, 3 rows, 0 KB at \\d\\d:\\d\\d in \\d+\\.\\d s\\.\\r\\n$")
+                    .match(shown)
+                    .hasMatch())
+        << shown.toStdString();
+    EXPECT_TRUE(QRegularExpression("(^|\\n|\\x1b\\[K)example 2").match(shown).hasMatch()) << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QRegularExpression("\\d s\\x1b\\[Kexample"))) << shown.toStdString();
 }
 
 // The driver's login time-out counts each wait for a byte; the program's own deadline ends the login.

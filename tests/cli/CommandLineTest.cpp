@@ -5,6 +5,7 @@
 #include "support/CommandLineChild.h"
 #include "support/ExtractionWindow.h"
 #include "support/Files.h"
+#include "support/PseudoTerminal.h"
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
 #include "ui/Form2.h"
@@ -332,6 +333,17 @@ TEST(CommandLine, ATableThatCannotBeReadIsNamedAfterWhatTheOthersHold)
     EXPECT_EQ(outcome.err.count('\n'), 1);
 }
 
+// A line the regular expression engine gives up on is named, with the status of a search that was not complete.
+TEST(CommandLine, ALineTooComplexForTheRegularExpressionIsNamedAfterTheOthersItems)
+{
+    SavedDatabase s("CREATE TABLE T(v TEXT)");
+    s.db.exec("INSERT INTO T VALUES ('ab'), ('" + QString(40, 'a') + "cb'), ('aab')");
+    const Outcome outcome = run(s.env, {"lines", "-E", "(a+)+b"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.out.toStdString(), "ab\naab\n");
+    EXPECT_EQ(outcome.err.toStdString(), "rowquarry-cli: the regular expression is too complex for T.v, row 2\n");
+}
+
 TEST(CommandLine, TheOutputFileIsReplacedOnlyByACompleteList)
 {
     SavedDatabase s("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example'), ('Grüße example')");
@@ -430,30 +442,16 @@ TEST(CommandLine, AnInterruptionEndsAtOnceAndLeavesNoFileBehind)
 TEST(CommandLine, ShowsTheTableBeingReadOnlyToATerminal)
 {
     SavedDatabase s("CREATE TABLE Customers(a TEXT); INSERT INTO Customers VALUES ('an example')");
-
-    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(terminal, 0);
-    ASSERT_EQ(grantpt(terminal), 0);
-    ASSERT_EQ(unlockpt(terminal), 0);
-    const QString side = QString::fromLocal8Bit(ptsname(terminal));
-    const int held = ::open(ptsname(terminal), O_RDWR | O_NOCTTY); // keeps the terminal up after the child
-    ASSERT_GE(held, 0);
-
+    test::PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.ready());
     QProcess process;
     process.setProcessEnvironment(childEnvironment(s.env));
-    process.setStandardErrorFile(side);
+    process.setStandardErrorFile(terminal.path());
     process.start(kCli, {"lines", "example"});
     ASSERT_TRUE(process.waitForFinished(-1));
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_EQ(process.readAllStandardOutput().toStdString(), "an example\n");
-
-    ::fcntl(terminal, F_SETFL, O_NONBLOCK);
-    QByteArray shown;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
-        shown.append(buffer, n);
-    ::close(held);
-    ::close(terminal);
+    const QByteArray shown = terminal.shown();
     // The counts while it reads, overwritten in place, then one line of what was read.
     EXPECT_TRUE(QRegularExpression("^(\\rTable 1 of 1, [01] rows?, [01] KB, \\d+\\.\\d s\\x1b\\[K)+\\r\\x1b\\[K"
                                    "Read 1 table, 1 row, 0 KB at \\d\\d:\\d\\d in \\d+\\.\\d s\\.\\r\\n$")

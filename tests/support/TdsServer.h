@@ -43,6 +43,7 @@ enum class TdsType {
     VarBinaryMax,
     Image,
     Xml,
+    SqlVariant, // each value's base type from its QVariant: int or bigint, float, nvarchar
 };
 
 struct TdsColumn {
@@ -58,7 +59,8 @@ struct TdsColumn {
 
 // std::nullopt is Null. Otherwise, by type: qint64 (integers), bool, double (real, float, money), QString
 // (decimal and money as text such as "-12.50", any text type), QByteArray (binary types; bytes already in
-// the column's code page for the code-page types), QDateTime (datetime, datetime2), QDate, QTime, QUuid.
+// the column's code page for the code-page types), QDateTime (datetime, datetime2), QDate, QTime, QUuid;
+// for sql_variant, qint64, double or QString.
 using TdsValue = std::optional<QVariant>;
 
 struct TdsTable {

@@ -3,6 +3,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace rq {
 
 QString tsvField(QStringView value)
@@ -30,6 +32,24 @@ QString tsvField(QStringView value)
     return out;
 }
 
+QString wellFormed(QStringView text)
+{
+    QString out = text.toString();
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
+            ++i;
+        else if (out[i].isSurrogate())
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
+QByteArray wellFormedUtf8(QStringView text)
+{
+    const bool noSurrogate = std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate(); });
+    return noSurrogate ? text.toUtf8() : wellFormed(text).toUtf8();
+}
+
 QByteArray tsvHeader(bool withDatabase)
 {
     return withDatabase ? "item\tdatabase\tschema\ttable\tcolumn\tkey or row\tfurther places\n"
@@ -47,21 +67,21 @@ QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlac
     line += (origin.known() ? tsvField(origin.rowName()) : QString()) + QLatin1Char('\t');
     if (furtherPlaces >= 0)
         line += QString::number(furtherPlaces);
-    return line.toUtf8() + '\n';
+    return wellFormedUtf8(line) + '\n';
 }
 
 QByteArray jsonLine(QStringView item, const Origin& origin, qsizetype furtherPlaces)
 {
-    QJsonObject object{{QStringLiteral("item"), item.toString()},
-                       {QStringLiteral("schema"), origin.schema},
-                       {QStringLiteral("table"), origin.table},
-                       {QStringLiteral("column"), origin.column}};
+    QJsonObject object{{QStringLiteral("item"), wellFormed(item)},
+                       {QStringLiteral("schema"), wellFormed(origin.schema)},
+                       {QStringLiteral("table"), wellFormed(origin.table)},
+                       {QStringLiteral("column"), wellFormed(origin.column)}};
     if (!origin.database.isEmpty())
-        object.insert(QStringLiteral("database"), origin.database);
+        object.insert(QStringLiteral("database"), wellFormed(origin.database));
     if (!origin.key.isEmpty()) {
         QJsonObject key;
         for (const KeyValue& part : origin.key)
-            key.insert(part.column, part.value);
+            key.insert(wellFormed(part.column), wellFormed(part.value));
         object.insert(QStringLiteral("key"), key);
     } else if (origin.known()) {
         object.insert(QStringLiteral("row"), qint64(origin.row));

@@ -15,6 +15,11 @@ enum class ResultFormat {
     Json, // JSON Lines: one object per item
 };
 
+// Text as every UTF-8 reader accepts it: half a surrogate pair, which UTF-8 cannot hold, becomes U+FFFD, the
+// replacement character, in every format the results are written in as UTF-8.
+QString wellFormed(QStringView text);
+QByteArray wellFormedUtf8(QStringView text);
+
 // "item  schema  table  column  key or row  further places", tab-separated; with a database column after the
 // item where several databases are read.
 QByteArray tsvHeader(bool withDatabase = false);

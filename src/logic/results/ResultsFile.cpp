@@ -46,7 +46,7 @@ void ResultsWriter::add(QStringView item)
     used_ = end - buffer_.constData();
 }
 
-void ResultsWriter::finish()
+void ResultsWriter::flush()
 {
     writeAll(device_, buffer_, used_);
     used_ = 0;
@@ -59,7 +59,7 @@ void writeResults(QIODevice& device, const QList<QString>& items, const std::fun
         yield();
         writer.add(item);
     }
-    writer.finish();
+    writer.flush();
 }
 
 void writeResultsWithPlaces(QIODevice& device, const QList<ResultsList::Row>& rows, const std::function<bool()>& yield)

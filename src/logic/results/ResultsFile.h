@@ -20,7 +20,7 @@ class ResultsWriter {
 public:
     explicit ResultsWriter(QIODevice& device);
     void add(QStringView item);
-    void finish(); // writes what is still gathered
+    void flush(); // writes what is gathered so far
 
 private:
     QIODevice& device_;

@@ -43,7 +43,13 @@ public:
     void run(QStringView text, const TextOrigins& origins, const std::function<bool()>& yield);
 
     qsizetype found() const { return found_; }
-    // "48 lines found.", "No line holds the text.", "12 stretches found, 3 already listed."
+    // Lines the regular expression was too complex to decide for: neither found nor passed over in silence.
+    qsizetype undecided() const { return undecided_; }
+    // "the regular expression is too complex for dbo.T.v, row 12", or "... for 3 lines, the first dbo.T.v,
+    // row 12"; empty when every line was decided.
+    QString undecidedNotice() const;
+    // "48 lines found.", "No line holds the text.", "12 stretches found, 3 already listed."; with the notice of
+    // lines too complex to decide where there are any.
     QString outcome() const;
 
 private:
@@ -54,6 +60,8 @@ private:
     std::optional<Matcher> matcher_;
     qsizetype found_ = 0;
     qsizetype alreadyListed_ = 0;
+    qsizetype undecided_ = 0;
+    Origin firstUndecided_;
 };
 
 } // namespace rq

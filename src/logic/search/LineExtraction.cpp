@@ -11,13 +11,18 @@ constexpr qsizetype kStretch = 4096;
 } // namespace
 
 void extractLines(QStringView text, const Matcher& matcher, const std::function<void(QStringView)>& line,
-                  const std::function<bool()>& yield)
+                  const std::function<void(QStringView)>& undecided, const std::function<bool()>& yield)
 {
     qsizetype position = 0; // lines that end before it are done
     while (position < text.size()) {
         yield();
         const qsizetype limit = std::min(text.size(), position + kStretch);
         const Matcher::Match match = matcher.find(text, position, limit);
+        if (match.undecided) {
+            undecided(text.sliced(match.start, match.length));
+            position = match.start + match.length + 1;
+            continue;
+        }
         if (!match.found()) {
             position = std::max(limit, match.searchedTo);
             continue;

@@ -14,9 +14,9 @@ namespace rq {
 
 LiteralFinder::LiteralFinder(QStringView needle, Qt::CaseSensitivity sensitivity)
     : exact_(sensitivity == Qt::CaseSensitive),
-      needle_(exact_ ? needle.toString() : CaseFolding::instance().lowered(needle))
+      needle_(exact_ ? needle.toString() : CaseFolding::instance().folded(needle))
 {
-    // Letter case ignored, a pair is lowered as one code point: checked position by position.
+    // Letter case ignored, a pair is folded as one code point: checked position by position.
     hasSurrogates_ = !exact_ && std::any_of(needle.begin(), needle.end(), [](QChar c) { return c.isSurrogate(); });
     if (needle_.isEmpty() || hasSurrogates_)
         return;
@@ -24,8 +24,8 @@ LiteralFinder::LiteralFinder(QStringView needle, Qt::CaseSensitivity sensitivity
         firstUnits_ = QStringView(needle_).first(1);
         lastUnits_ = QStringView(needle_).last(1);
     } else {
-        firstUnits_ = CaseFolding::instance().unitsLoweringTo(needle_.front().unicode());
-        lastUnits_ = CaseFolding::instance().unitsLoweringTo(needle_.back().unicode());
+        firstUnits_ = CaseFolding::instance().unitsFoldingTo(needle_.front().unicode());
+        lastUnits_ = CaseFolding::instance().unitsFoldingTo(needle_.back().unicode());
     }
 }
 

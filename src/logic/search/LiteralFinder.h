@@ -5,9 +5,9 @@
 
 namespace rq {
 
-// Finds a plain text in a text, in place: no lowered copy of the text. Candidates are found eight units at
+// Finds a plain text in a text, in place: no folded copy of the text. Candidates are found eight units at
 // a time by comparing the needle's first and last unit (in all their cases, letter case ignored), then
-// checked unit by unit (through CaseFolding's lower-case table, letter case ignored).
+// checked unit by unit (through CaseFolding's table, letter case ignored).
 class LiteralFinder {
 public:
     explicit LiteralFinder(QStringView needle, Qt::CaseSensitivity sensitivity = Qt::CaseInsensitive);
@@ -22,7 +22,7 @@ private:
     qsizetype findWithPairs(QStringView text, qsizetype from, qsizetype to) const;
 
     bool exact_;
-    QString needle_; // lowered where letter case is ignored
+    QString needle_; // folded where letter case is ignored
     QStringView firstUnits_;
     QStringView lastUnits_;
     bool hasSurrogates_ = false;

@@ -6,17 +6,14 @@ namespace rq {
 
 namespace {
 
-// A carriage return ends a line: `.` does not match it, and with multiline matching ^ and $ match at it.
-const QString kLinesEndAtCarriageReturns = QStringLiteral("(*CR)");
-const QString kWholeWordBefore = QStringLiteral("(?<!\\w)(?:");
-const QString kWholeWordAfter = QStringLiteral(")(?!\\w)");
-
+// A letter, a digit or an underscore; and a combining mark, which belongs to the letter it follows (the accent
+// of "e\u0301" is part of its word).
 bool isWord(char32_t c)
 {
     if (c == U'_')
         return true;
     const QChar::Category category = QChar::category(c);
-    return (category >= QChar::Number_DecimalDigit && category <= QChar::Number_Other) ||
+    return (category >= QChar::Mark_NonSpacing && category <= QChar::Number_Other) ||
            (category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other);
 }
 
@@ -53,21 +50,7 @@ Matcher::Matcher(const QString& pattern, MatchOptions options) : options_(option
         literal_.emplace(pattern, options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
         return;
     }
-    const QString before = kLinesEndAtCarriageReturns + (options.wholeWord ? kWholeWordBefore : QString());
-    expression_.setPattern(before + pattern + (options.wholeWord ? kWholeWordAfter : QString()));
-    QRegularExpression::PatternOptions patternOptions =
-        QRegularExpression::MultilineOption | QRegularExpression::UseUnicodePropertiesOption;
-    if (!options.matchCase)
-        patternOptions |= QRegularExpression::CaseInsensitiveOption;
-    expression_.setPatternOptions(patternOptions);
-    if (!expression_.isValid()) {
-        const qsizetype at = std::clamp<qsizetype>(expression_.patternErrorOffset() - before.size(), 0, pattern.size());
-        const QString where =
-            at == pattern.size() ? QStringLiteral("at its end") : QStringLiteral("at character %1").arg(at + 1);
-        throw InvalidPattern(
-            QStringLiteral("The regular expression is not valid %1: %2.").arg(where, expression_.errorString()));
-    }
-    expression_.optimize();
+    expression_.emplace(pattern, RegularExpression::Options{options.matchCase, options.wholeWord});
 }
 
 Matcher::Match Matcher::find(QStringView text, qsizetype from, qsizetype to) const
@@ -98,24 +81,53 @@ Matcher::Match Matcher::findExpression(QStringView text, qsizetype from, qsizety
     const qsizetype end = std::min(text.size(), lineEnd(text, to - 1) + 1);
     const QStringView lines = text.sliced(begin, end - begin);
     for (qsizetype offset = from - begin; offset <= lines.size();) {
-        const QRegularExpressionMatch match = expression_.match(lines, offset);
-        if (!match.hasMatch())
+        const RegularExpression::Match match = expression_->match(lines, offset);
+        if (match.outcome == RegularExpression::Match::Undecided)
+            return findLineByLine(text, from, to); // it gave up somewhere in these lines: find where
+        if (match.outcome == RegularExpression::Match::NotFound)
             return {-1, 0, end};
-        const qsizetype start = begin + match.capturedStart();
+        const qsizetype start = begin + match.start;
         if (start >= to)
             return {-1, 0, start};
-        const qsizetype length = match.capturedLength();
-        if (!text.sliced(start, length).contains(u'\r'))
-            return {start, length, start};
+        if (!text.sliced(start, match.length).contains(u'\r'))
+            return {start, match.length, start};
         // The match reaches into the next line: its own line alone decides.
         const qsizetype ownStart = lineStart(text, start);
         const qsizetype ownEnd = lineEnd(text, start);
-        const qsizetype firstAllowed = std::max(from, ownStart);
-        const QRegularExpressionMatch own =
-            expression_.match(text.sliced(ownStart, ownEnd - ownStart), firstAllowed - ownStart);
-        if (own.hasMatch())
-            return {ownStart + own.capturedStart(), own.capturedLength(), ownStart + own.capturedStart()};
+        const Match own = findInLine(text, ownStart, ownEnd, std::max(from, ownStart));
+        if (own.found() || own.undecided)
+            return own;
         offset = ownEnd + 1 - begin;
+    }
+    return {-1, 0, end};
+}
+
+// Each line that starts before `to` on its own, so that a line the engine gives up on costs no other its matches.
+Matcher::Match Matcher::findLineByLine(QStringView text, qsizetype from, qsizetype to) const
+{
+    qsizetype searched = to;
+    for (qsizetype begin = lineStart(text, from); begin < to; begin = searched + 1) {
+        searched = lineEnd(text, begin);
+        const Match match = findInLine(text, begin, searched, std::max(from, begin));
+        if (match.undecided || (match.found() && match.start < to))
+            return match;
+        if (match.found())
+            return {-1, 0, match.start};
+    }
+    return {-1, 0, std::max(to, searched)};
+}
+
+// The first match in the line [begin, end) that starts at or after `from`.
+Matcher::Match Matcher::findInLine(QStringView text, qsizetype begin, qsizetype end, qsizetype from) const
+{
+    const RegularExpression::Match match = expression_->match(text.sliced(begin, end - begin), from - begin);
+    switch (match.outcome) {
+    case RegularExpression::Match::Found:
+        return {begin + match.start, match.length, begin + match.start};
+    case RegularExpression::Match::Undecided:
+        return {begin, end - begin, end, true};
+    case RegularExpression::Match::NotFound:
+        break;
     }
     return {-1, 0, end};
 }

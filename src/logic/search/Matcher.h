@@ -1,9 +1,8 @@
 #pragma once
 
 #include "logic/search/LiteralFinder.h"
-#include "platform/Failure.h"
+#include "logic/search/RegularExpression.h"
 
-#include <QRegularExpression>
 #include <QString>
 #include <QStringView>
 #include <optional>
@@ -14,19 +13,14 @@ namespace rq {
 struct MatchOptions {
     bool regularExpression = false; // Perl-style, as QRegularExpression reads it
     bool matchCase = false;
-    bool wholeWord = false; // no letter, digit or underscore right before or after the match
-};
-
-// A regular expression that does not compile; the description says where and why.
-class InvalidPattern : public Failure {
-public:
-    using Failure::Failure;
+    bool wholeWord = false; // no letter, digit, combining mark or underscore right before or after the match
 };
 
 // A search text compiled once for a whole extraction: where its next match starts and how long it is. A
 // match never crosses a line's end (a carriage return): a regular expression sees the lines around a match,
 // with `^` and `$` at the ends of each line, and a match that would reach into another line is looked for
-// again within its own line.
+// again within its own line. A line where the regular expression engine gives up is named as such, and costs no
+// other line its matches.
 class Matcher {
 public:
     // Throws InvalidPattern for a regular expression that does not compile.
@@ -37,7 +31,9 @@ public:
         qsizetype length = 0;
         // No match starts before this (at least `to`): where the next search can begin.
         qsizetype searchedTo = 0;
-        bool found() const { return start >= 0; }
+        // The engine could not decide whether the line [start, start + length) holds a match.
+        bool undecided = false;
+        bool found() const { return start >= 0 && !undecided; }
     };
     // The first match that starts in [from, to). A regular expression may look on to the end of the line
     // that holds `to`; `searchedTo` then says how far nothing was found.
@@ -46,10 +42,12 @@ public:
 private:
     Match findPlain(QStringView text, qsizetype from, qsizetype to) const;
     Match findExpression(QStringView text, qsizetype from, qsizetype to) const;
+    Match findLineByLine(QStringView text, qsizetype from, qsizetype to) const;
+    Match findInLine(QStringView text, qsizetype begin, qsizetype end, qsizetype from) const;
 
     MatchOptions options_;
     std::optional<LiteralFinder> literal_;
-    QRegularExpression expression_;
+    std::optional<RegularExpression> expression_;
     bool matchesNothing_ = false;
 };
 
@@ -58,7 +56,7 @@ private:
 qsizetype lineStart(QStringView text, qsizetype at);
 qsizetype lineEnd(QStringView text, qsizetype at);
 
-// A letter, digit or underscore: what a whole word may not touch.
+// A letter, digit, combining mark or underscore: what a whole word may not touch.
 bool isWordCharacter(QStringView text, qsizetype at);
 
 } // namespace rq

@@ -32,9 +32,11 @@ QString databasesQuery();
 
 // A query that selects the row an item came from, to run in SQL Server's own tools:
 //   SELECT * FROM [dbo].[Customers] WHERE [CustomerID] = 42
-// each key value written for its type (numbers as they are, text as N'...' with quotes doubled, GUIDs and
-// dates quoted, binary as 0x...). A table without a primary key has no such query: the text says so, and
-// which row the scan read it as.
+// each key value written for its type: numbers as they are; text quoted with quotes doubled, as N'...' where it
+// is national or not plain ASCII, control characters as NCHAR(n) joined with +; dates in the forms every session
+// language reads alike ('2024-03-04T13:45:30.123', '20240304'); GUIDs quoted; binary as 0x...; a sql_variant
+// as each type its text can be, [Key] IN (42, 42E0, 0x42, N'42'). A table without a primary key has no such
+// query: the text says so, and which row the scan read it as.
 QString rowQuery(const Origin& origin);
 
 } // namespace rq

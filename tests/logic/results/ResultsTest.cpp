@@ -137,6 +137,22 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
     EXPECT_EQ(QJsonDocument::fromJson(jsonLine(u"plain", f.list.origin(1), -1)).object()["row"].toInt(), 2);
 }
 
+// Half a surrogate pair cannot be written in UTF-8: every format writes the replacement character instead, and
+// keeps whole pairs.
+TEST(ResultFormats, HalfASurrogatePairIsTheReplacementCharacterInEveryFormat)
+{
+    const QString item = "a" + QString(QChar(0xD800)) + "b" + QString::fromUtf8("\xF0\x9F\x98\x80");
+    const QString replaced = "a" + QString(QChar::ReplacementCharacter) + "b" + QString::fromUtf8("\xF0\x9F\x98\x80");
+    const Origin origin{"dbo", "T", "v", 1, {{"Key", "k" + QString(QChar(0xDC00)), 0}}};
+    const QByteArray tsv = tsvLine(item, origin, -1);
+    EXPECT_EQ(tsv, (replaced + "\tdbo\tT\tv\tKey k\uFFFD\t\n").toUtf8());
+    const QByteArray json = jsonLine(item, origin, -1);
+    EXPECT_FALSE(json.contains("\\ud")) << json.toStdString();
+    const QJsonObject object = QJsonDocument::fromJson(json).object();
+    EXPECT_EQ(object["item"].toString(), replaced);
+    EXPECT_EQ(object["key"].toObject()["Key"].toString(), "k\uFFFD");
+}
+
 TEST(ResultsFile, CancelAndNoLeaveEverythingAsItWas)
 {
     SaveFixture f;

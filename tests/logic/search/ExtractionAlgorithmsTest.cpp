@@ -11,12 +11,25 @@ using namespace rq;
 
 namespace {
 
+struct Extracted {
+    QStringList found;
+    QStringList undecided; // lines the matcher could not decide
+};
+
+Extracted extracted(const QString& text, const QString& searchText, MatchOptions options = {})
+{
+    Extracted lines;
+    extractLines(
+        text, Matcher(searchText, options), [&](QStringView line) { lines.found << line.toString(); },
+        [&](QStringView line) { lines.undecided << line.toString(); }, [] { return false; });
+    return lines;
+}
+
 QStringList lines(const QString& text, const QString& searchText, MatchOptions options = {})
 {
-    QStringList found;
-    extractLines(
-        text, Matcher(searchText, options), [&](QStringView line) { found << line.toString(); }, [] { return false; });
-    return found;
+    const Extracted lines = extracted(text, searchText, options);
+    EXPECT_EQ(lines.undecided, QStringList());
+    return lines.found;
 }
 
 // Whether one line matches, worked out on the line alone: the independent reference for the options.
@@ -26,11 +39,11 @@ bool referenceMatch(const QString& line, const QString& pattern, MatchOptions op
         QRegularExpression::PatternOptions flags = QRegularExpression::UseUnicodePropertiesOption;
         if (!options.matchCase)
             flags |= QRegularExpression::CaseInsensitiveOption;
-        const QString wrapped = options.wholeWord ? "(?<![\\w])(?:" + pattern + ")(?![\\w])" : pattern;
+        const QString wrapped = options.wholeWord ? "(?<![\\w\\p{M}])(?:" + pattern + ")(?![\\w\\p{M}])" : pattern;
         return QRegularExpression(wrapped, flags).match(line).hasMatch();
     }
     const auto word = [&](qsizetype i) {
-        return i >= 0 && i < line.size() && (line[i].isLetterOrNumber() || line[i] == u'_');
+        return i >= 0 && i < line.size() && (line[i].isLetterOrNumber() || line[i].isMark() || line[i] == u'_');
     };
     for (qsizetype at = line.indexOf(pattern, 0, options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive); at >= 0;
          at = line.indexOf(pattern, at + 1, options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive)) {
@@ -56,11 +69,11 @@ QStringList plainBetween(const QString& text, const QString& start, const QStrin
     QStringList found;
     if (text.isEmpty())
         return found;
-    const QString lowStart = folding.lowered(start), lowEnd = folding.lowered(end);
+    const QString lowStart = folding.folded(start), lowEnd = folding.folded(end);
     for (const QString& piece : text.split('\r')) {
         QString current = piece;
-        while (folding.lowered(current).contains(lowStart) && folding.lowered(current).contains(lowEnd)) {
-            const QString low = folding.lowered(current);
+        while (folding.folded(current).contains(lowStart) && folding.folded(current).contains(lowEnd)) {
+            const QString low = folding.folded(current);
             const qsizetype s = low.indexOf(lowStart);
             const qsizetype e = low.indexOf(lowEnd, s + start.size());
             const QString item = e >= 0 ? current.mid(s + start.size(), e - s - start.size()) : QString();
@@ -85,6 +98,9 @@ TEST(LineExtraction, MatchesPiecesIgnoringCaseAndKeepsThemUnchanged)
     EXPECT_EQ(lines("no end", "end"), QStringList{"no end"});
     EXPECT_EQ(lines("a\rb\r", "a\rb"), QStringList()); // a line never holds a carriage return
     EXPECT_EQ(lines("abc\r", ""), QStringList());
+    EXPECT_EQ(lines(u"σας\rΣΑΣ\rσασ\r"_qs, u"σας"_qs), (QStringList{u"σας"_qs, u"ΣΑΣ"_qs, u"σασ"_qs}));
+    const MatchOptions word{false, false, true}; // the accent written as a combining mark is part of the word
+    EXPECT_EQ(lines(u"Ame\u0301lie\rAme lie\r"_qs, "Ame", word), QStringList{"Ame lie"});
 }
 
 TEST(LineExtraction, EveryLineOfALongTextIsExamined)
@@ -98,12 +114,14 @@ TEST(LineExtraction, EveryLineOfALongTextIsExamined)
 }
 
 // Every option alone and combined, on random lines, against a search of each line alone. Patterns that could
-// match across a line's end (\\s, [^x], a+ over "a\\ra") never do.
+// match across a line's end (\\s, [^x], a+ over "a\\ra") never do. The plain search folds letter case as the
+// regular expression does (σ, ς and Σ are one letter), and a combining mark belongs to the word it is in.
 TEST(LineExtraction, MatchingOptionsAgreeWithASearchOfEachLineAlone)
 {
-    const QString alphabet = u"aAb_ \r1\u00E9\u00C9x"_qs;
-    const QStringList literals = {"a", "ab", "A b", "\u00E9", "b_", "1"};
-    const QStringList expressions = {"a+b", "^a", "b$", "a\\sb", "[^x]b", "\\d", "\u00C9|x", "(a|b)_?\\1", "^$"};
+    const QString alphabet = u"aAb_ \r1\u00E9\u00C9x\u03C3\u03C2\u03A3\u0301"_qs;
+    const QStringList literals = {"a", "ab", "A b", "\u00E9", "b_", "1", "\u03C2", "a\u03C3"};
+    const QStringList expressions = {"a+b",      "^a",         "b$", "a\\sb",   "[^x]b",        "\\d",
+                                     "\u00C9|x", "(a|b)_?\\1", "^$", "\u03C3+", "\u03A3|\u03C2"};
     QRandomGenerator random(20261208);
     for (int round = 0; round < 400; ++round) {
         QString text;
@@ -136,6 +154,68 @@ TEST(LineExtraction, MatchingOptionsAgreeWithASearchOfEachLineAlone)
                                          "parenthesis.");
     }
     EXPECT_THROW(Matcher("x{2,1}", {true, true, true}), InvalidPattern);
+    try { // whole word does not hide the pattern's own faults
+        Matcher("a)|(b", {true, false, true});
+        ADD_FAILURE() << "an unmatched parenthesis compiled";
+    } catch (const InvalidPattern& invalid) {
+        EXPECT_EQ(invalid.description(),
+                  "The regular expression is not valid at character 2: unmatched closing parenthesis.");
+    }
+}
+
+// Regular expressions where the engine meets its limits, text it cannot read, and what whole word wraps around.
+TEST(LineExtraction, RegularExpressionsAtTheEdges)
+{
+    struct Case {
+        const char* name;
+        QString pattern;
+        bool wholeWord;
+        QStringList lines;
+        QStringList found;
+        QStringList undecided;
+    };
+    const QString hard = QString(40, 'a') + "cb"; // (a+)+b backtracks there past the engine's match limit
+    QString longLine;
+    for (int i = 0; i < 200'000; ++i)
+        longLine += "ab";
+    longLine += 'c'; // (a|b)*c keeps frames for every unit: more stack than a small one holds
+    const QString loneHigh = QString("x") + QChar(0xD800) + " hello";
+    const QString loneLow = QString("hello") + QChar(0xDC00);
+    const Case cases[] = {
+        {"a line the engine gives up on costs no other its matches",
+         "(a+)+b",
+         false,
+         {"ab", hard, "aab"},
+         {"ab", "aab"},
+         {hard}},
+        {"a hard line that cannot match is decided alone",
+         "(a+)+b",
+         false,
+         {QString(40, 'a') + "c", "ab", "ab"},
+         {"ab", "ab"},
+         {}},
+        {"a long line gets a larger stack", "(a|b)*c", false, {longLine, "x", "c"}, {longLine, "c"}, {}},
+        {"lone surrogates hide no match",
+         "hello",
+         false,
+         {"hello 1", loneHigh, loneLow, "hello 2"},
+         {"hello 1", loneHigh, loneLow, "hello 2"},
+         {}},
+        {"whole word around \\Q without \\E", "\\Qa.b", true, {"x a.b y", "xa.b", "a.bc", "axb"}, {"x a.b y"}, {}},
+        {"whole word around a pattern ending in a comment",
+         "(?x) word # the word",
+         true,
+         {"a word here", "words", "sword"},
+         {"a word here"},
+         {}},
+        {"whole word after start settings", "(*LIMIT_MATCH=100000)cat", true, {"a cat", "cats"}, {"a cat"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Extracted lines = extracted(c.lines.join('\r') + '\r', c.pattern, {true, false, c.wholeWord});
+        EXPECT_EQ(lines.found, c.found);
+        EXPECT_EQ(lines.undecided, c.undecided);
+    }
 }
 
 TEST(BetweenExtraction, WorkedExamples)

@@ -122,6 +122,10 @@ void typeInfo(Bytes& out, const ColumnPlan& plan, const QString& schema, const Q
         out.u8(0xF1);
         out.u8(0); // no schema
         break;
+    case TdsType::SqlVariant:
+        out.u8(0x62);
+        out.u32(8009); // the most a value takes: 8,000 bytes of data, its base type and properties
+        break;
     }
 }
 
@@ -248,6 +252,34 @@ QByteArray codePageBytes(ColumnPlan& plan, const QVariant& value)
         bytes[i] = b;
     }
     return bytes;
+}
+
+// A sql_variant value: its length, then its base type, the length of that type's properties, the properties
+// and the data. The base type follows the QVariant: int (or bigint past 32 bits), float, or nvarchar.
+void variantValue(Bytes& out, const ColumnPlan& plan, const QVariant& value)
+{
+    Bytes body;
+    if (value.typeId() == QMetaType::Double) {
+        const double v = value.toDouble();
+        body.u8(0x3E); // FLT8
+        body.u8(0);
+        body.raw(&v, 8);
+    } else if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        body.u8(0xE7); // NVARCHAR
+        body.u8(7);
+        body.data += plan.collation;
+        body.u16(8000);
+        body.raw(text.utf16(), size_t(text.size()) * 2);
+    } else {
+        const qint64 v = value.toLongLong();
+        const bool wide = v != qint64(qint32(v));
+        body.u8(wide ? 0x7F : 0x38); // INT8, INT4
+        body.u8(0);
+        body.raw(&v, wide ? 8 : 4);
+    }
+    out.u32(quint32(body.data.size()));
+    out.data += body.data;
 }
 
 } // namespace
@@ -531,6 +563,10 @@ void ValueWriter::write(Bytes& out, ColumnPlan& plan, const TdsValue& value) con
         const QString value16 = value->toString();
         return textValue(out, reinterpret_cast<const char*>(value16.utf16()), cut(value16.size() * 2, true));
     }
+    case TdsType::SqlVariant:
+        if (!value)
+            return out.u32(0);
+        return variantValue(out, plan, *value);
     }
 }
 
