@@ -104,6 +104,8 @@ ScanPlan scanPlan(const CommandLineRequest& request, const ConnectionFields& fie
         plan.reading.lockTimeoutSeconds = *request.lockTimeoutSeconds;
     plan.reading.readOnlyIntent = plan.reading.readOnlyIntent || request.readOnlyIntent;
     plan.databases.named = request.databases;
+    // Keys name rows only where the output says where an item was found.
+    plan.needsKeys = request.withOrigin || request.format != ResultFormat::Text;
     plan.databases.all = request.allDatabases;
     return plan;
 }

@@ -156,6 +156,28 @@ void Statement::execute(const QString& sql)
     check(rc, SQL_HANDLE_STMT, statement_.get(), "SQLExecDirect");
 }
 
+Statement::Result Statement::start(const QString& sql)
+{
+    const SQLRETURN rc = SQLExecDirectW(statement_.get(), const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS);
+    if (rc == SQL_ERROR)
+        return {Result::Failed, diagnostics(SQL_HANDLE_STMT, statement_.get(), "SQLExecDirect")};
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+        throwDiagnostics(SQL_HANDLE_STMT, statement_.get(), "SQLExecDirect");
+    return {Result::Rows, std::nullopt};
+}
+
+Statement::Result Statement::next()
+{
+    const SQLRETURN rc = SQLMoreResults(statement_.get());
+    if (rc == SQL_NO_DATA)
+        return {Result::End, std::nullopt};
+    if (rc == SQL_ERROR)
+        return {Result::Failed, diagnostics(SQL_HANDLE_STMT, statement_.get(), "SQLMoreResults")};
+    if (!SQL_SUCCEEDED(rc))
+        throwDiagnostics(SQL_HANDLE_STMT, statement_.get(), "SQLMoreResults");
+    return {Result::Rows, std::nullopt};
+}
+
 QString Statement::columnName(int column)
 {
     SQLWCHAR name[512] = {};

@@ -75,6 +75,17 @@ public:
     // Runs a statement; one that gives no rows and no count (SQL_NO_DATA) has succeeded too.
     void execute(const QString& sql);
 
+    // One of the results of a batch of statements: rows (perhaps none), the failure of that statement alone
+    // (later results may follow it), or the end of the batch's results.
+    struct Result {
+        enum Kind { Rows, Failed, End } kind = End;
+        std::optional<OdbcError> failure;
+    };
+    // Sends a batch of statements in one request; its first result.
+    Result start(const QString& sql);
+    // Moves on to the batch's next result (SQLMoreResults).
+    Result next();
+
     // The driver's list of every table-like object, unrestricted.
     void listTables();
     // The columns of a table's primary key, in key order; none for a table without one.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace rq {
 
@@ -47,10 +48,10 @@ void ScanControl::allowCancel()
     cancelAllowed_ = true;
 }
 
-void ScanControl::setRunning(platform::odbc::Statement* statement)
+platform::odbc::Statement* ScanControl::setRunning(platform::odbc::Statement* statement)
 {
     const std::lock_guard lock(mutex_);
-    running_ = statement;
+    return std::exchange(running_, statement);
 }
 
 void ScanControl::setConnection(const platform::odbc::Connection* connection)

@@ -30,8 +30,9 @@ public:
     void markOpened() { opened_ = true; }
     bool opened() const { return opened_; }
     void allowCancel();
-    // The statement now running, or nullptr; a statement must be withdrawn before it is freed.
-    void setRunning(platform::odbc::Statement* statement);
+    // The statement now running, or nullptr; a statement must be withdrawn before it is freed. Gives the one
+    // that ran before.
+    platform::odbc::Statement* setRunning(platform::odbc::Statement* statement);
     // The reading thread's connection, or nullptr once it is done with it; withdrawn before it is closed.
     void setConnection(const platform::odbc::Connection* connection);
 
@@ -61,19 +62,21 @@ private:
     ScanControl& control_;
 };
 
-// The statement a reading thread runs, offered for cancelling while it lives.
+// The statement a reading thread runs, offered for cancelling while it lives; the one it interrupts (a batch
+// whose results are still being read) is offered again after it.
 class RunningStatement {
 public:
-    RunningStatement(ScanControl& control, platform::odbc::Statement& statement) : control_(control)
+    RunningStatement(ScanControl& control, platform::odbc::Statement& statement)
+        : control_(control), before_(control_.setRunning(&statement))
     {
-        control_.setRunning(&statement);
     }
-    ~RunningStatement() { control_.setRunning(nullptr); }
+    ~RunningStatement() { control_.setRunning(before_); }
     RunningStatement(const RunningStatement&) = delete;
     RunningStatement& operator=(const RunningStatement&) = delete;
 
 private:
     ScanControl& control_;
+    platform::odbc::Statement* before_;
 };
 
 } // namespace rq

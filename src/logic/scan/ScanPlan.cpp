@@ -40,8 +40,8 @@ QString ScanPlan::connectionString(const QString& database) const
 
 QString ScanPlan::signature() const
 {
-    QStringList parts{connectionString(fields.database), reading.signature(), databases.signature(),
-                      tables.signature()};
+    QStringList parts{connectionString(fields.database), reading.signature(), databases.signature(), tables.signature(),
+                      needsKeys ? QStringLiteral("keys") : QString()};
     QStringList names = tablesChosen.keys();
     names.sort();
     for (const QString& name : names)

@@ -21,6 +21,9 @@ struct ScanPlan {
     DatabaseChoice databases;
     TableChoice tables;                       // the command line's patterns, for every database
     QHash<QString, TableChoice> tablesChosen; // the window's ticks, per database (by name)
+    // Origins name rows by their primary key: the window's always do; the command line's only where it prints
+    // where an item was found. Without, no key is asked for.
+    bool needsKeys = true;
 
     // The plan for one database with the driver registered now.
     static ScanPlan of(const ConnectionFields& fields, const TableChoice& tables = {});

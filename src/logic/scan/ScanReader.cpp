@@ -7,6 +7,8 @@
 #include "platform/Odbc.h"
 
 #include <QElapsedTimer>
+#include <QHash>
+#include <deque>
 
 namespace rq {
 
@@ -29,6 +31,77 @@ constexpr int kLockTimeoutError = 1222;
 // The bound buffers of a table take at most this much (however many columns it has), and at least one row.
 constexpr qsizetype kBoundBytes = 4 << 20;
 
+// Over a network each request costs a round trip, so SQL Server's drivers are sent the tables' queries many at
+// a time: up to this many statements, and this many units of SQL, in one request.
+constexpr int kTablesPerRequest = 100;
+constexpr qsizetype kRequestUnits = 32 * 1024;
+
+// The columns of each table's primary key, which name a row in an item's origin: learned before the tables'
+// rows are asked for (a connection carries one request at a time), from one catalogue query for a whole
+// database (SQL Server's) or from the driver table by table (the others, and where the catalogue cannot be
+// read); none where no origin needs them. A table whose key cannot be learned has none, and its rows are
+// named by their place.
+class PrimaryKeys {
+public:
+    PrimaryKeys() = default; // none
+    static PrimaryKeys fromCatalogue(platform::odbc::Connection& connection, ScanControl& control)
+    {
+        PrimaryKeys keys;
+        platform::odbc::Statement catalogue(connection);
+        const RunningStatement running(control, catalogue);
+        catalogue.setQueryTimeout(kQueryTimeoutSeconds);
+        catalogue.execute(primaryKeysQuery());
+        QString schema;
+        QString table;
+        QString column;
+        while (catalogue.fetch()) {
+            const TableName name{platform::NullToDefault(catalogue.readText(1, schema), QStringView()).toString(),
+                                 platform::NullToDefault(catalogue.readText(2, table), QStringView()).toString()};
+            keys.byTable_[name.quoted()].append(
+                platform::NullToDefault(catalogue.readText(3, column), QStringView()).toString());
+        }
+        return keys;
+    }
+    static PrimaryKeys askEach(platform::odbc::Connection& connection, ScanControl& control,
+                               const QList<TableName>& tables)
+    {
+        PrimaryKeys keys;
+        for (const TableName& table : tables) {
+            if (control.stopRequested())
+                break;
+            try {
+                platform::odbc::Statement asked(connection);
+                const RunningStatement running(control, asked);
+                asked.setQueryTimeout(kQueryTimeoutSeconds);
+                keys.byTable_.insert(withinDatabase(table), asked.primaryKeyColumns(table.schema, table.name));
+            } catch (const Failure&) {
+                // no key: the table's rows are named by their place
+            }
+        }
+        return keys;
+    }
+    // Where the driver is SQL Server's, the catalogue; otherwise, or where that cannot be read, table by table.
+    static PrimaryKeys learn(platform::odbc::Connection& connection, ScanControl& control, bool sqlServer,
+                             const QList<TableName>& tables)
+    {
+        if (sqlServer) {
+            try {
+                return fromCatalogue(connection, control);
+            } catch (const Failure&) {
+                if (control.stopRequested())
+                    return {};
+            }
+        }
+        return askEach(connection, control, tables);
+    }
+
+    QStringList of(const TableName& table) const { return byTable_.value(withinDatabase(table)); }
+
+private:
+    static QString withinDatabase(const TableName& table) { return TableName{table.schema, table.name}.quoted(); }
+    QHash<QString, QStringList> byTable_; // in key order
+};
+
 // Reads one table's rows into batches; runs on the reading thread, where everything it touches is its own
 // or the channel's.
 class TableReader {
@@ -41,19 +114,64 @@ public:
     // The driver reports column widths it keeps to: rows can be fetched in blocks.
     void allowBlocks() { blocks_ = true; }
 
-    void read(platform::odbc::Connection& connection, const TableName& table)
+    // Reads `tables` over `connection`, in requests of up to `perRequest` statements (1: one statement a
+    // table). A table that cannot be read is passed over; where the server ends a request early (an error that
+    // ends its batch), the tables it did not reach go again in the next. Items keep the tables' order.
+    void readAll(platform::odbc::Connection& connection, const QList<TableName>& tables, const PrimaryKeys& keys,
+                 int perRequest)
     {
-        const QStringList keyColumns = primaryKey(connection, table);
+        std::deque<TableName> waiting(tables.begin(), tables.end());
+        while (!waiting.empty() && !control_.stopRequested())
+            readRequest(connection, takeRequest(waiting, perRequest), keys, waiting);
+    }
+
+private:
+    static QList<TableName> takeRequest(std::deque<TableName>& waiting, int perRequest)
+    {
+        QList<TableName> request;
+        qsizetype units = 0;
+        while (!waiting.empty() && request.size() < perRequest &&
+               (request.isEmpty() || units + tableQuery(waiting.front()).size() <= kRequestUnits)) {
+            units += tableQuery(waiting.front()).size() + 1;
+            request.append(waiting.front());
+            waiting.pop_front();
+        }
+        return request;
+    }
+
+    void readRequest(platform::odbc::Connection& connection, const QList<TableName>& tables, const PrimaryKeys& keys,
+                     std::deque<TableName>& waiting)
+    {
+        QStringList queries;
+        for (const TableName& table : tables)
+            queries << tableQuery(table);
         platform::odbc::Statement rows(connection);
         const RunningStatement running(control_, rows);
+        rows.setQueryTimeout(kQueryTimeoutSeconds);
+        platform::odbc::Statement::Result result = rows.start(queries.join(QLatin1Char(';')));
+        for (qsizetype i = 0; i < tables.size() && !control_.stopRequested(); ++i) {
+            if (i > 0)
+                result = rows.next();
+            if (result.kind == platform::odbc::Statement::Result::End) {
+                waiting.insert(waiting.begin(), tables.begin() + i, tables.end());
+                return;
+            }
+            readResult(connection, rows, tables[i], result, keys);
+        }
+    }
+
+    // Reads the result of one table's statement into batches, the first naming the table.
+    void readResult(platform::odbc::Connection& connection, platform::odbc::Statement& rows, const TableName& table,
+                    const platform::odbc::Statement::Result& result, const PrimaryKeys& keys)
+    {
         batch_.table = TableStart{table, {}, {}}; // also when the table fails at once: the failure names it
         try {
-            rows.setQueryTimeout(kQueryTimeoutSeconds);
-            rows.execute(tableQuery(table));
+            if (result.kind == platform::odbc::Statement::Result::Failed)
+                throw *result.failure;
             const int columns = rows.columnCount();
             for (int column = 1; column <= columns; ++column)
                 batch_.table->columns.append(rows.columnName(column));
-            for (const QString& name : keyColumns) {
+            for (const QString& name : keys.of(table)) {
                 const int column = int(batch_.table->columns.indexOf(name));
                 if (column < 0) { // a key the result does not show cannot name a row
                     batch_.table->key.clear();
@@ -83,7 +201,6 @@ public:
         send();
     }
 
-private:
     // What the report says of a table passed over: the driver's words, or why in the program's words where
     // the driver's would puzzle (a lock held by another session).
     QString failureOf(const Failure& failure) const
@@ -93,20 +210,6 @@ private:
             return QStringLiteral("locked by another session for more than %1")
                 .arg(plural(reading_.lockTimeoutSeconds, "second", "seconds"));
         return failure.description();
-    }
-
-    // The columns of the table's primary key, asked for on a statement of their own before its rows; none
-    // where the driver cannot say.
-    QStringList primaryKey(platform::odbc::Connection& connection, const TableName& table)
-    {
-        try {
-            platform::odbc::Statement keys(connection);
-            const RunningStatement running(control_, keys);
-            keys.setQueryTimeout(kQueryTimeoutSeconds);
-            return keys.primaryKeyColumns(table.schema, table.name);
-        } catch (const Failure&) {
-            return {};
-        }
     }
 
     // Both read to the table's end, true, or until a stop, false.
@@ -131,11 +234,15 @@ private:
             const qsizetype rows = block.fetch(rowsPerFetch);
             if (rows == 0)
                 return true;
-            rowsPerFetch = took.elapsed() < kBatchMilliseconds ? std::min(rowsPerFetch * 2, block.rowsPerFetch())
-                                                               : std::max(rowsPerFetch / 2, 1);
+            const bool quick = took.elapsed() < kBatchMilliseconds;
             for (qsizetype row = 0; row < rows; ++row)
                 readRow(columns, [&](int column, QString& text) { return block.appendValue(row, column, text); });
-            sendWhenDue();
+            const int next = quick ? std::min(rowsPerFetch * 2, block.rowsPerFetch()) : std::max(rowsPerFetch / 2, 1);
+            if (next > rowsPerFetch)
+                send(); // a bigger block waits for more rows: the rows so far go first, however slow the next
+            else
+                sendWhenDue();
+            rowsPerFetch = next;
         }
         return false;
     }
@@ -259,7 +366,8 @@ void readOneDatabase(const ScanPlan& plan, const ServerDatabase& database, Datab
     }
     const ConnectionInUse inUse(control, connection);
     TableReader reader(channel, control, wake, plan.reading);
-    if (isSqlServer(connection)) {
+    const bool sqlServer = isSqlServer(connection);
+    if (sqlServer) {
         reader.allowBlocks(); // the SQLite driver reports widths its text columns do not keep to
         // SQL Server's drivers take a cancel from another thread; the SQLite driver would free the result
         // set under the fetch.
@@ -278,18 +386,20 @@ void readOneDatabase(const ScanPlan& plan, const ServerDatabase& database, Datab
     ScanBatch begun;
     begun.database = start;
     begun.listing = decideTables(listed, plan.tablesOf(database.name));
-    const QList<TableDecision> decisions = *begun.listing;
-    channel.send(std::move(begun), wake);
-    for (const TableDecision& decision : decisions) {
-        if (control.stopRequested())
-            return;
+    QList<TableName> chosen;
+    for (const TableDecision& decision : *begun.listing) {
         if (!decision.read())
             continue;
-        TableName table = decision.listed.table;
+        chosen.append(decision.listed.table);
         if (!start.named)
-            table.database.clear();
-        reader.read(connection, table);
+            chosen.last().database.clear();
     }
+    channel.send(std::move(begun), wake);
+    if (chosen.isEmpty() || control.stopRequested())
+        return;
+    const PrimaryKeys keys =
+        plan.needsKeys ? PrimaryKeys::learn(connection, control, sqlServer, chosen) : PrimaryKeys();
+    reader.readAll(connection, chosen, keys, sqlServer ? kTablesPerRequest : 1);
 }
 
 // Whether snapshot isolation is allowed in the connection's database, asked only where it is wanted.

@@ -216,6 +216,15 @@ QString databasesQuery()
         "SELECT name, state_desc, HAS_DBACCESS(name), snapshot_isolation_state FROM sys.databases ORDER BY name");
 }
 
+QString primaryKeysQuery()
+{
+    return QStringLiteral(
+        "SELECT SCHEMA_NAME(t.schema_id), t.name, c.name, ic.key_ordinal FROM sys.tables AS t JOIN sys.indexes AS i "
+        "ON i.object_id = t.object_id AND i.is_primary_key = 1 JOIN sys.index_columns AS ic ON ic.object_id = "
+        "i.object_id AND ic.index_id = i.index_id JOIN sys.columns AS c ON c.object_id = ic.object_id AND "
+        "c.column_id = ic.column_id ORDER BY 1, 2, 4");
+}
+
 QString rowQuery(const Origin& origin)
 {
     const QString query = tableQuery(origin.tableName());

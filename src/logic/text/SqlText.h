@@ -30,6 +30,10 @@ QString sessionSetUp(int lockTimeoutSeconds, IsolationLevel isolation);
 // snapshot_isolation_state, by name.
 QString databasesQuery();
 
+// The catalogue query that lists the primary key columns of every table of the session's database: schema,
+// table, column and its place in the key, in key order.
+QString primaryKeysQuery();
+
 // A query that selects the row an item came from, to run in SQL Server's own tools:
 //   SELECT * FROM [dbo].[Customers] WHERE [CustomerID] = 42
 // each key value written for its type: numbers as they are; text quoted with quotes doubled, as N'...' where it
