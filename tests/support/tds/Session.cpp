@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "Batch.h"
+#include "Catalog.h"
 #include "Protocol.h"
 #include "ServerState.h"
 #include "Values.h"
@@ -8,7 +9,6 @@
 
 #include <QUuid>
 
-#include <array>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -54,10 +54,8 @@ private:
     void refuse(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state = 1);
     bool statement(const SqlStatement& statement, quint16 more);
     Outcome result(const TdsTable& table, quint8 doneToken, quint16 more, bool scan);
-    void tableList();
     void procedureResult(const TdsTable& rows);
     QMap<QString, QString> textParameters(Reader& call);
-    void primaryKeys(const QMap<QString, QString>& parameters);
     const TdsDatabase* findDatabase(const QString& name) const;
 
     Wire& wire_;
@@ -391,13 +389,15 @@ void Session::rpc(const QByteArray& payload)
     if (options_.fault == TdsServer::Fault::SilentAfterLogin)
         return;
     const QString procedure = name.section(u'.', -1);
-    if (sameName(procedure, u"sp_pkeys"_s))
-        return primaryKeys(textParameters(call));
+    if (sameName(procedure, u"sp_pkeys"_s)) {
+        const QMap<QString, QString> named = textParameters(call);
+        return procedureResult(primaryKeyOf(*database_, named.value(u"@table_name"_s), named.value(u"@table_owner"_s)));
+    }
     if (!sameName(procedure, u"sp_tables"_s))
         return refuse(kDoneProc, 2812, 16, QStringLiteral("Could not find stored procedure '%1'.").arg(name), 62);
     if (parameters)
         return refuse(kDoneProc, 50000, 16, u"TdsServer answers sp_tables without parameters only."_s);
-    tableList();
+    procedureResult(tableListing(*database_));
 }
 
 // The rows of a table whose columns hold the given values, as a table of their own; nothing for a column the
@@ -455,60 +455,6 @@ QMap<QString, QString> Session::textParameters(Reader& call)
         values.insert(name, bytes == 0xFFFF ? QString() : call.utf16(bytes / 2));
     }
     return values;
-}
-
-// sp_pkeys: the named table's primary key columns, in key order.
-void Session::primaryKeys(const QMap<QString, QString>& parameters)
-{
-    TdsTable keys;
-    keys.schema = u"sys"_s;
-    keys.name = u"sp_pkeys"_s;
-    keys.columns = {
-        {u"TABLE_QUALIFIER"_s, TdsType::NVarChar, 128},
-        {u"TABLE_OWNER"_s, TdsType::NVarChar, 128},
-        {u"TABLE_NAME"_s, TdsType::NVarChar, 128},
-        {u"COLUMN_NAME"_s, TdsType::NVarChar, 128},
-        {u"KEY_SEQ"_s, TdsType::SmallInt},
-        {u"PK_NAME"_s, TdsType::NVarChar, 128},
-    };
-    const QString owner = parameters.value(u"@table_owner"_s);
-    for (const TdsTable& table : database_->tables) {
-        if (!sameName(table.name, parameters.value(u"@table_name"_s)) ||
-            (!owner.isEmpty() && !sameName(table.schema, owner)))
-            continue;
-        for (qsizetype k = 0; k < table.primaryKey.size(); ++k)
-            keys.rows.append({QVariant(database_->name), QVariant(table.schema), QVariant(table.name),
-                              QVariant(table.primaryKey[k]), QVariant(qint64(k + 1)),
-                              QVariant(QStringLiteral("PK_") + table.name)});
-    }
-    procedureResult(keys);
-}
-
-// sp_tables: one row per table and view, ordered as SQL Server orders them (type, owner, name).
-void Session::tableList()
-{
-    TdsTable listing;
-    listing.schema = u"sys"_s;
-    listing.name = u"sp_tables"_s;
-    listing.columns = {
-        {u"TABLE_QUALIFIER"_s, TdsType::NVarChar, 128}, {u"TABLE_OWNER"_s, TdsType::NVarChar, 128},
-        {u"TABLE_NAME"_s, TdsType::NVarChar, 128},      {u"TABLE_TYPE"_s, TdsType::VarChar, 32},
-        {u"REMARKS"_s, TdsType::VarChar, 254},
-    };
-    QList<const TdsTable*> tables;
-    for (const TdsTable& table : database_->tables)
-        tables.append(&table);
-    std::stable_sort(tables.begin(), tables.end(), [](const TdsTable* a, const TdsTable* b) {
-        const auto key = [](const TdsTable* t) { return std::array{&t->type, &t->schema, &t->name}; };
-        for (size_t k = 0; k < 3; ++k)
-            if (const int order = key(a)[k]->compare(*key(b)[k], Qt::CaseInsensitive))
-                return order < 0;
-        return false;
-    });
-    for (const TdsTable* table : tables)
-        listing.rows.append({QVariant(database_->name), QVariant(table->schema), QVariant(table->name),
-                             QVariant(table->type), std::nullopt});
-    procedureResult(listing);
 }
 
 // A catalog procedure's one result set, its return status 0 and the procedure's DONE, ending the reply.

@@ -1,0 +1,66 @@
+#include "Catalog.h"
+
+#include <algorithm>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace rq::test::tds {
+
+namespace {
+
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+} // namespace
+
+TdsTable tableListing(const TdsDatabase& database)
+{
+    TdsTable listing;
+    listing.schema = u"sys"_s;
+    listing.name = u"sp_tables"_s;
+    listing.columns = {
+        {u"TABLE_QUALIFIER"_s, TdsType::NVarChar, 128}, {u"TABLE_OWNER"_s, TdsType::NVarChar, 128},
+        {u"TABLE_NAME"_s, TdsType::NVarChar, 128},      {u"TABLE_TYPE"_s, TdsType::VarChar, 32},
+        {u"REMARKS"_s, TdsType::VarChar, 254},
+    };
+    QList<const TdsTable*> tables;
+    for (const TdsTable& table : database.tables)
+        tables.append(&table);
+    std::stable_sort(tables.begin(), tables.end(), [](const TdsTable* a, const TdsTable* b) {
+        const auto key = [](const TdsTable* t) { return std::array{&t->type, &t->schema, &t->name}; };
+        for (size_t k = 0; k < 3; ++k)
+            if (const int order = key(a)[k]->compare(*key(b)[k], Qt::CaseInsensitive))
+                return order < 0;
+        return false;
+    });
+    for (const TdsTable* table : tables)
+        listing.rows.append({QVariant(database.name), QVariant(table->schema), QVariant(table->name),
+                             QVariant(table->type), std::nullopt});
+    return listing;
+}
+
+TdsTable primaryKeyOf(const TdsDatabase& database, const QString& table, const QString& owner)
+{
+    TdsTable keys;
+    keys.schema = u"sys"_s;
+    keys.name = u"sp_pkeys"_s;
+    keys.columns = {
+        {u"TABLE_QUALIFIER"_s, TdsType::NVarChar, 128},
+        {u"TABLE_OWNER"_s, TdsType::NVarChar, 128},
+        {u"TABLE_NAME"_s, TdsType::NVarChar, 128},
+        {u"COLUMN_NAME"_s, TdsType::NVarChar, 128},
+        {u"KEY_SEQ"_s, TdsType::SmallInt},
+        {u"PK_NAME"_s, TdsType::NVarChar, 128},
+    };
+    for (const TdsTable& described : database.tables) {
+        if (!sameName(described.name, table) || (!owner.isEmpty() && !sameName(described.schema, owner)))
+            continue;
+        for (qsizetype k = 0; k < described.primaryKey.size(); ++k)
+            keys.rows.append({QVariant(database.name), QVariant(described.schema), QVariant(described.name),
+                              QVariant(described.primaryKey[k]), QVariant(qint64(k + 1)),
+                              QVariant(QStringLiteral("PK_") + described.name)});
+    }
+    return keys;
+}
+
+} // namespace rq::test::tds
