@@ -74,6 +74,11 @@ struct TdsTable {
     // After this many rows (all of them, if there are fewer) the scan fails: ERROR 601 "Could not continue
     // scan with NOLOCK due to data movement." (severity 12) and a DONE with the error bit.
     int failAfterRows = -1;
+    // Another session holds a lock on it: its rows come at once under READ UNCOMMITTED, and under SNAPSHOT
+    // where the database allows it; otherwise the statement waits the session's SET LOCK_TIMEOUT, then fails
+    // with ERROR 1222 "Lock request time out period exceeded." (severity 16, ends only its statement). With
+    // no time-out (-1, the default) it waits until the driver sends attention.
+    bool locked = false;
     // After this many rows the server sends nothing more of the table until the driver sends an attention.
     int stallAfterRows = -1;
     // The columns of its primary key, in key order, as sp_pkeys lists them.
@@ -86,7 +91,12 @@ TdsTable textTable(const QString& schema, const QString& name, const QStringList
 struct TdsDatabase {
     QString name;
     QList<TdsTable> tables;
+    // ALLOW_SNAPSHOT_ISOLATION: without it, a SELECT of its tables under SNAPSHOT fails with ERROR 3952
+    // (severity 16, ends only its statement).
+    bool allowsSnapshot = false;
 };
+
+enum class TdsIsolation { ReadUncommitted, ReadCommitted, RepeatableRead, Serializable, Snapshot };
 
 // A SQL Server stand-in on 127.0.0.1 that the real FreeTDS driver talks to (TDS 7.4, no encryption). It
 // serves the databases it is given: logins, `SET ...`, `USE`, `SELECT * FROM [schema].[name]` (with
@@ -94,7 +104,7 @@ struct TdsDatabase {
 // attention; anything else gets an error (50000), never
 // silence. Names are matched without regard to case, as SQL Server's default collation does.
 // `SET TEXTSIZE n` cuts text, ntext, image and the (max) types, xml aside, to n bytes (4096 until it is set),
-// as SQL Server does.
+// as SQL Server does. A batch may hold many statements, each answered in turn with its own DONE.
 //
 // Each connection is served in a thread of its own, so the driver may be called on the test's thread and
 // a stalled connection never holds up another. The destructor stops everything and joins promptly.
@@ -124,6 +134,14 @@ public:
         quint32 packetSize = 0;
     };
 
+    // What a session has set, as it stands now.
+    struct SessionSettings {
+        QString database;                                     // the current database
+        int lockTimeoutMs = -1;                               // SET LOCK_TIMEOUT; -1 waits for ever
+        TdsIsolation isolation = TdsIsolation::ReadCommitted; // SET TRANSACTION ISOLATION LEVEL
+        qint64 textSize = 4096;                               // SET TEXTSIZE
+    };
+
     explicit TdsServer(Options options);
     ~TdsServer();
     TdsServer(const TdsServer&) = delete;
@@ -139,6 +157,8 @@ public:
     int attentions() const;      // attention (cancel) requests received
     int stalls() const;          // tables that stalled (TdsTable::stallAfterRows)
     int closed() const;          // connections that have ended, the driver's or the server's doing
+    // One for each connection that logged in, in the order of their logins.
+    QList<SessionSettings> sessionSettings() const;
 
 private:
     std::unique_ptr<TdsServerState> state_;

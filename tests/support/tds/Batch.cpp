@@ -78,6 +78,22 @@ bool isWord(const SqlToken& token, QLatin1StringView word)
     return token.kind == SqlToken::Word && token.text.compare(word, Qt::CaseInsensitive) == 0;
 }
 
+std::optional<TdsIsolation> isolationLevel(const QStringList& words)
+{
+    static const std::pair<QLatin1StringView, TdsIsolation> levels[] = {
+        {"READ UNCOMMITTED"_L1, TdsIsolation::ReadUncommitted},
+        {"READ COMMITTED"_L1, TdsIsolation::ReadCommitted},
+        {"REPEATABLE READ"_L1, TdsIsolation::RepeatableRead},
+        {"SERIALIZABLE"_L1, TdsIsolation::Serializable},
+        {"SNAPSHOT"_L1, TdsIsolation::Snapshot},
+    };
+    const QString level = words.join(u' ').toUpper();
+    for (const auto& [name, isolation] : levels)
+        if (level == name)
+            return isolation;
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
@@ -105,7 +121,7 @@ std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
             if (!isName(at(i)) || at(i)->kind != SqlToken::Word)
                 return std::nullopt;
             statement.option = t[i++].text.toUpper();
-            if (statement.option == u"TEXTSIZE") {
+            if (statement.option == u"TEXTSIZE" || statement.option == u"LOCK_TIMEOUT") {
                 const bool negative = at(i) && at(i)->kind == SqlToken::Symbol && at(i)->text == u"-";
                 i += negative ? 1 : 0;
                 bool ok = false;
@@ -113,6 +129,16 @@ std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
                 if (!ok)
                     return std::nullopt;
                 ++i;
+            } else if (statement.option == u"TRANSACTION") {
+                if (!at(i + 1) || !isWord(*at(i), "ISOLATION"_L1) || !isWord(*at(i + 1), "LEVEL"_L1))
+                    return std::nullopt;
+                QStringList words;
+                for (i += 2; !statementEnds(); ++i)
+                    words << t[i].text;
+                const std::optional<TdsIsolation> isolation = isolationLevel(words);
+                if (!isolation)
+                    return std::nullopt;
+                statement.isolation = *isolation;
             } else if (at(i) && at(i)->kind == SqlToken::Word) {
                 statement.name = QStringList{at(i)->text.toUpper()}; // ON, OFF, or whatever the option takes
             }

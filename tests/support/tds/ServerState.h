@@ -18,6 +18,7 @@ struct TdsServerState {
     mutable std::mutex mutex;
     QList<TdsServer::Login> logins;
     QStringList batches;
+    QList<TdsServer::SessionSettings> sessions; // each session writes its own, under the mutex
 };
 
 } // namespace rq::test

@@ -2,6 +2,7 @@
 
 #include "Batch.h"
 #include "Catalog.h"
+#include "Errors.h"
 #include "Protocol.h"
 #include "ServerState.h"
 #include "Values.h"
@@ -9,6 +10,7 @@
 
 #include <QUuid>
 
+#include <climits>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -46,6 +48,7 @@ private:
     void rpc(const QByteArray& payload);
     void transaction(const QByteArray& payload);
     void acknowledgeAttention();
+    void publishSettings();
     // Sends what out_ holds so far; reply() also ends the reply.
     void send();
     void reply();
@@ -53,6 +56,14 @@ private:
     void sendError(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state = 1);
     void refuse(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state = 1);
     bool statement(const SqlStatement& statement, quint16 more);
+    void applySetting(const SqlStatement& statement);
+    bool use(const QString& name);
+    bool selectTable(const SqlStatement& statement, quint16 more);
+    // The error and a DONE that ends the batch (false) or only the statement (true).
+    bool endBatch(const ServerError& failure);
+    bool endStatement(const ServerError& failure, quint16 more);
+    Outcome waitForLock();
+    Outcome cancelled();
     Outcome result(const TdsTable& table, quint8 doneToken, quint16 more, bool scan);
     void procedureResult(const TdsTable& rows);
     QMap<QString, QString> textParameters(Reader& call);
@@ -65,9 +76,10 @@ private:
     Bytes out_;
     bool loggedIn_ = false;
     const TdsDatabase* database_ = nullptr;
-    qint64 textSize_ = kDefaultTextSize;
-    bool formatOnly_ = false; // SET FMTONLY ON: result sets describe their columns and send no rows
-    quint64 transaction_ = 0; // the open transaction's descriptor; 0 when none is open
+    TdsServer::SessionSettings settings_;
+    qsizetype published_ = -1; // where the test sees settings_ among the sessions'; -1 until the login
+    bool formatOnly_ = false;  // SET FMTONLY ON: result sets describe their columns and send no rows
+    quint64 transaction_ = 0;  // the open transaction's descriptor; 0 when none is open
     quint64 nextTransaction_ = 1;
 };
 
@@ -84,6 +96,7 @@ void Session::run()
             break;
         case kLogin7:
             login(message.payload);
+            publishSettings();
             break;
         case kAttention:
             if (loggedIn_)
@@ -226,6 +239,21 @@ void Session::acknowledgeAttention()
     reply();
 }
 
+// Lets the test see what this session has set, once it has logged in.
+void Session::publishSettings()
+{
+    if (!loggedIn_)
+        return;
+    settings_.database = database_->name;
+    const std::lock_guard lock(state_.mutex);
+    if (published_ < 0) {
+        published_ = state_.sessions.size();
+        state_.sessions.append(settings_);
+    } else {
+        state_.sessions[published_] = settings_;
+    }
+}
+
 const TdsDatabase* Session::findDatabase(const QString& name) const
 {
     for (const TdsDatabase& database : options_.databases)
@@ -259,38 +287,23 @@ void Session::batch(const QByteArray& payload)
 // Answers one statement of a batch, leaving the reply open; false ends the batch.
 bool Session::statement(const SqlStatement& statement, quint16 more)
 {
-    const auto plainDone = [&] {
+    switch (statement.kind) {
+    case SqlStatement::Set:
+        applySetting(statement);
         done(out_, kDone, more, 0, 0);
         send();
         return true;
-    };
-    const auto fail = [&](quint32 number, const QString& text) {
-        sendError(kDone, number, 16, text);
-        return false;
-    };
-    switch (statement.kind) {
-    case SqlStatement::Set:
-        if (statement.option == u"TEXTSIZE")
-            textSize_ = statement.value > 0 ? statement.value : kDefaultTextSize;
-        if (statement.option == u"FMTONLY") // tools ask for a query's columns so, before they run it
-            formatOnly_ = statement.name == QStringList{QStringLiteral("ON")};
-        return plainDone();
-    case SqlStatement::Use: {
-        const TdsDatabase* database = findDatabase(statement.name[0]);
-        if (!database)
-            return fail(911, QStringLiteral("Database '%1' does not exist. Make sure that the name is entered "
-                                            "correctly.")
-                                 .arg(statement.name[0]));
-        envChange(out_, 1, database->name, database_->name);
-        serverMessage(out_, kInfo, 5701, 1, 0, QStringLiteral("Changed database context to '%1'.").arg(database->name));
-        database_ = database;
-        return plainDone();
-    }
+    case SqlStatement::Use:
+        if (!use(statement.name[0]))
+            return false;
+        done(out_, kDone, more, 0, 0);
+        send();
+        return true;
     case SqlStatement::SelectVariable: {
         TdsTable answer;
         answer.columns = {{QString(), TdsType::Int}};
         if (statement.option == u"SPID" || statement.option == u"TEXTSIZE" || statement.option == u"TRANCOUNT") {
-            const qint64 value = statement.option == u"TEXTSIZE" ? textSize_
+            const qint64 value = statement.option == u"TEXTSIZE" ? settings_.textSize
                                  : statement.option == u"SPID"   ? qint64(spid_)
                                                                  : qint64(transaction_ ? 1 : 0);
             answer.rows = {{QVariant(value)}};
@@ -299,30 +312,107 @@ bool Session::statement(const SqlStatement& statement, quint16 more)
             answer.rows = {
                 {QVariant(QStringLiteral("Microsoft SQL Server 2022 (RTM) - 16.0.1000.6 (X64) (TdsServer)"))}};
         } else {
-            return fail(137, QStringLiteral("Must declare the scalar variable \"@@%1\".").arg(statement.option));
+            return endBatch(
+                {137, 16, 1, QStringLiteral("Must declare the scalar variable \"@@%1\".").arg(statement.option)});
         }
         return result(answer, kDone, more, false) == Outcome::Complete;
     }
-    case SqlStatement::SelectTable: {
-        const QStringList& parts = statement.name;
-        const TdsDatabase* database = parts.size() == 3 && !parts[0].isEmpty() ? findDatabase(parts[0]) : database_;
-        const QString schema =
-            parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() ? parts[parts.size() - 2] : QStringLiteral("dbo");
-        const TdsTable* found = nullptr;
-        for (const TdsTable& table : database ? database->tables : QList<TdsTable>())
-            if (sameName(table.schema, schema) && sameName(table.name, parts.constLast()))
-                found = &table;
-        if (!found)
-            return fail(208, QStringLiteral("Invalid object name '%1'.").arg(parts.join(u'.')));
-        if (statement.conditions.isEmpty())
-            return result(*found, kDone, more, true) == Outcome::Complete;
-        std::optional<TdsTable> chosen = rowsWhere(*found, statement.conditions);
-        if (!chosen)
-            return fail(207, u"Invalid column name in the WHERE clause."_s);
-        return result(*chosen, kDone, more, true) == Outcome::Complete;
-    }
+    case SqlStatement::SelectTable:
+        return selectTable(statement, more);
     }
     return false;
+}
+
+void Session::applySetting(const SqlStatement& statement)
+{
+    if (statement.option == u"TEXTSIZE")
+        settings_.textSize = statement.value > 0 ? statement.value : kDefaultTextSize;
+    if (statement.option == u"LOCK_TIMEOUT")
+        settings_.lockTimeoutMs = statement.value < 0 ? -1 : int(std::min<qint64>(statement.value, INT_MAX));
+    if (statement.option == u"TRANSACTION")
+        settings_.isolation = statement.isolation;
+    if (statement.option == u"FMTONLY") // tools ask for a query's columns so, before they run it
+        formatOnly_ = statement.name == QStringList{QStringLiteral("ON")};
+    publishSettings();
+}
+
+// USE: the database becomes the current one, reported as SQL Server does; false ends the batch.
+bool Session::use(const QString& name)
+{
+    const TdsDatabase* database = findDatabase(name);
+    if (!database)
+        return endBatch(
+            {911, 16, 1,
+             QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.").arg(name)});
+    envChange(out_, 1, database->name, database_->name);
+    serverMessage(out_, kInfo, 5701, 1, 0, QStringLiteral("Changed database context to '%1'.").arg(database->name));
+    database_ = database;
+    publishSettings();
+    return true;
+}
+
+// SELECT * FROM a described table, as the session's isolation level and the table's failure and lock have it.
+bool Session::selectTable(const SqlStatement& statement, quint16 more)
+{
+    const QStringList& parts = statement.name;
+    const TdsDatabase* database = parts.size() == 3 && !parts[0].isEmpty() ? findDatabase(parts[0]) : database_;
+    const QString schema =
+        parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() ? parts[parts.size() - 2] : QStringLiteral("dbo");
+    const TdsTable* found = nullptr;
+    for (const TdsTable& table : database ? database->tables : QList<TdsTable>())
+        if (sameName(table.schema, schema) && sameName(table.name, parts.constLast()))
+            found = &table;
+    if (!found)
+        return endBatch(invalidObject(parts.join(u'.')));
+    if (settings_.isolation == TdsIsolation::Snapshot && !database->allowsSnapshot)
+        return endStatement(snapshotNotAllowed(database->name), more);
+    const bool readsPastLocks =
+        settings_.isolation == TdsIsolation::ReadUncommitted || settings_.isolation == TdsIsolation::Snapshot;
+    if (found->locked && !readsPastLocks)
+        return waitForLock() == Outcome::Cancelled ? false : endStatement(lockTimeout(), more);
+    if (statement.conditions.isEmpty())
+        return result(*found, kDone, more, true) == Outcome::Complete;
+    std::optional<TdsTable> chosen = rowsWhere(*found, statement.conditions);
+    if (!chosen)
+        return endBatch({207, 16, 1, u"Invalid column name in the WHERE clause."_s});
+    return result(*chosen, kDone, more, true) == Outcome::Complete;
+}
+
+bool Session::endBatch(const ServerError& failure)
+{
+    error(out_, failure.number, failure.severity, failure.text, failure.state);
+    done(out_, kDone, kDoneError, 0, 0);
+    send();
+    return false;
+}
+
+bool Session::endStatement(const ServerError& failure, quint16 more)
+{
+    error(out_, failure.number, failure.severity, failure.text, failure.state);
+    done(out_, kDone, quint16(more | kDoneError), kSelectCommand, 0);
+    send();
+    return true;
+}
+
+// Waits for another session's lock as long as SET LOCK_TIMEOUT says; Cancelled when the driver gives up first.
+Session::Outcome Session::waitForLock()
+{
+    wire_.sendNow(); // the batch's earlier results reach the driver while this statement waits
+    if (settings_.lockTimeoutMs < 0) {
+        while (!wire_.attention())
+            wire_.pause(kPollMs);
+    } else {
+        wire_.pause(settings_.lockTimeoutMs);
+    }
+    return wire_.takeAttention() ? cancelled() : Outcome::Failed;
+}
+
+// The attention is acknowledged, and the batch ends there.
+Session::Outcome Session::cancelled()
+{
+    done(out_, kDone, kDoneAttention, 0, 0);
+    send();
+    return Outcome::Cancelled;
 }
 
 // Sends a result set and its DONE, leaving the reply open. A scan honours the row delay.
@@ -335,7 +425,7 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
     columnMetadata(out_, table, plans);
     send();
 
-    const ValueWriter writer(textSize_);
+    const ValueWriter writer(settings_.textSize);
     const qint64 stored = table.rows.size();
     const qint64 total = stored + (table.generate ? std::max(table.generatedRows, 0) : 0);
     const qint64 rows = formatOnly_                ? 0
@@ -351,11 +441,8 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
             while (!wire_.attention())
                 wire_.pause(kPollMs);
         }
-        if (wire_.takeAttention() && !options_.ignoreAttention) {
-            done(out_, kDone, kDoneAttention, 0, 0);
-            send();
-            return Outcome::Cancelled;
-        }
+        if (wire_.takeAttention() && !options_.ignoreAttention)
+            return cancelled();
         if (i >= stored)
             generated = table.generate(int(i - stored));
         const QList<TdsValue>& row = i < stored ? table.rows[qsizetype(i)] : generated;

@@ -80,6 +80,12 @@ int TdsServer::stalls() const { return state_->stalls; }
 
 int TdsServer::closed() const { return state_->closed; }
 
+QList<TdsServer::SessionSettings> TdsServer::sessionSettings() const
+{
+    const std::lock_guard lock(state_->mutex);
+    return state_->sessions;
+}
+
 TdsTable textTable(const QString& schema, const QString& name, const QStringList& values)
 {
     TdsTable table;

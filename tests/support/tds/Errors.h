@@ -1,0 +1,19 @@
+#pragma once
+
+// SQL Server's errors as this server sends them: number, severity, state and text, word for word.
+#include "support/TdsServer.h"
+
+namespace rq::test::tds {
+
+struct ServerError {
+    quint32 number = 0;
+    quint8 severity = 16;
+    quint8 state = 1;
+    QString text;
+};
+
+ServerError invalidObject(const QString& name); // the name as the statement wrote it
+ServerError lockTimeout();
+ServerError snapshotNotAllowed(const QString& database);
+
+} // namespace rq::test::tds
