@@ -91,6 +91,12 @@ TdsTable textTable(const QString& schema, const QString& name, const QStringList
 struct TdsDatabase {
     QString name;
     QList<TdsTable> tables;
+    // The login may open it. If not, a login naming it fails with ERROR 4060, and USE of it (or a table named
+    // in it) with ERROR 916 "The server principal ... is not able to access the database ...".
+    bool accessible = true;
+    // Offline: a login naming it fails with ERROR 4060, USE of it with ERROR 942 "Database '...' cannot be
+    // opened because it is offline."
+    bool online = true;
     // ALLOW_SNAPSHOT_ISOLATION: without it, a SELECT of its tables under SNAPSHOT fails with ERROR 3952
     // (severity 16, ends only its statement).
     bool allowsSnapshot = false;
@@ -105,6 +111,11 @@ enum class TdsIsolation { ReadUncommitted, ReadCommitted, RepeatableRead, Serial
 // silence. Names are matched without regard to case, as SQL Server's default collation does.
 // `SET TEXTSIZE n` cuts text, ntext, image and the (max) types, xml aside, to n bytes (4096 until it is set),
 // as SQL Server does. A batch may hold many statements, each answered in turn with its own DONE.
+//
+// A catalogue query is answered when sent word for word (letter case and spacing aside):
+//   SELECT name, state_desc, HAS_DBACCESS(name), snapshot_isolation_state FROM sys.databases ORDER BY name
+// a row per described database: its name, ONLINE or OFFLINE, 1 when it is accessible and online (else 0), and
+// 1 when it allows snapshot isolation (else 0).
 //
 // Each connection is served in a thread of its own, so the driver may be called on the test's thread and
 // a stalled connection never holds up another. The destructor stops everything and joins promptly.
@@ -126,6 +137,9 @@ public:
         qint64 closeAfterBytes = -1;  // hang up each connection after sending this many bytes
         int rowDelayMs = 0;           // pause after every row, sending it at once (a slow scan)
         bool ignoreAttention = false; // goes on sending rows after a cancel, and never acknowledges it
+
+        // Adds SQL Server's own databases, master, model, msdb and tempdb, each without tables.
+        Options& addSystemDatabases();
     };
 
     struct Login {

@@ -85,6 +85,36 @@ private:
 
 } // namespace
 
+TEST(FreeTdsServerFeatures, DatabasesAreListedAndRefusedAsSqlServerDoes)
+{
+    TdsServer::Options options = test::serving({});
+    options.databases
+        << test::TdsDatabase{.name = "Snap", .tables = {textTable("dbo", "S", {"s1"})}, .allowsSnapshot = true}
+        << test::TdsDatabase{.name = "Archive", .tables = {}, .online = false}
+        << test::TdsDatabase{.name = "Secret", .tables = {textTable("dbo", "T", {})}, .accessible = false};
+    TdsServer server(options.addSystemDatabases());
+    Statement statement(server), other(server);
+    EXPECT_EQ(statement.run("SELECT name, state_desc, HAS_DBACCESS(name), snapshot_isolation_state FROM sys.databases "
+                            "ORDER BY name"),
+              "exec ok | rows Archive,OFFLINE,0,0 dbname,ONLINE,1,0 master,ONLINE,1,0 model,ONLINE,1,0 msdb,ONLINE,1,0 "
+              "Secret,ONLINE,0,0 Snap,ONLINE,1,1 tempdb,ONLINE,1,0 | more no data");
+    EXPECT_EQ(statement.run("USE [Archive]"), "exec error 942 | more no data");
+    EXPECT_EQ(statement.run("USE [Secret]"), "exec error 916 | more no data");
+    EXPECT_EQ(statement.run("SELECT * FROM [Secret].[dbo].[T]"), "exec error 916 | more no data");
+    EXPECT_EQ(statement.run("USE [Snap];SELECT * FROM [dbo].[S]"), "exec info 5701 | more ok | rows s1 | more no data");
+    other.run("USE [master]");
+    EXPECT_EQ(server.sessionSettings().at(0).database, "Snap");
+    EXPECT_EQ(server.sessionSettings().at(1).database, "master");
+    for (const QString database : {"Archive", "Secret", "Nowhere"}) {
+        try {
+            Statement refused(server, database);
+            ADD_FAILURE() << database.toStdString();
+        } catch (const platform::odbc::OdbcError& error) {
+            EXPECT_TRUE(error.description().contains("Cannot open database \"" + database)); // ERROR 4060
+        }
+    }
+}
+
 TEST(FreeTdsServerFeatures, ALockedTableWaitsForTheLockUnlessTheIsolationLevelReadsPastIt)
 {
     const char* const unlocked = "exec ok | rows a1 | more ok | rows l1 | more ok | rows b1 | more no data";

@@ -2,6 +2,8 @@
 
 #include "Protocol.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace rq::test::tds {
@@ -76,6 +78,28 @@ std::optional<QList<SqlToken>> tokenize(QStringView sql)
 bool isWord(const SqlToken& token, QLatin1StringView word)
 {
     return token.kind == SqlToken::Word && token.text.compare(word, Qt::CaseInsensitive) == 0;
+}
+
+// The catalogue query the program sends, answered when it comes word for word.
+const std::pair<SqlStatement::Kind, QStringView> kCatalogQueries[] = {
+    {SqlStatement::DatabaseList,
+     u"SELECT name, state_desc, HAS_DBACCESS(name), snapshot_isolation_state FROM sys.databases ORDER BY name"},
+};
+
+// Which catalogue query the tokens from `i` on are, if any; `i` ends past it.
+std::optional<SqlStatement::Kind> catalogQuery(const QList<SqlToken>& tokens, qsizetype& i)
+{
+    for (const auto& [kind, text] : kCatalogQueries) {
+        const QList<SqlToken> query = *tokenize(text);
+        const auto same = [](const SqlToken& a, const SqlToken& b) {
+            return a.kind == b.kind && a.text.compare(b.text, Qt::CaseInsensitive) == 0;
+        };
+        if (tokens.size() - i >= query.size() && std::equal(query.begin(), query.end(), tokens.begin() + i, same)) {
+            i += query.size();
+            return kind;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<TdsIsolation> isolationLevel(const QStringList& words)
@@ -180,6 +204,8 @@ std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
                     i += negative ? 4 : 3;
                 } while (at(i) && isWord(*at(i), "AND"_L1));
             }
+        } else if (const auto catalog = catalogQuery(t, --i)) {
+            statement.kind = *catalog;
         } else {
             return std::nullopt;
         }

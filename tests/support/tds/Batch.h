@@ -1,6 +1,7 @@
 #pragma once
 
-// The SQL batches this server understands: SET, USE, SELECT @@variable and SELECT * FROM a table.
+// The SQL batches this server understands: SET, USE, SELECT @@variable, SELECT * FROM a table and the
+// catalogue queries the program sends.
 #include "support/TdsServer.h"
 
 #include <QByteArray>
@@ -13,7 +14,7 @@
 namespace rq::test::tds {
 
 struct SqlStatement {
-    enum Kind { Set, Use, SelectTable, SelectVariable } kind = Set;
+    enum Kind { Set, Use, SelectTable, SelectVariable, DatabaseList } kind = Set;
     QString option;   // Set: the option; SelectVariable: the variable, both upper case
     qint64 value = 0; // SET TEXTSIZE's size, SET LOCK_TIMEOUT's milliseconds
     TdsIsolation isolation = TdsIsolation::ReadCommitted; // SET TRANSACTION ISOLATION LEVEL's

@@ -11,6 +11,8 @@ namespace {
 
 bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
+bool nameBefore(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; }
+
 } // namespace
 
 TdsTable tableListing(const TdsDatabase& database)
@@ -61,6 +63,29 @@ TdsTable primaryKeyOf(const TdsDatabase& database, const QString& table, const Q
                               QVariant(QStringLiteral("PK_") + described.name)});
     }
     return keys;
+}
+
+TdsTable databaseList(const QList<TdsDatabase>& databases)
+{
+    TdsTable list;
+    list.schema = u"sys"_s;
+    list.name = u"databases"_s;
+    list.columns = {
+        {u"name"_s, TdsType::NVarChar, 128},
+        {u"state_desc"_s, TdsType::NVarChar, 60},
+        {QString(), TdsType::Int}, // HAS_DBACCESS(name): a function's column has no name
+        {u"snapshot_isolation_state"_s, TdsType::TinyInt},
+    };
+    QList<const TdsDatabase*> ordered;
+    for (const TdsDatabase& database : databases)
+        ordered.append(&database);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const TdsDatabase* a, const TdsDatabase* b) { return nameBefore(a->name, b->name); });
+    for (const TdsDatabase* database : ordered)
+        list.rows.append({QVariant(database->name), QVariant(database->online ? u"ONLINE"_s : u"OFFLINE"_s),
+                          QVariant(qint64(database->accessible && database->online ? 1 : 0)),
+                          QVariant(qint64(database->allowsSnapshot ? 1 : 0))});
+    return list;
 }
 
 } // namespace rq::test::tds

@@ -10,5 +10,7 @@ namespace rq::test::tds {
 TdsTable tableListing(const TdsDatabase& database);
 // sp_pkeys: the key columns of the tables of that name (and owner, unless empty), in key order.
 TdsTable primaryKeyOf(const TdsDatabase& database, const QString& table, const QString& owner);
+// sys.databases: name, state_desc, HAS_DBACCESS(name) and snapshot_isolation_state of each, ordered by name.
+TdsTable databaseList(const QList<TdsDatabase>& databases);
 
 } // namespace rq::test::tds

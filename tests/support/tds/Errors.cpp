@@ -19,4 +19,17 @@ ServerError snapshotNotAllowed(const QString& database)
                 .arg(database)};
 }
 
+ServerError noAccess(const QString& login, const QString& database)
+{
+    return {916, 14, 1,
+            QStringLiteral("The server principal \"%1\" is not able to access the database \"%2\" under the current "
+                           "security context.")
+                .arg(login, database)};
+}
+
+ServerError offline(const QString& database)
+{
+    return {942, 14, 4, QStringLiteral("Database '%1' cannot be opened because it is offline.").arg(database)};
+}
+
 } // namespace rq::test::tds

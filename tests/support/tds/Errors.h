@@ -15,5 +15,7 @@ struct ServerError {
 ServerError invalidObject(const QString& name); // the name as the statement wrote it
 ServerError lockTimeout();
 ServerError snapshotNotAllowed(const QString& database);
+ServerError noAccess(const QString& login, const QString& database);
+ServerError offline(const QString& database);
 
 } // namespace rq::test::tds

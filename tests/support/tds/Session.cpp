@@ -62,6 +62,7 @@ private:
     // The error and a DONE that ends the batch (false) or only the statement (true).
     bool endBatch(const ServerError& failure);
     bool endStatement(const ServerError& failure, quint16 more);
+    std::optional<ServerError> refusal(const TdsDatabase& database) const;
     Outcome waitForLock();
     Outcome cancelled();
     Outcome result(const TdsTable& table, quint8 doneToken, quint16 more, bool scan);
@@ -75,6 +76,7 @@ private:
     const quint16 spid_;
     Bytes out_;
     bool loggedIn_ = false;
+    QString user_;
     const TdsDatabase* database_ = nullptr;
     TdsServer::SessionSettings settings_;
     qsizetype published_ = -1; // where the test sees settings_ among the sessions'; -1 until the login
@@ -162,6 +164,7 @@ void Session::login(const QByteArray& payload)
     login.user = field(40);
     login.password = field(44, true);
     login.database = field(68);
+    user_ = login.user;
     {
         const std::lock_guard lock(state_.mutex);
         state_.logins.append(login);
@@ -179,7 +182,7 @@ void Session::login(const QByteArray& payload)
     const QString wanted =
         login.database.isEmpty() && !options_.databases.isEmpty() ? options_.databases[0].name : login.database;
     database_ = findDatabase(wanted);
-    if (!database_) {
+    if (!database_ || refusal(*database_)) {
         error(out_, 4060, 11,
               QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.").arg(wanted));
         return refuse(kDone, 18456, 14, failed);
@@ -254,6 +257,16 @@ void Session::publishSettings()
     }
 }
 
+// Why this login may not open the database, if it may not.
+std::optional<ServerError> Session::refusal(const TdsDatabase& database) const
+{
+    if (!database.online)
+        return offline(database.name);
+    if (!database.accessible)
+        return noAccess(user_, database.name);
+    return std::nullopt;
+}
+
 const TdsDatabase* Session::findDatabase(const QString& name) const
 {
     for (const TdsDatabase& database : options_.databases)
@@ -319,6 +332,8 @@ bool Session::statement(const SqlStatement& statement, quint16 more)
     }
     case SqlStatement::SelectTable:
         return selectTable(statement, more);
+    case SqlStatement::DatabaseList:
+        return result(databaseList(options_.databases), kDone, more, false) == Outcome::Complete;
     }
     return false;
 }
@@ -344,6 +359,8 @@ bool Session::use(const QString& name)
         return endBatch(
             {911, 16, 1,
              QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.").arg(name)});
+    if (const std::optional<ServerError> refused = refusal(*database))
+        return endBatch(*refused);
     envChange(out_, 1, database->name, database_->name);
     serverMessage(out_, kInfo, 5701, 1, 0, QStringLiteral("Changed database context to '%1'.").arg(database->name));
     database_ = database;
@@ -356,6 +373,9 @@ bool Session::selectTable(const SqlStatement& statement, quint16 more)
 {
     const QStringList& parts = statement.name;
     const TdsDatabase* database = parts.size() == 3 && !parts[0].isEmpty() ? findDatabase(parts[0]) : database_;
+    if (database && database != database_)
+        if (const std::optional<ServerError> refused = refusal(*database))
+            return endBatch(*refused);
     const QString schema =
         parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() ? parts[parts.size() - 2] : QStringLiteral("dbo");
     const TdsTable* found = nullptr;

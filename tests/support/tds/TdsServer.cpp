@@ -86,6 +86,13 @@ QList<TdsServer::SessionSettings> TdsServer::sessionSettings() const
     return state_->sessions;
 }
 
+TdsServer::Options& TdsServer::Options::addSystemDatabases()
+{
+    for (const char* name : {"master", "model", "msdb", "tempdb"})
+        databases.append(TdsDatabase{QString::fromLatin1(name), {}});
+    return *this;
+}
+
 TdsTable textTable(const QString& schema, const QString& name, const QStringList& values)
 {
     TdsTable table;
