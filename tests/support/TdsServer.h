@@ -61,6 +61,16 @@ struct TdsColumn {
 // the column's code page for the code-page types), QDateTime (datetime, datetime2), QDate, QTime, QUuid.
 using TdsValue = std::optional<QVariant>;
 
+// How reading a table fails, each as SQL Server reports it. An error that ends only its statement lets the
+// batch go on with its next statement; one that ends the batch leaves the rest of the batch unrun.
+enum class TdsFailure {
+    None,
+    DataMovement,     // after failAfterRows rows: ERROR 601 (severity 12), ends the batch
+    Conversion,       // after failAfterRows rows: ERROR 245 (severity 16), ends the batch
+    PermissionDenied, // before its columns: ERROR 229 (severity 14), ends only its statement
+    Dropped,          // before its columns: ERROR 208 "Invalid object name" (severity 16), ends the batch
+};
+
 struct TdsTable {
     QString schema = QStringLiteral("dbo");
     QString name;
@@ -71,8 +81,10 @@ struct TdsTable {
     // threads of their own, so `generate` must be safe to call from several at once.
     int generatedRows = 0;
     std::function<QList<TdsValue>(int)> generate;
-    // After this many rows (all of them, if there are fewer) the scan fails: ERROR 601 "Could not continue
-    // scan with NOLOCK due to data movement." (severity 12) and a DONE with the error bit.
+    // How a SELECT of it fails, and after how many rows (all of them, if there are fewer) for the failures that
+    // come with rows. failAfterRows alone fails as DataMovement: "Could not continue scan with NOLOCK due to data
+    // movement."
+    TdsFailure failure = TdsFailure::None;
     int failAfterRows = -1;
     // Another session holds a lock on it: its rows come at once under READ UNCOMMITTED, and under SNAPSHOT
     // where the database allows it; otherwise the statement waits the session's SET LOCK_TIMEOUT, then fails

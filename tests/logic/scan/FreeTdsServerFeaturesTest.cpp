@@ -9,6 +9,7 @@
 #include <sqlext.h>
 
 using namespace rq;
+using test::TdsFailure;
 using test::TdsIsolation;
 using test::TdsServer;
 using test::TdsTable;
@@ -151,5 +152,32 @@ TEST(FreeTdsServerFeatures, ALockedTableWaitsForTheLockUnlessTheIsolationLevelRe
         EXPECT_EQ(server.sessionSettings().at(0).isolation, row.isolation);
         EXPECT_EQ(server.sessionSettings().at(0).lockTimeoutMs, row.lockTimeoutMs);
         EXPECT_EQ(statement.run("SELECT * FROM [dbo].[A];SELECT * FROM [dbo].[L];SELECT * FROM [dbo].[B]"), row.trace);
+    }
+}
+
+TEST(FreeTdsServerFeatures, AStatementThatFailsEndsItselfOrTheBatchAsSqlServerMarksIt)
+{
+    const struct {
+        TdsFailure failure;
+        const char* trace;
+        const char* failingFirst; // SQLExecDirect fails: the driver manager asks for no further result
+    } rows[] = {
+        {TdsFailure::PermissionDenied, "exec ok | rows a1 | more error 229 | more ok | rows b1 | more no data",
+         "exec error 229 | more no data"},
+        {TdsFailure::Dropped, "exec ok | rows a1 | more error 208 | more no data", "exec error 208 | more no data"},
+        {TdsFailure::Conversion, "exec ok | rows a1 | more ok | rows f1 | fetch error 245 | more no data",
+         "exec ok | rows f1 | fetch error 245 | more no data"},
+        {TdsFailure::DataMovement, "exec ok | rows a1 | more ok | rows f1 | fetch error 601 | more no data",
+         "exec ok | rows f1 | fetch error 601 | more no data"},
+    };
+    for (const auto& row : rows) {
+        TdsTable failing = textTable("dbo", "F", {"f1", "f2"});
+        failing.failure = row.failure;
+        failing.failAfterRows = 1;
+        TdsServer server(test::serving({textTable("dbo", "A", {"a1"}), failing, textTable("dbo", "B", {"b1"})}));
+        Statement statement(server);
+        EXPECT_EQ(statement.run("SELECT * FROM [dbo].[A];SELECT * FROM [dbo].[F];SELECT * FROM [dbo].[B]"), row.trace);
+        EXPECT_EQ(statement.run("SELECT * FROM [dbo].[F];SELECT * FROM [dbo].[B]"), row.failingFirst);
+        EXPECT_EQ(statement.run("SELECT * FROM [dbo].[B]"), "exec ok | rows b1 | more no data"); // the close discarded
     }
 }

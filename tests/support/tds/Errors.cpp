@@ -4,6 +4,27 @@ using namespace Qt::StringLiterals;
 
 namespace rq::test::tds {
 
+TdsFailure failureOf(const TdsTable& table)
+{
+    if (table.failure == TdsFailure::None && table.failAfterRows >= 0)
+        return TdsFailure::DataMovement;
+    return table.failure;
+}
+
+ServerError rowsFailure(TdsFailure failure)
+{
+    if (failure == TdsFailure::Conversion)
+        return {245, 16, 1, u"Conversion failed when converting the nvarchar value 'n/a' to data type int."_s};
+    return {601, 12, 3, u"Could not continue scan with NOLOCK due to data movement."_s};
+}
+
+ServerError permissionDenied(const TdsTable& table, const QString& database)
+{
+    return {229, 14, 5,
+            QStringLiteral("The SELECT permission was denied on the object '%1', database '%2', schema '%3'.")
+                .arg(table.name, database, table.schema)};
+}
+
 ServerError invalidObject(const QString& name)
 {
     return {208, 16, 1, QStringLiteral("Invalid object name '%1'.").arg(name)};

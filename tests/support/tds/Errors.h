@@ -12,6 +12,12 @@ struct ServerError {
     QString text;
 };
 
+// The table's failure: failAfterRows alone stands for DataMovement.
+TdsFailure failureOf(const TdsTable& table);
+// The error of a failure that comes after rows: DataMovement or Conversion.
+ServerError rowsFailure(TdsFailure failure);
+
+ServerError permissionDenied(const TdsTable& table, const QString& database);
 ServerError invalidObject(const QString& name); // the name as the statement wrote it
 ServerError lockTimeout();
 ServerError snapshotNotAllowed(const QString& database);

@@ -382,10 +382,12 @@ bool Session::selectTable(const SqlStatement& statement, quint16 more)
     for (const TdsTable& table : database ? database->tables : QList<TdsTable>())
         if (sameName(table.schema, schema) && sameName(table.name, parts.constLast()))
             found = &table;
-    if (!found)
+    if (!found || found->failure == TdsFailure::Dropped)
         return endBatch(invalidObject(parts.join(u'.')));
     if (settings_.isolation == TdsIsolation::Snapshot && !database->allowsSnapshot)
         return endStatement(snapshotNotAllowed(database->name), more);
+    if (found->failure == TdsFailure::PermissionDenied)
+        return endStatement(permissionDenied(*found, database->name), more);
     const bool readsPastLocks =
         settings_.isolation == TdsIsolation::ReadUncommitted || settings_.isolation == TdsIsolation::Snapshot;
     if (found->locked && !readsPastLocks)
@@ -448,6 +450,7 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
     const ValueWriter writer(settings_.textSize);
     const qint64 stored = table.rows.size();
     const qint64 total = stored + (table.generate ? std::max(table.generatedRows, 0) : 0);
+    const TdsFailure failure = failureOf(table);
     const qint64 rows = formatOnly_                ? 0
                         : table.failAfterRows >= 0 ? std::min<qint64>(total, table.failAfterRows)
                                                    : total;
@@ -475,8 +478,9 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
             wire_.pause(delay);
         }
     }
-    if (table.failAfterRows >= 0) {
-        error(out_, 601, 12, u"Could not continue scan with NOLOCK due to data movement.", 3);
+    if (failure != TdsFailure::None) {
+        const ServerError failed = rowsFailure(failure);
+        error(out_, failed.number, failed.severity, failed.text, failed.state);
         done(out_, doneToken, kDoneError, kSelectCommand, 0);
         send();
         return Outcome::Failed;
