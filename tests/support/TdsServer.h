@@ -124,10 +124,15 @@ enum class TdsIsolation { ReadUncommitted, ReadCommitted, RepeatableRead, Serial
 // `SET TEXTSIZE n` cuts text, ntext, image and the (max) types, xml aside, to n bytes (4096 until it is set),
 // as SQL Server does. A batch may hold many statements, each answered in turn with its own DONE.
 //
-// A catalogue query is answered when sent word for word (letter case and spacing aside):
+// Two catalogue queries are answered when sent word for word (letter case and spacing aside):
 //   SELECT name, state_desc, HAS_DBACCESS(name), snapshot_isolation_state FROM sys.databases ORDER BY name
 // a row per described database: its name, ONLINE or OFFLINE, 1 when it is accessible and online (else 0), and
-// 1 when it allows snapshot isolation (else 0).
+// 1 when it allows snapshot isolation (else 0); and the primary keys of the current database's tables,
+//   SELECT SCHEMA_NAME(t.schema_id), t.name, c.name, ic.key_ordinal FROM sys.tables AS t JOIN sys.indexes AS i
+//   ON i.object_id = t.object_id AND i.is_primary_key = 1 JOIN sys.index_columns AS ic ON ic.object_id =
+//   i.object_id AND ic.index_id = i.index_id JOIN sys.columns AS c ON c.object_id = ic.object_id AND
+//   c.column_id = ic.column_id ORDER BY 1, 2, 4
+// a row per key column of each TABLE with a primaryKey.
 //
 // Each connection is served in a thread of its own, so the driver may be called on the test's thread and
 // a stalled connection never holds up another. The destructor stops everything and joins promptly.

@@ -84,6 +84,14 @@ private:
     SQLHSTMT handle_ = nullptr;
 };
 
+TdsTable keyed(const QString& schema, const QString& name, const QStringList& key, const QString& type = "TABLE")
+{
+    TdsTable table = textTable(schema, name, {});
+    table.primaryKey = key;
+    table.type = type;
+    return table;
+}
+
 } // namespace
 
 TEST(FreeTdsServerFeatures, DatabasesAreListedAndRefusedAsSqlServerDoes)
@@ -180,4 +188,31 @@ TEST(FreeTdsServerFeatures, AStatementThatFailsEndsItselfOrTheBatchAsSqlServerMa
         EXPECT_EQ(statement.run("SELECT * FROM [dbo].[F];SELECT * FROM [dbo].[B]"), row.failingFirst);
         EXPECT_EQ(statement.run("SELECT * FROM [dbo].[B]"), "exec ok | rows b1 | more no data"); // the close discarded
     }
+}
+
+TEST(FreeTdsServerFeatures, ManyStatementsInOneBatchAndTheKeysOfEveryTableInOneQuery)
+{
+    QList<TdsTable> tables{keyed("Sales", "Lines", {"OrderId", "Line"}), keyed("dbo", "View", {"Id"}, "VIEW"),
+                           keyed("dbo", "Customers", {"Id"})};
+    QStringList selects, results;
+    for (int i = 0; i < 100; ++i) {
+        const QString name = QStringLiteral("T%1").arg(i);
+        tables << textTable("dbo", name, i % 3 ? QStringList{name} : QStringList{}); // every third one empty
+        selects << QStringLiteral("SELECT * FROM [dbo].[%1]").arg(name);
+        results << (i % 3 ? "rows " + name : "rows");
+    }
+    TdsServer server(test::serving(tables));
+    Statement statement(server);
+    EXPECT_EQ(statement.run("SET TEXTSIZE 2147483647;SET LOCK_TIMEOUT 10000;SET TRANSACTION ISOLATION LEVEL READ "
+                            "COMMITTED"),
+              "exec no data");
+    EXPECT_EQ(server.sessionSettings().at(0).textSize, 2147483647);
+    EXPECT_EQ(statement.run(selects.join(u';')),
+              ("exec ok | " + results.join(" | more ok | ") + " | more no data").toStdString());
+    EXPECT_EQ(statement.run("SELECT SCHEMA_NAME(t.schema_id), t.name, c.name, ic.key_ordinal FROM sys.tables AS t JOIN "
+                            "sys.indexes AS i ON i.object_id = t.object_id AND i.is_primary_key = 1 JOIN "
+                            "sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id JOIN "
+                            "sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id ORDER BY 1, "
+                            "2, 4"),
+              "exec ok | rows dbo,Customers,Id,1 Sales,Lines,OrderId,1 Sales,Lines,Line,2 | more no data");
 }

@@ -80,10 +80,15 @@ bool isWord(const SqlToken& token, QLatin1StringView word)
     return token.kind == SqlToken::Word && token.text.compare(word, Qt::CaseInsensitive) == 0;
 }
 
-// The catalogue query the program sends, answered when it comes word for word.
+// The catalogue queries the program sends, answered when they come word for word.
 const std::pair<SqlStatement::Kind, QStringView> kCatalogQueries[] = {
     {SqlStatement::DatabaseList,
      u"SELECT name, state_desc, HAS_DBACCESS(name), snapshot_isolation_state FROM sys.databases ORDER BY name"},
+    {SqlStatement::PrimaryKeyList,
+     u"SELECT SCHEMA_NAME(t.schema_id), t.name, c.name, ic.key_ordinal FROM sys.tables AS t JOIN sys.indexes AS i "
+     u"ON i.object_id = t.object_id AND i.is_primary_key = 1 JOIN sys.index_columns AS ic ON ic.object_id = "
+     u"i.object_id AND ic.index_id = i.index_id JOIN sys.columns AS c ON c.object_id = ic.object_id AND "
+     u"c.column_id = ic.column_id ORDER BY 1, 2, 4"},
 };
 
 // Which catalogue query the tokens from `i` on are, if any; `i` ends past it.

@@ -14,7 +14,7 @@
 namespace rq::test::tds {
 
 struct SqlStatement {
-    enum Kind { Set, Use, SelectTable, SelectVariable, DatabaseList } kind = Set;
+    enum Kind { Set, Use, SelectTable, SelectVariable, DatabaseList, PrimaryKeyList } kind = Set;
     QString option;   // Set: the option; SelectVariable: the variable, both upper case
     qint64 value = 0; // SET TEXTSIZE's size, SET LOCK_TIMEOUT's milliseconds
     TdsIsolation isolation = TdsIsolation::ReadCommitted; // SET TRANSACTION ISOLATION LEVEL's

@@ -88,4 +88,29 @@ TdsTable databaseList(const QList<TdsDatabase>& databases)
     return list;
 }
 
+TdsTable keyColumns(const TdsDatabase& database)
+{
+    TdsTable keys;
+    keys.schema = u"sys"_s;
+    keys.name = u"index_columns"_s;
+    keys.columns = {
+        {QString(), TdsType::NVarChar, 128}, // SCHEMA_NAME(t.schema_id)
+        {u"name"_s, TdsType::NVarChar, 128},
+        {u"name"_s, TdsType::NVarChar, 128},
+        {u"key_ordinal"_s, TdsType::TinyInt},
+    };
+    QList<const TdsTable*> keyed; // sys.tables holds user tables only
+    for (const TdsTable& table : database.tables)
+        if (table.type == u"TABLE" && !table.primaryKey.isEmpty())
+            keyed.append(&table);
+    std::stable_sort(keyed.begin(), keyed.end(), [](const TdsTable* a, const TdsTable* b) {
+        return sameName(a->schema, b->schema) ? nameBefore(a->name, b->name) : nameBefore(a->schema, b->schema);
+    });
+    for (const TdsTable* table : keyed)
+        for (qsizetype k = 0; k < table->primaryKey.size(); ++k)
+            keys.rows.append({QVariant(table->schema), QVariant(table->name), QVariant(table->primaryKey[k]),
+                              QVariant(qint64(k + 1))});
+    return keys;
+}
+
 } // namespace rq::test::tds

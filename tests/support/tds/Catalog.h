@@ -12,5 +12,8 @@ TdsTable tableListing(const TdsDatabase& database);
 TdsTable primaryKeyOf(const TdsDatabase& database, const QString& table, const QString& owner);
 // sys.databases: name, state_desc, HAS_DBACCESS(name) and snapshot_isolation_state of each, ordered by name.
 TdsTable databaseList(const QList<TdsDatabase>& databases);
+// The key columns of every table of the database with a primary key: schema, table, column and key ordinal,
+// ordered by the first two and the ordinal.
+TdsTable keyColumns(const TdsDatabase& database);
 
 } // namespace rq::test::tds

@@ -334,6 +334,8 @@ bool Session::statement(const SqlStatement& statement, quint16 more)
         return selectTable(statement, more);
     case SqlStatement::DatabaseList:
         return result(databaseList(options_.databases), kDone, more, false) == Outcome::Complete;
+    case SqlStatement::PrimaryKeyList:
+        return result(keyColumns(*database_), kDone, more, false) == Outcome::Complete;
     }
     return false;
 }
