@@ -154,6 +154,9 @@ public:
         qint64 closeAfterBytes = -1;  // hang up each connection after sending this many bytes
         int rowDelayMs = 0;           // pause after every row, sending it at once (a slow scan)
         bool ignoreAttention = false; // goes on sending rows after a cancel, and never acknowledges it
+        // Each request from the driver (pre-login and login too) is answered this long after it has arrived,
+        // as over a network of this round-trip time; the rows of a long answer are not slowed.
+        int roundTripMs = 0;
 
         // Adds SQL Server's own databases, master, model, msdb and tempdb, each without tables.
         Options& addSystemDatabases();
@@ -188,6 +191,7 @@ public:
     int attentions() const;      // attention (cancel) requests received
     int stalls() const;          // tables that stalled (TdsTable::stallAfterRows)
     int closed() const;          // connections that have ended, the driver's or the server's doing
+    int requests() const;        // SQL batches, procedure calls and transaction requests after the login
     // One for each connection that logged in, in the order of their logins.
     QList<SessionSettings> sessionSettings() const;
 

@@ -190,7 +190,7 @@ TEST(FreeTdsServerFeatures, AStatementThatFailsEndsItselfOrTheBatchAsSqlServerMa
     }
 }
 
-TEST(FreeTdsServerFeatures, ManyStatementsInOneBatchAndTheKeysOfEveryTableInOneQuery)
+TEST(FreeTdsServerFeatures, ManyStatementsAndTheKeysOfEveryTableTakeOneRequestEach)
 {
     QList<TdsTable> tables{keyed("Sales", "Lines", {"OrderId", "Line"}), keyed("dbo", "View", {"Id"}, "VIEW"),
                            keyed("dbo", "Customers", {"Id"})};
@@ -215,4 +215,14 @@ TEST(FreeTdsServerFeatures, ManyStatementsInOneBatchAndTheKeysOfEveryTableInOneQ
                             "sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id ORDER BY 1, "
                             "2, 4"),
               "exec ok | rows dbo,Customers,Id,1 Sales,Lines,OrderId,1 Sales,Lines,Line,2 | more no data");
+    EXPECT_EQ(server.requests(), 3);
+}
+
+TEST(FreeTdsServerFeatures, ARoundTripHoldsEachAnswer)
+{
+    TdsServer::Options options = test::serving({textTable("dbo", "A", {"a1"})});
+    options.roundTripMs = 1100; // longer than the driver waits for a query
+    TdsServer server(options);
+    EXPECT_EQ(Statement(server).run("SELECT * FROM [dbo].[A]"), "exec error HYT00 HY008 | more no data");
+    EXPECT_EQ(server.requests(), 1);
 }

@@ -15,6 +15,7 @@ struct TdsServerState {
     std::atomic<int> attentions = 0;
     std::atomic<int> stalls = 0;
     std::atomic<int> closed = 0;
+    std::atomic<int> requests = 0;
     mutable std::mutex mutex;
     QList<TdsServer::Login> logins;
     QStringList batches;

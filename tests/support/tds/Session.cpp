@@ -10,9 +10,11 @@
 
 #include <QUuid>
 
+#include <chrono>
 #include <climits>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -48,6 +50,7 @@ private:
     void rpc(const QByteArray& payload);
     void transaction(const QByteArray& payload);
     void acknowledgeAttention();
+    void crossNetwork() const;
     void publishSettings();
     // Sends what out_ holds so far; reply() also ends the reply.
     void send();
@@ -92,6 +95,8 @@ void Session::run()
         const Message message = wire_.receive();
         if (fault == TdsServer::Fault::NeverAnswer)
             continue;
+        if (message.type != kAttention)
+            crossNetwork();
         switch (message.type) {
         case kPrelogin:
             prelogin();
@@ -109,6 +114,7 @@ void Session::run()
         case kTransaction:
             if (!loggedIn_)
                 throw Hangup{};
+            ++state_.requests;
             if (message.type == kBatch)
                 batch(message.payload);
             else if (message.type == kRpc)
@@ -240,6 +246,18 @@ void Session::acknowledgeAttention()
 {
     done(out_, kDone, kDoneAttention, 0, 0);
     reply();
+}
+
+// Holds a request as a network would: its way to the server and its answer's way back.
+void Session::crossNetwork() const
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(options_.roundTripMs);
+    for (Clock::time_point now = Clock::now(); now < until; now = Clock::now()) {
+        if (state_.stop)
+            throw Hangup{};
+        std::this_thread::sleep_until(std::min(until, now + std::chrono::milliseconds(kPollMs)));
+    }
 }
 
 // Lets the test see what this session has set, once it has logged in.

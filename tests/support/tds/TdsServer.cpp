@@ -80,6 +80,8 @@ int TdsServer::stalls() const { return state_->stalls; }
 
 int TdsServer::closed() const { return state_->closed; }
 
+int TdsServer::requests() const { return state_->requests; }
+
 QList<TdsServer::SessionSettings> TdsServer::sessionSettings() const
 {
     const std::lock_guard lock(state_->mutex);
