@@ -63,6 +63,16 @@ struct TdsColumn {
 // for sql_variant, qint64, double or QString.
 using TdsValue = std::optional<QVariant>;
 
+// How reading a table fails, each as SQL Server reports it. An error that ends only its statement lets the
+// batch go on with its next statement; one that ends the batch leaves the rest of the batch unrun.
+enum class TdsFailure {
+    None,
+    DataMovement,     // after failAfterRows rows: ERROR 601 (severity 12), ends the batch
+    Conversion,       // after failAfterRows rows: ERROR 245 (severity 16), ends the batch
+    PermissionDenied, // before its columns: ERROR 229 (severity 14), ends only its statement
+    Dropped,          // before its columns: ERROR 208 "Invalid object name" (severity 16), ends the batch
+};
+
 struct TdsTable {
     QString schema = QStringLiteral("dbo");
     QString name;
@@ -73,9 +83,16 @@ struct TdsTable {
     // threads of their own, so `generate` must be safe to call from several at once.
     int generatedRows = 0;
     std::function<QList<TdsValue>(int)> generate;
-    // After this many rows (all of them, if there are fewer) the scan fails: ERROR 601 "Could not continue
-    // scan with NOLOCK due to data movement." (severity 12) and a DONE with the error bit.
+    // How a SELECT of it fails, and after how many rows (all of them, if there are fewer) for the failures that
+    // come with rows. failAfterRows alone fails as DataMovement: "Could not continue scan with NOLOCK due to data
+    // movement."
+    TdsFailure failure = TdsFailure::None;
     int failAfterRows = -1;
+    // Another session holds a lock on it: its rows come at once under READ UNCOMMITTED, and under SNAPSHOT
+    // where the database allows it; otherwise the statement waits the session's SET LOCK_TIMEOUT, then fails
+    // with ERROR 1222 "Lock request time out period exceeded." (severity 16, ends only its statement). With
+    // no time-out (-1, the default) it waits until the driver sends attention.
+    bool locked = false;
     // After this many rows the server sends nothing more of the table until the driver sends an attention.
     int stallAfterRows = -1;
     // The columns of its primary key, in key order, as sp_pkeys lists them.
@@ -88,7 +105,18 @@ TdsTable textTable(const QString& schema, const QString& name, const QStringList
 struct TdsDatabase {
     QString name;
     QList<TdsTable> tables;
+    // The login may open it. If not, a login naming it fails with ERROR 4060, and USE of it (or a table named
+    // in it) with ERROR 916 "The server principal ... is not able to access the database ...".
+    bool accessible = true;
+    // Offline: a login naming it fails with ERROR 4060, USE of it with ERROR 942 "Database '...' cannot be
+    // opened because it is offline."
+    bool online = true;
+    // ALLOW_SNAPSHOT_ISOLATION: without it, a SELECT of its tables under SNAPSHOT fails with ERROR 3952
+    // (severity 16, ends only its statement).
+    bool allowsSnapshot = false;
 };
+
+enum class TdsIsolation { ReadUncommitted, ReadCommitted, RepeatableRead, Serializable, Snapshot };
 
 // A SQL Server stand-in on 127.0.0.1 that the real FreeTDS driver talks to (TDS 7.4, no encryption). It
 // serves the databases it is given: logins, `SET ...`, `USE`, `SELECT * FROM [schema].[name]` (with
@@ -96,7 +124,17 @@ struct TdsDatabase {
 // attention; anything else gets an error (50000), never
 // silence. Names are matched without regard to case, as SQL Server's default collation does.
 // `SET TEXTSIZE n` cuts text, ntext, image and the (max) types, xml aside, to n bytes (4096 until it is set),
-// as SQL Server does.
+// as SQL Server does. A batch may hold many statements, each answered in turn with its own DONE.
+//
+// Two catalogue queries are answered when sent word for word (letter case and spacing aside):
+//   SELECT name, state_desc, HAS_DBACCESS(name), snapshot_isolation_state FROM sys.databases ORDER BY name
+// a row per described database: its name, ONLINE or OFFLINE, 1 when it is accessible and online (else 0), and
+// 1 when it allows snapshot isolation (else 0); and the primary keys of the current database's tables,
+//   SELECT SCHEMA_NAME(t.schema_id), t.name, c.name, ic.key_ordinal FROM sys.tables AS t JOIN sys.indexes AS i
+//   ON i.object_id = t.object_id AND i.is_primary_key = 1 JOIN sys.index_columns AS ic ON ic.object_id =
+//   i.object_id AND ic.index_id = i.index_id JOIN sys.columns AS c ON c.object_id = ic.object_id AND
+//   c.column_id = ic.column_id ORDER BY 1, 2, 4
+// a row per key column of each TABLE with a primaryKey.
 //
 // Each connection is served in a thread of its own, so the driver may be called on the test's thread and
 // a stalled connection never holds up another. The destructor stops everything and joins promptly.
@@ -118,12 +156,26 @@ public:
         qint64 closeAfterBytes = -1;  // hang up each connection after sending this many bytes
         int rowDelayMs = 0;           // pause after every row, sending it at once (a slow scan)
         bool ignoreAttention = false; // goes on sending rows after a cancel, and never acknowledges it
+        // Each request from the driver (pre-login and login too) is answered this long after it has arrived,
+        // as over a network of this round-trip time; the rows of a long answer are not slowed.
+        int roundTripMs = 0;
+
+        // Adds SQL Server's own databases, master, model, msdb and tempdb, each without tables.
+        Options& addSystemDatabases();
     };
 
     struct Login {
         QString user, password, database;
         quint32 tdsVersion = 0; // as LOGIN7 states it: 0x74000004 for TDS 7.4
         quint32 packetSize = 0;
+    };
+
+    // What a session has set, as it stands now.
+    struct SessionSettings {
+        QString database;                                     // the current database
+        int lockTimeoutMs = -1;                               // SET LOCK_TIMEOUT; -1 waits for ever
+        TdsIsolation isolation = TdsIsolation::ReadCommitted; // SET TRANSACTION ISOLATION LEVEL
+        qint64 textSize = 4096;                               // SET TEXTSIZE
     };
 
     explicit TdsServer(Options options);
@@ -141,6 +193,9 @@ public:
     int attentions() const;      // attention (cancel) requests received
     int stalls() const;          // tables that stalled (TdsTable::stallAfterRows)
     int closed() const;          // connections that have ended, the driver's or the server's doing
+    int requests() const;        // SQL batches, procedure calls and transaction requests after the login
+    // One for each connection that logged in, in the order of their logins.
+    QList<SessionSettings> sessionSettings() const;
 
 private:
     std::unique_ptr<TdsServerState> state_;

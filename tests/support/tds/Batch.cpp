@@ -2,6 +2,8 @@
 
 #include "Protocol.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace rq::test::tds {
@@ -78,6 +80,49 @@ bool isWord(const SqlToken& token, QLatin1StringView word)
     return token.kind == SqlToken::Word && token.text.compare(word, Qt::CaseInsensitive) == 0;
 }
 
+// The catalogue queries the program sends, answered when they come word for word.
+const std::pair<SqlStatement::Kind, QStringView> kCatalogQueries[] = {
+    {SqlStatement::DatabaseList,
+     u"SELECT name, state_desc, HAS_DBACCESS(name), snapshot_isolation_state FROM sys.databases ORDER BY name"},
+    {SqlStatement::PrimaryKeyList,
+     u"SELECT SCHEMA_NAME(t.schema_id), t.name, c.name, ic.key_ordinal FROM sys.tables AS t JOIN sys.indexes AS i "
+     u"ON i.object_id = t.object_id AND i.is_primary_key = 1 JOIN sys.index_columns AS ic ON ic.object_id = "
+     u"i.object_id AND ic.index_id = i.index_id JOIN sys.columns AS c ON c.object_id = ic.object_id AND "
+     u"c.column_id = ic.column_id ORDER BY 1, 2, 4"},
+};
+
+// Which catalogue query the tokens from `i` on are, if any; `i` ends past it.
+std::optional<SqlStatement::Kind> catalogQuery(const QList<SqlToken>& tokens, qsizetype& i)
+{
+    for (const auto& [kind, text] : kCatalogQueries) {
+        const QList<SqlToken> query = *tokenize(text);
+        const auto same = [](const SqlToken& a, const SqlToken& b) {
+            return a.kind == b.kind && a.text.compare(b.text, Qt::CaseInsensitive) == 0;
+        };
+        if (tokens.size() - i >= query.size() && std::equal(query.begin(), query.end(), tokens.begin() + i, same)) {
+            i += query.size();
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<TdsIsolation> isolationLevel(const QStringList& words)
+{
+    static const std::pair<QLatin1StringView, TdsIsolation> levels[] = {
+        {"READ UNCOMMITTED"_L1, TdsIsolation::ReadUncommitted},
+        {"READ COMMITTED"_L1, TdsIsolation::ReadCommitted},
+        {"REPEATABLE READ"_L1, TdsIsolation::RepeatableRead},
+        {"SERIALIZABLE"_L1, TdsIsolation::Serializable},
+        {"SNAPSHOT"_L1, TdsIsolation::Snapshot},
+    };
+    const QString level = words.join(u' ').toUpper();
+    for (const auto& [name, isolation] : levels)
+        if (level == name)
+            return isolation;
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
@@ -105,7 +150,7 @@ std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
             if (!isName(at(i)) || at(i)->kind != SqlToken::Word)
                 return std::nullopt;
             statement.option = t[i++].text.toUpper();
-            if (statement.option == u"TEXTSIZE") {
+            if (statement.option == u"TEXTSIZE" || statement.option == u"LOCK_TIMEOUT") {
                 const bool negative = at(i) && at(i)->kind == SqlToken::Symbol && at(i)->text == u"-";
                 i += negative ? 1 : 0;
                 bool ok = false;
@@ -113,6 +158,16 @@ std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
                 if (!ok)
                     return std::nullopt;
                 ++i;
+            } else if (statement.option == u"TRANSACTION") {
+                if (!at(i + 1) || !isWord(*at(i), "ISOLATION"_L1) || !isWord(*at(i + 1), "LEVEL"_L1))
+                    return std::nullopt;
+                QStringList words;
+                for (i += 2; !statementEnds(); ++i)
+                    words << t[i].text;
+                const std::optional<TdsIsolation> isolation = isolationLevel(words);
+                if (!isolation)
+                    return std::nullopt;
+                statement.isolation = *isolation;
             } else if (at(i) && at(i)->kind == SqlToken::Word) {
                 statement.name = QStringList{at(i)->text.toUpper()}; // ON, OFF, or whatever the option takes
             }
@@ -154,6 +209,8 @@ std::optional<QList<SqlStatement>> parseBatch(QStringView sql)
                     i += negative ? 4 : 3;
                 } while (at(i) && isWord(*at(i), "AND"_L1));
             }
+        } else if (const auto catalog = catalogQuery(t, --i)) {
+            statement.kind = *catalog;
         } else {
             return std::nullopt;
         }

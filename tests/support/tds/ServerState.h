@@ -15,9 +15,11 @@ struct TdsServerState {
     std::atomic<int> attentions = 0;
     std::atomic<int> stalls = 0;
     std::atomic<int> closed = 0;
+    std::atomic<int> requests = 0;
     mutable std::mutex mutex;
     QList<TdsServer::Login> logins;
     QStringList batches;
+    QList<TdsServer::SessionSettings> sessions; // each session writes its own, under the mutex
 };
 
 } // namespace rq::test

@@ -1,6 +1,8 @@
 #include "Session.h"
 
 #include "Batch.h"
+#include "Catalog.h"
+#include "Errors.h"
 #include "Protocol.h"
 #include "ServerState.h"
 #include "Values.h"
@@ -8,9 +10,11 @@
 
 #include <QUuid>
 
-#include <array>
+#include <chrono>
+#include <climits>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +50,8 @@ private:
     void rpc(const QByteArray& payload);
     void transaction(const QByteArray& payload);
     void acknowledgeAttention();
+    void crossNetwork() const;
+    void publishSettings();
     // Sends what out_ holds so far; reply() also ends the reply.
     void send();
     void reply();
@@ -53,11 +59,18 @@ private:
     void sendError(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state = 1);
     void refuse(quint8 doneToken, quint32 number, quint8 severity, const QString& text, quint8 state = 1);
     bool statement(const SqlStatement& statement, quint16 more);
+    void applySetting(const SqlStatement& statement);
+    bool use(const QString& name);
+    bool selectTable(const SqlStatement& statement, quint16 more);
+    // The error and a DONE that ends the batch (false) or only the statement (true).
+    bool endBatch(const ServerError& failure);
+    bool endStatement(const ServerError& failure, quint16 more);
+    std::optional<ServerError> refusal(const TdsDatabase& database) const;
+    Outcome waitForLock();
+    Outcome cancelled();
     Outcome result(const TdsTable& table, quint8 doneToken, quint16 more, bool scan);
-    void tableList();
     void procedureResult(const TdsTable& rows);
     QMap<QString, QString> textParameters(Reader& call);
-    void primaryKeys(const QMap<QString, QString>& parameters);
     const TdsDatabase* findDatabase(const QString& name) const;
 
     Wire& wire_;
@@ -66,10 +79,12 @@ private:
     const quint16 spid_;
     Bytes out_;
     bool loggedIn_ = false;
+    QString user_;
     const TdsDatabase* database_ = nullptr;
-    qint64 textSize_ = kDefaultTextSize;
-    bool formatOnly_ = false; // SET FMTONLY ON: result sets describe their columns and send no rows
-    quint64 transaction_ = 0; // the open transaction's descriptor; 0 when none is open
+    TdsServer::SessionSettings settings_;
+    qsizetype published_ = -1; // where the test sees settings_ among the sessions'; -1 until the login
+    bool formatOnly_ = false;  // SET FMTONLY ON: result sets describe their columns and send no rows
+    quint64 transaction_ = 0;  // the open transaction's descriptor; 0 when none is open
     quint64 nextTransaction_ = 1;
 };
 
@@ -80,12 +95,15 @@ void Session::run()
         const Message message = wire_.receive();
         if (fault == TdsServer::Fault::NeverAnswer)
             continue;
+        if (message.type != kAttention)
+            crossNetwork();
         switch (message.type) {
         case kPrelogin:
             prelogin();
             break;
         case kLogin7:
             login(message.payload);
+            publishSettings();
             break;
         case kAttention:
             if (loggedIn_)
@@ -96,6 +114,7 @@ void Session::run()
         case kTransaction:
             if (!loggedIn_)
                 throw Hangup{};
+            ++state_.requests;
             if (message.type == kBatch)
                 batch(message.payload);
             else if (message.type == kRpc)
@@ -151,6 +170,7 @@ void Session::login(const QByteArray& payload)
     login.user = field(40);
     login.password = field(44, true);
     login.database = field(68);
+    user_ = login.user;
     {
         const std::lock_guard lock(state_.mutex);
         state_.logins.append(login);
@@ -168,7 +188,7 @@ void Session::login(const QByteArray& payload)
     const QString wanted =
         login.database.isEmpty() && !options_.databases.isEmpty() ? options_.databases[0].name : login.database;
     database_ = findDatabase(wanted);
-    if (!database_) {
+    if (!database_ || refusal(*database_)) {
         error(out_, 4060, 11,
               QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.").arg(wanted));
         return refuse(kDone, 18456, 14, failed);
@@ -228,6 +248,43 @@ void Session::acknowledgeAttention()
     reply();
 }
 
+// Holds a request as a network would: its way to the server and its answer's way back.
+void Session::crossNetwork() const
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(options_.roundTripMs);
+    for (Clock::time_point now = Clock::now(); now < until; now = Clock::now()) {
+        if (state_.stop)
+            throw Hangup{};
+        std::this_thread::sleep_until(std::min(until, now + std::chrono::milliseconds(kPollMs)));
+    }
+}
+
+// Lets the test see what this session has set, once it has logged in.
+void Session::publishSettings()
+{
+    if (!loggedIn_)
+        return;
+    settings_.database = database_->name;
+    const std::lock_guard lock(state_.mutex);
+    if (published_ < 0) {
+        published_ = state_.sessions.size();
+        state_.sessions.append(settings_);
+    } else {
+        state_.sessions[published_] = settings_;
+    }
+}
+
+// Why this login may not open the database, if it may not.
+std::optional<ServerError> Session::refusal(const TdsDatabase& database) const
+{
+    if (!database.online)
+        return offline(database.name);
+    if (!database.accessible)
+        return noAccess(user_, database.name);
+    return std::nullopt;
+}
+
 const TdsDatabase* Session::findDatabase(const QString& name) const
 {
     for (const TdsDatabase& database : options_.databases)
@@ -261,38 +318,23 @@ void Session::batch(const QByteArray& payload)
 // Answers one statement of a batch, leaving the reply open; false ends the batch.
 bool Session::statement(const SqlStatement& statement, quint16 more)
 {
-    const auto plainDone = [&] {
+    switch (statement.kind) {
+    case SqlStatement::Set:
+        applySetting(statement);
         done(out_, kDone, more, 0, 0);
         send();
         return true;
-    };
-    const auto fail = [&](quint32 number, const QString& text) {
-        sendError(kDone, number, 16, text);
-        return false;
-    };
-    switch (statement.kind) {
-    case SqlStatement::Set:
-        if (statement.option == u"TEXTSIZE")
-            textSize_ = statement.value > 0 ? statement.value : kDefaultTextSize;
-        if (statement.option == u"FMTONLY") // tools ask for a query's columns so, before they run it
-            formatOnly_ = statement.name == QStringList{QStringLiteral("ON")};
-        return plainDone();
-    case SqlStatement::Use: {
-        const TdsDatabase* database = findDatabase(statement.name[0]);
-        if (!database)
-            return fail(911, QStringLiteral("Database '%1' does not exist. Make sure that the name is entered "
-                                            "correctly.")
-                                 .arg(statement.name[0]));
-        envChange(out_, 1, database->name, database_->name);
-        serverMessage(out_, kInfo, 5701, 1, 0, QStringLiteral("Changed database context to '%1'.").arg(database->name));
-        database_ = database;
-        return plainDone();
-    }
+    case SqlStatement::Use:
+        if (!use(statement.name[0]))
+            return false;
+        done(out_, kDone, more, 0, 0);
+        send();
+        return true;
     case SqlStatement::SelectVariable: {
         TdsTable answer;
         answer.columns = {{QString(), TdsType::Int}};
         if (statement.option == u"SPID" || statement.option == u"TEXTSIZE" || statement.option == u"TRANCOUNT") {
-            const qint64 value = statement.option == u"TEXTSIZE" ? textSize_
+            const qint64 value = statement.option == u"TEXTSIZE" ? settings_.textSize
                                  : statement.option == u"SPID"   ? qint64(spid_)
                                                                  : qint64(transaction_ ? 1 : 0);
             answer.rows = {{QVariant(value)}};
@@ -301,30 +343,118 @@ bool Session::statement(const SqlStatement& statement, quint16 more)
             answer.rows = {
                 {QVariant(QStringLiteral("Microsoft SQL Server 2022 (RTM) - 16.0.1000.6 (X64) (TdsServer)"))}};
         } else {
-            return fail(137, QStringLiteral("Must declare the scalar variable \"@@%1\".").arg(statement.option));
+            return endBatch(
+                {137, 16, 1, QStringLiteral("Must declare the scalar variable \"@@%1\".").arg(statement.option)});
         }
         return result(answer, kDone, more, false) == Outcome::Complete;
     }
-    case SqlStatement::SelectTable: {
-        const QStringList& parts = statement.name;
-        const TdsDatabase* database = parts.size() == 3 && !parts[0].isEmpty() ? findDatabase(parts[0]) : database_;
-        const QString schema =
-            parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() ? parts[parts.size() - 2] : QStringLiteral("dbo");
-        const TdsTable* found = nullptr;
-        for (const TdsTable& table : database ? database->tables : QList<TdsTable>())
-            if (sameName(table.schema, schema) && sameName(table.name, parts.constLast()))
-                found = &table;
-        if (!found)
-            return fail(208, QStringLiteral("Invalid object name '%1'.").arg(parts.join(u'.')));
-        if (statement.conditions.isEmpty())
-            return result(*found, kDone, more, true) == Outcome::Complete;
-        std::optional<TdsTable> chosen = rowsWhere(*found, statement.conditions);
-        if (!chosen)
-            return fail(207, u"Invalid column name in the WHERE clause."_s);
-        return result(*chosen, kDone, more, true) == Outcome::Complete;
-    }
+    case SqlStatement::SelectTable:
+        return selectTable(statement, more);
+    case SqlStatement::DatabaseList:
+        return result(databaseList(options_.databases), kDone, more, false) == Outcome::Complete;
+    case SqlStatement::PrimaryKeyList:
+        return result(keyColumns(*database_), kDone, more, false) == Outcome::Complete;
     }
     return false;
+}
+
+void Session::applySetting(const SqlStatement& statement)
+{
+    if (statement.option == u"TEXTSIZE")
+        settings_.textSize = statement.value > 0 ? statement.value : kDefaultTextSize;
+    if (statement.option == u"LOCK_TIMEOUT")
+        settings_.lockTimeoutMs = statement.value < 0 ? -1 : int(std::min<qint64>(statement.value, INT_MAX));
+    if (statement.option == u"TRANSACTION")
+        settings_.isolation = statement.isolation;
+    if (statement.option == u"FMTONLY") // tools ask for a query's columns so, before they run it
+        formatOnly_ = statement.name == QStringList{QStringLiteral("ON")};
+    publishSettings();
+}
+
+// USE: the database becomes the current one, reported as SQL Server does; false ends the batch.
+bool Session::use(const QString& name)
+{
+    const TdsDatabase* database = findDatabase(name);
+    if (!database)
+        return endBatch(
+            {911, 16, 1,
+             QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.").arg(name)});
+    if (const std::optional<ServerError> refused = refusal(*database))
+        return endBatch(*refused);
+    envChange(out_, 1, database->name, database_->name);
+    serverMessage(out_, kInfo, 5701, 1, 0, QStringLiteral("Changed database context to '%1'.").arg(database->name));
+    database_ = database;
+    publishSettings();
+    return true;
+}
+
+// SELECT * FROM a described table, as the session's isolation level and the table's failure and lock have it.
+bool Session::selectTable(const SqlStatement& statement, quint16 more)
+{
+    const QStringList& parts = statement.name;
+    const TdsDatabase* database = parts.size() == 3 && !parts[0].isEmpty() ? findDatabase(parts[0]) : database_;
+    if (database && database != database_)
+        if (const std::optional<ServerError> refused = refusal(*database))
+            return endBatch(*refused);
+    const QString schema =
+        parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() ? parts[parts.size() - 2] : QStringLiteral("dbo");
+    const TdsTable* found = nullptr;
+    for (const TdsTable& table : database ? database->tables : QList<TdsTable>())
+        if (sameName(table.schema, schema) && sameName(table.name, parts.constLast()))
+            found = &table;
+    if (!found || found->failure == TdsFailure::Dropped)
+        return endBatch(invalidObject(parts.join(u'.')));
+    if (settings_.isolation == TdsIsolation::Snapshot && !database->allowsSnapshot)
+        return endStatement(snapshotNotAllowed(database->name), more);
+    if (found->failure == TdsFailure::PermissionDenied)
+        return endStatement(permissionDenied(*found, database->name), more);
+    const bool readsPastLocks =
+        settings_.isolation == TdsIsolation::ReadUncommitted || settings_.isolation == TdsIsolation::Snapshot;
+    if (found->locked && !readsPastLocks)
+        return waitForLock() == Outcome::Cancelled ? false : endStatement(lockTimeout(), more);
+    if (statement.conditions.isEmpty())
+        return result(*found, kDone, more, true) == Outcome::Complete;
+    std::optional<TdsTable> chosen = rowsWhere(*found, statement.conditions);
+    if (!chosen)
+        return endBatch({207, 16, 1, u"Invalid column name in the WHERE clause."_s});
+    return result(*chosen, kDone, more, true) == Outcome::Complete;
+}
+
+bool Session::endBatch(const ServerError& failure)
+{
+    error(out_, failure.number, failure.severity, failure.text, failure.state);
+    done(out_, kDone, kDoneError, 0, 0);
+    send();
+    return false;
+}
+
+bool Session::endStatement(const ServerError& failure, quint16 more)
+{
+    error(out_, failure.number, failure.severity, failure.text, failure.state);
+    done(out_, kDone, quint16(more | kDoneError), kSelectCommand, 0);
+    send();
+    return true;
+}
+
+// Waits for another session's lock as long as SET LOCK_TIMEOUT says; Cancelled when the driver gives up first.
+Session::Outcome Session::waitForLock()
+{
+    wire_.sendNow(); // the batch's earlier results reach the driver while this statement waits
+    if (settings_.lockTimeoutMs < 0) {
+        while (!wire_.attention())
+            wire_.pause(kPollMs);
+    } else {
+        wire_.pause(settings_.lockTimeoutMs);
+    }
+    return wire_.takeAttention() ? cancelled() : Outcome::Failed;
+}
+
+// The attention is acknowledged, and the batch ends there.
+Session::Outcome Session::cancelled()
+{
+    done(out_, kDone, kDoneAttention, 0, 0);
+    send();
+    return Outcome::Cancelled;
 }
 
 // Sends a result set and its DONE, leaving the reply open. A scan honours the row delay.
@@ -337,9 +467,10 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
     columnMetadata(out_, table, plans);
     send();
 
-    const ValueWriter writer(textSize_);
+    const ValueWriter writer(settings_.textSize);
     const qint64 stored = table.rows.size();
     const qint64 total = stored + (table.generate ? std::max(table.generatedRows, 0) : 0);
+    const TdsFailure failure = failureOf(table);
     const qint64 rows = formatOnly_                ? 0
                         : table.failAfterRows >= 0 ? std::min<qint64>(total, table.failAfterRows)
                                                    : total;
@@ -353,11 +484,8 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
             while (!wire_.attention())
                 wire_.pause(kPollMs);
         }
-        if (wire_.takeAttention() && !options_.ignoreAttention) {
-            done(out_, kDone, kDoneAttention, 0, 0);
-            send();
-            return Outcome::Cancelled;
-        }
+        if (wire_.takeAttention() && !options_.ignoreAttention)
+            return cancelled();
         if (i >= stored)
             generated = table.generate(int(i - stored));
         const QList<TdsValue>& row = i < stored ? table.rows[qsizetype(i)] : generated;
@@ -370,8 +498,9 @@ Session::Outcome Session::result(const TdsTable& table, quint8 doneToken, quint1
             wire_.pause(delay);
         }
     }
-    if (table.failAfterRows >= 0) {
-        error(out_, 601, 12, u"Could not continue scan with NOLOCK due to data movement.", 3);
+    if (failure != TdsFailure::None) {
+        const ServerError failed = rowsFailure(failure);
+        error(out_, failed.number, failed.severity, failed.text, failed.state);
         done(out_, doneToken, kDoneError, kSelectCommand, 0);
         send();
         return Outcome::Failed;
@@ -391,13 +520,15 @@ void Session::rpc(const QByteArray& payload)
     if (options_.fault == TdsServer::Fault::SilentAfterLogin)
         return;
     const QString procedure = name.section(u'.', -1);
-    if (sameName(procedure, u"sp_pkeys"_s))
-        return primaryKeys(textParameters(call));
+    if (sameName(procedure, u"sp_pkeys"_s)) {
+        const QMap<QString, QString> named = textParameters(call);
+        return procedureResult(primaryKeyOf(*database_, named.value(u"@table_name"_s), named.value(u"@table_owner"_s)));
+    }
     if (!sameName(procedure, u"sp_tables"_s))
         return refuse(kDoneProc, 2812, 16, QStringLiteral("Could not find stored procedure '%1'.").arg(name), 62);
     if (parameters)
         return refuse(kDoneProc, 50000, 16, u"TdsServer answers sp_tables without parameters only."_s);
-    tableList();
+    procedureResult(tableListing(*database_));
 }
 
 // The rows of a table whose columns hold the given values, as a table of their own; nothing for a column the
@@ -455,60 +586,6 @@ QMap<QString, QString> Session::textParameters(Reader& call)
         values.insert(name, bytes == 0xFFFF ? QString() : call.utf16(bytes / 2));
     }
     return values;
-}
-
-// sp_pkeys: the named table's primary key columns, in key order.
-void Session::primaryKeys(const QMap<QString, QString>& parameters)
-{
-    TdsTable keys;
-    keys.schema = u"sys"_s;
-    keys.name = u"sp_pkeys"_s;
-    keys.columns = {
-        {u"TABLE_QUALIFIER"_s, TdsType::NVarChar, 128},
-        {u"TABLE_OWNER"_s, TdsType::NVarChar, 128},
-        {u"TABLE_NAME"_s, TdsType::NVarChar, 128},
-        {u"COLUMN_NAME"_s, TdsType::NVarChar, 128},
-        {u"KEY_SEQ"_s, TdsType::SmallInt},
-        {u"PK_NAME"_s, TdsType::NVarChar, 128},
-    };
-    const QString owner = parameters.value(u"@table_owner"_s);
-    for (const TdsTable& table : database_->tables) {
-        if (!sameName(table.name, parameters.value(u"@table_name"_s)) ||
-            (!owner.isEmpty() && !sameName(table.schema, owner)))
-            continue;
-        for (qsizetype k = 0; k < table.primaryKey.size(); ++k)
-            keys.rows.append({QVariant(database_->name), QVariant(table.schema), QVariant(table.name),
-                              QVariant(table.primaryKey[k]), QVariant(qint64(k + 1)),
-                              QVariant(QStringLiteral("PK_") + table.name)});
-    }
-    procedureResult(keys);
-}
-
-// sp_tables: one row per table and view, ordered as SQL Server orders them (type, owner, name).
-void Session::tableList()
-{
-    TdsTable listing;
-    listing.schema = u"sys"_s;
-    listing.name = u"sp_tables"_s;
-    listing.columns = {
-        {u"TABLE_QUALIFIER"_s, TdsType::NVarChar, 128}, {u"TABLE_OWNER"_s, TdsType::NVarChar, 128},
-        {u"TABLE_NAME"_s, TdsType::NVarChar, 128},      {u"TABLE_TYPE"_s, TdsType::VarChar, 32},
-        {u"REMARKS"_s, TdsType::VarChar, 254},
-    };
-    QList<const TdsTable*> tables;
-    for (const TdsTable& table : database_->tables)
-        tables.append(&table);
-    std::stable_sort(tables.begin(), tables.end(), [](const TdsTable* a, const TdsTable* b) {
-        const auto key = [](const TdsTable* t) { return std::array{&t->type, &t->schema, &t->name}; };
-        for (size_t k = 0; k < 3; ++k)
-            if (const int order = key(a)[k]->compare(*key(b)[k], Qt::CaseInsensitive))
-                return order < 0;
-        return false;
-    });
-    for (const TdsTable* table : tables)
-        listing.rows.append({QVariant(database_->name), QVariant(table->schema), QVariant(table->name),
-                             QVariant(table->type), std::nullopt});
-    procedureResult(listing);
 }
 
 // A catalog procedure's one result set, its return status 0 and the procedure's DONE, ending the reply.

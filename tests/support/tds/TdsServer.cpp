@@ -80,6 +80,21 @@ int TdsServer::stalls() const { return state_->stalls; }
 
 int TdsServer::closed() const { return state_->closed; }
 
+int TdsServer::requests() const { return state_->requests; }
+
+QList<TdsServer::SessionSettings> TdsServer::sessionSettings() const
+{
+    const std::lock_guard lock(state_->mutex);
+    return state_->sessions;
+}
+
+TdsServer::Options& TdsServer::Options::addSystemDatabases()
+{
+    for (const char* name : {"master", "model", "msdb", "tempdb"})
+        databases.append(TdsDatabase{QString::fromLatin1(name), {}});
+    return *this;
+}
+
 TdsTable textTable(const QString& schema, const QString& name, const QStringList& values)
 {
     TdsTable table;
