@@ -25,12 +25,16 @@ void ScanControl::stop()
     if (stopped_.exchange(true))
         return;
     stoppedAt_ = now();
+    if (!cancelAllowed_)
+        return;
     std::thread([self = shared_from_this()] {
-        std::unique_lock lock(self->mutex_);
-        if (!self->cancelAllowed_)
-            return;
+        const std::lock_guard lock(self->statementMutex_);
         if (self->running_)
-            self->running_->cancel();
+            self->running_->cancel(); // may itself wait for the server's answer
+    }).detach();
+    // Apart from the cancel, which a driver may answer by reading until the server acknowledges it.
+    std::thread([self = shared_from_this()] {
+        std::unique_lock lock(self->connectionMutex_);
         if (!self->released_.wait_for(lock, kCancelAnswered, [&] { return !self->connection_; }))
             self->connection_->breakLink();
     }).detach();
@@ -42,22 +46,18 @@ qint64 ScanControl::sinceStop() const
     return at < 0 ? -1 : now() - at;
 }
 
-void ScanControl::allowCancel()
-{
-    const std::lock_guard lock(mutex_);
-    cancelAllowed_ = true;
-}
+void ScanControl::allowCancel() { cancelAllowed_ = true; }
 
 platform::odbc::Statement* ScanControl::setRunning(platform::odbc::Statement* statement)
 {
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(statementMutex_);
     return std::exchange(running_, statement);
 }
 
 void ScanControl::setConnection(const platform::odbc::Connection* connection)
 {
     {
-        const std::lock_guard lock(mutex_);
+        const std::lock_guard lock(connectionMutex_);
         connection_ = connection;
     }
     released_.notify_all();

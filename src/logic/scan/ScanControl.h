@@ -40,11 +40,12 @@ private:
     std::atomic<bool> stopped_ = false;
     std::atomic<bool> opened_ = false;
     std::atomic<qint64> stoppedAt_ = -1;
-    std::mutex mutex_; // guards the three below against a cancel in flight
-    std::condition_variable released_;
+    std::atomic<bool> cancelAllowed_ = false;
+    std::mutex statementMutex_; // the running statement is not freed while a cancel is in flight
     platform::odbc::Statement* running_ = nullptr;
+    std::mutex connectionMutex_; // nor the connection while its link is being broken
+    std::condition_variable released_;
     const platform::odbc::Connection* connection_ = nullptr;
-    bool cancelAllowed_ = false;
 };
 
 // The reading thread's connection, offered for breaking while the thread works with it.
