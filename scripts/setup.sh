@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build qt6-base-dev unixodbc-dev unixodbc odbcinst tdsodbc libsqliteodbc sqlite3 libsqlite3-dev
-          libgtest-dev libbenchmark-dev fonts-liberation xdg-utils clang-format git)
+          libgtest-dev libbenchmark-dev libssl-dev fonts-liberation xdg-utils clang-format git)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
