@@ -15,6 +15,10 @@ inline constexpr auto kDatabase = "MSDatabase";
 inline constexpr auto kPort = "Port";
 inline constexpr auto kLocalConnection = "Local Connection";
 inline constexpr auto kShowWhereFound = "Show Where Found"; // the results list's second column shown: "1"
+// The connection's security choices, "1" when made; absent or "0", the whole session is encrypted and the
+// server's certificate checked.
+inline constexpr auto kTrustServerCertificate = "Trust Server Certificate";
+inline constexpr auto kAllowUnencrypted = "Allow Unencrypted Connection";
 
 inline constexpr auto kDefaultPort = "1433";
 inline constexpr auto kDefaultLocalConnection = "0";

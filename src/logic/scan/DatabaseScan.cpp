@@ -36,10 +36,10 @@ QString ScanOutcome::report() const
              passedOver.join(QLatin1String(", ")), firstFailure);
 }
 
-QString scanConnectionString(const ConnectionFields& fields)
+QString scanConnectionString(const ConnectionFields& fields, const ConnectionSecurity& security)
 {
     const platform::SqlServerDriver driver = platform::registeredSqlServerDriver();
-    QString text = connectionString(fields, driver);
+    QString text = connectionString(fields, driver, security);
     // FreeTDS asks for 4 KB packets; a long result then costs a receive call every 4 KB.
     if (driver.kind == platform::SqlServerDriver::FreeTds)
         text += QLatin1String("PacketSize=32767;");
