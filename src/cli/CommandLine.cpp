@@ -77,11 +77,12 @@ ExtractionRequest extractionRequest(const CommandLineRequest& request)
 }
 
 // Every table the database lists, a line each: its name, a tab, and whether it is read.
-void printTableList(const CommandLineRequest& request, const ConnectionFields& fields, QFile& out)
+void printTableList(const CommandLineRequest& request, const ConnectionFields& fields,
+                    const ConnectionSecurity& security, QFile& out)
 {
     QList<ListedTable> listed;
     try {
-        listed = listDatabaseTables(scanConnectionString(fields), [] {});
+        listed = listDatabaseTables(scanConnectionString(fields, security), [] {});
     } catch (...) {
         throw Failure(cannotOpen(fields) + QLatin1String(": ") + describeCurrentException());
     }
@@ -107,6 +108,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     if (request.command == Command::Lines)
         Matcher(request.searchText, request.matching); // a pattern that does not compile fails before anything else
     ConnectionFields fields = chooseConnection(request.connection);
+    const ConnectionSecurity security = chooseSecurity(request.connection);
 
     // Made before the long read, so that an output that cannot be written fails at once.
     std::optional<platform::ReplacementFile> file;
@@ -117,10 +119,11 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     }
     fields.password = choosePassword(fields.password, passwordFromEnvironment(),
                                      request.passwordFromStandardInput ? &streams.in : nullptr);
-    if (const std::optional<FieldProblem> problem = fieldProblem(fields, platform::registeredSqlServerDriver()))
+    if (const std::optional<FieldProblem> problem =
+            fieldProblem(fields, platform::registeredSqlServerDriver(), security))
         throw Failure(describe(*problem));
     if (request.command == Command::ListTables) {
-        printTableList(request, fields, streams.out);
+        printTableList(request, fields, security, streams.out);
         return kFound;
     }
 
@@ -130,7 +133,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     DatabaseRead database;
     try {
         database = readDatabase(
-            fields, tableChoice(request),
+            fields, security, tableChoice(request),
             [&](const QString& text, const TextOrigins& origins) { session.run(text, origins, noYield); },
             [&progress](const ScanCounts& counts) { progress.show(counts); });
         items.finish();

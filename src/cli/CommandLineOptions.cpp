@@ -84,6 +84,16 @@ const std::vector<OptionDefinition>& definitions()
          "a connection to the server's port",
          Section::Connection,
          [](R& r, V) { r.connection.local = false; }},
+        {{"trust-server-certificate"},
+         {},
+         "encrypt, but take whatever certificate the server presents",
+         Section::Connection,
+         [](R& r, V) { r.connection.trustServerCertificate = true; }},
+        {{"no-encryption"},
+         {},
+         "also connect to a server that cannot encrypt (the login alone, or nothing, encrypted)",
+         Section::Connection,
+         [](R& r, V) { r.connection.noEncryption = true; }},
         {{"password-stdin"},
          {},
          "read the password from the first line of standard input",
@@ -339,7 +349,9 @@ QString helpText(const QString& program, const QString& settingsFile)
            options(Section::Connection) +
            QStringLiteral(
                "The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
-               "given; it is never taken from an argument.\n"
+               "given; it is never taken from an argument. The whole session is encrypted and the server's\n"
+               "certificate checked against the trust store (SSL_CERT_FILE, or the system's) and the server's\n"
+               "name, unless the connection window's Security choices or the two options above say otherwise.\n"
                "\n"
                "Tables (by default every table whose name holds no \"sys\"; views are never read). A\n"
                "PATTERN is schema.table or table (any schema), * and ? as wildcards, letter case ignored:\n") +

@@ -11,8 +11,8 @@ QString cannotOpen(const ConnectionFields& fields)
     return QStringLiteral("cannot open database '%1' on '%2'").arg(fields.database, serverValue(fields));
 }
 
-DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& choice, const TextPiece& piece,
-                          const std::function<void(const ScanCounts&)>& progress)
+DatabaseRead readDatabase(const ConnectionFields& fields, const ConnectionSecurity& security, const TableChoice& choice,
+                          const TextPiece& piece, const std::function<void(const ScanCounts&)>& progress)
 {
     DatabaseRead read;
     ScanText appender;
@@ -41,7 +41,7 @@ DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& cho
     hooks.yield = [] { return false; };
     try {
         const auto control = std::make_shared<ScanControl>();
-        read.incomplete = scanInBatches(scanConnectionString(fields), choice, *control, hooks).report();
+        read.incomplete = scanInBatches(scanConnectionString(fields, security), choice, *control, hooks).report();
     } catch (const ConsumerFailure& consumer) {
         std::rethrow_exception(consumer.failure);
     } catch (...) {

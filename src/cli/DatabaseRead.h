@@ -25,8 +25,8 @@ using TextPiece = std::function<void(const QString& text, const TextOrigins& ori
 // forgotten once it returns, so memory does not grow with the database; `progress` gets the counts many times
 // a second. Throws a Failure naming what failed, with the driver's message, when the database cannot be opened
 // or its tables listed.
-DatabaseRead readDatabase(const ConnectionFields& fields, const TableChoice& choice, const TextPiece& piece,
-                          const std::function<void(const ScanCounts&)>& progress);
+DatabaseRead readDatabase(const ConnectionFields& fields, const ConnectionSecurity& security, const TableChoice& choice,
+                          const TextPiece& piece, const std::function<void(const ScanCounts&)>& progress);
 
 // "cannot open database 'Shop' on 'db,1433'"
 QString cannotOpen(const ConnectionFields& fields);
