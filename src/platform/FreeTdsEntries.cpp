@@ -69,19 +69,6 @@ void addToFile(const QString& path, const QByteArray& header, const QByteArray& 
         throw cannotWrite(path, file.errorString());
 }
 
-// FreeTDS reads FREETDSCONF on every connection; it is set before the first connection that needs it, and set
-// again only where something else has changed it since.
-void pointFreeTdsAt(const QString& path)
-{
-    const std::lock_guard lock(registryMutex);
-    const QString current = qEnvironmentVariable("FREETDSCONF");
-    if (current == path)
-        return;
-    usersValue = current;
-    redirected = true;
-    qputenv("FREETDSCONF", QFile::encodeName(path));
-}
-
 } // namespace
 
 QString FreeTdsEntry::lines() const
@@ -136,9 +123,21 @@ void registerFreeTdsEntry(const FreeTdsEntry& entry)
     const QByteArray header = '[' + entry.name().toUtf8() + ']';
     if (!holdsLine(readAll(path), header))
         addToFile(path, header, entry.lines().toUtf8());
-    pointFreeTdsAt(path);
+    pointFreeTdsAtRowquarrysFile();
     const std::lock_guard lock(registryMutex);
     registered.insert(entry.name(), entry);
+}
+
+void pointFreeTdsAtRowquarrysFile()
+{
+    const QString path = rowquarryFreeTdsConf();
+    const std::lock_guard lock(registryMutex);
+    const QString current = qEnvironmentVariable("FREETDSCONF");
+    if (current == path) // set again only where something else has changed it since
+        return;
+    usersValue = current;
+    redirected = true;
+    qputenv("FREETDSCONF", QFile::encodeName(path));
 }
 
 std::optional<FreeTdsEntry> freeTdsEntryOf(const QString& connectionString)

@@ -39,6 +39,11 @@ QString freeTdsCaFile();
 // when the file cannot be written or the entry cannot be carried.
 void registerFreeTdsEntry(const FreeTdsEntry& entry);
 
+// Points FreeTDS at Rowquarry's file (FREETDSCONF). FreeTDS reads the environment while it connects, on whichever
+// thread opens, and the environment cannot be changed safely under a reader: so this is done when the first
+// FreeTDS connection string of the process is made, whatever it needs, before any FreeTDS connection exists.
+void pointFreeTdsAtRowquarrysFile();
+
 // The entry a connection string made by this process names (Servername=), if any.
 std::optional<FreeTdsEntry> freeTdsEntryOf(const QString& connectionString);
 

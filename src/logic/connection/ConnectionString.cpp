@@ -192,6 +192,8 @@ QString connectionString(const ConnectionFields& fields, const SqlServerDriver& 
         throw UncarriableField(problem);
     if (namedByFreeTdsEntry(driver, security))
         platform::registerFreeTdsEntry(freeTdsEntry(fields, security));
+    else if (driver.kind == SqlServerDriver::FreeTds)
+        platform::pointFreeTdsAtRowquarrysFile(); // now, should a later connection need an entry
     return joined(fields, driver, security);
 }
 

@@ -1,5 +1,6 @@
 #include "logic/connection/ConnectionString.h"
 #include "support/NamedRows.h"
+#include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -210,8 +211,12 @@ TEST_P(SecurityAttributesFor, BothDrivers)
     const platform::FreeTdsEntry entry = freeTdsEntry(fields, c.security);
     const QString address =
         c.freeTdsEntry ? "Servername=" + entry.name() : QStringLiteral("Server=db.example.com,1433");
+    test::ScopedEnvironment environment;
+    environment.set("FREETDSCONF", std::nullopt);
     const QString freeTdsString = connectionString(fields, freeTds, c.security);
     EXPECT_EQ(freeTdsString, ms + address + ";Database=Sales;Uid=sa;Pwd=pw;" + v74 + c.freeTdsEncryption);
+    // Before the first FreeTDS connection, whatever it needs: see platform::pointFreeTdsAtRowquarrysFile.
+    EXPECT_EQ(qEnvironmentVariable("FREETDSCONF"), platform::rowquarryFreeTdsConf());
     if (!c.freeTdsEntry)
         return;
     EXPECT_EQ(entry.caFile.isEmpty(), c.security.trustServerCertificate); // the trust store, unless trusted
