@@ -18,7 +18,7 @@ namespace rq::platform {
 namespace {
 
 // FreeTDS reads its file a line of 256 bytes at a time; a longer line would be read as two.
-constexpr qsizetype kLongestValue = 200;
+constexpr qsizetype kLongestValueBytes = 200;
 
 const char kFileHeader[] =
     "# Rowquarry's own entries for FreeTDS: the servers it connects to with encryption required.\n"
@@ -91,8 +91,8 @@ QString FreeTdsEntry::name() const
 
 bool carriableInFreeTdsConf(const QString& value)
 {
-    if (value.size() > kLongestValue || value.startsWith(QLatin1Char(' ')) || value.endsWith(QLatin1Char(' ')) ||
-        value.contains(QLatin1String("  ")))
+    if (value.toUtf8().size() > kLongestValueBytes || value.startsWith(QLatin1Char(' ')) ||
+        value.endsWith(QLatin1Char(' ')) || value.contains(QLatin1String("  ")))
         return false;
     for (const QChar c : value)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char('#') || c == QLatin1Char(';'))
@@ -103,7 +103,7 @@ bool carriableInFreeTdsConf(const QString& value)
 QString freeTdsCaFile()
 {
     const QString file = qEnvironmentVariable("SSL_CERT_FILE");
-    return file.isEmpty() ? QStringLiteral("system") : file;
+    return file.isEmpty() ? QLatin1String(kSystemTrustStore) : file;
 }
 
 QString rowquarryFreeTdsConf()

@@ -30,8 +30,11 @@ struct FreeTdsEntry {
 // and short enough for FreeTDS's line.
 bool carriableInFreeTdsConf(const QString& value);
 
+// FreeTDS's name for the system's own trust store, in place of a file.
+inline constexpr auto kSystemTrustStore = "system";
+
 // The trust store FreeTDS checks certificates against: the file SSL_CERT_FILE names where it is set (the
-// convention OpenSSL and GnuTLS's tools follow), otherwise "system", the system's own store.
+// convention OpenSSL and GnuTLS's tools follow), otherwise the system's own.
 QString freeTdsCaFile();
 
 // Makes sure Rowquarry's file holds the entry and that FreeTDS reads that file. Other Rowquarry processes may

@@ -30,11 +30,11 @@ QString certificateNotVerified(const QString& why)
 // What FreeTDS leaves unsaid: the ways a certificate fails the check it was told to make.
 QString certificateDoubts(const platform::FreeTdsEntry& entry)
 {
-    if (entry.caFile != QLatin1String("system") && !QFileInfo(entry.caFile).isReadable())
+    const bool system = entry.caFile == QLatin1String(platform::kSystemTrustStore);
+    if (!system && !QFileInfo(entry.caFile).isReadable())
         return QStringLiteral("the trust file %1 (SSL_CERT_FILE) cannot be read").arg(entry.caFile);
-    const QString store = entry.caFile == QLatin1String("system")
-                              ? QStringLiteral("the system's trust store")
-                              : QStringLiteral("the trust file %1 (SSL_CERT_FILE)").arg(entry.caFile);
+    const QString store = system ? QStringLiteral("the system's trust store")
+                                 : QStringLiteral("the trust file %1 (SSL_CERT_FILE)").arg(entry.caFile);
     return QStringLiteral("it is not signed by an authority that %1 holds, it is not made out to \"%2\", or it has "
                           "expired")
         .arg(store, entry.host);
