@@ -17,12 +17,13 @@ namespace rq {
 struct ScanPlan {
     ConnectionFields fields; // as the connection window has them; each database read replaces the database
     platform::SqlServerDriver driver;
+    ConnectionSecurity security;
     ReadingOptions reading;
     DatabaseChoice databases;
     TableChoice tables;                       // the command line's patterns, for every database
     QHash<QString, TableChoice> tablesChosen; // the window's ticks, per database (by name)
 
-    // The plan for one database with the driver registered now.
+    // The plan for one database with the driver registered now and the security choices saved.
     static ScanPlan of(const ConnectionFields& fields, const TableChoice& tables = {});
 
     // The tables chosen in a database: the patterns, and that database's ticks.
