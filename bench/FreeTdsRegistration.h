@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TdsCertificates.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStringList>
@@ -33,6 +35,16 @@ inline bool registerFreeTds(const QTemporaryDir& folder)
     qputenv("ODBCSYSINI", folder.path().toUtf8());
     qputenv("ODBCINSTINI", "odbcinst.ini");
     return true;
+}
+
+// Connections as the program makes them by default, the whole session encrypted and the TDS server's certificate
+// checked, against the tests' own authority; the settings and Rowquarry's FreeTDS entries go to `folder`, not to
+// the user's own folders. Before any thread starts.
+inline void connectAsByDefault(const QTemporaryDir& folder)
+{
+    qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toUtf8());
+    test::trustTestAuthority();
 }
 
 } // namespace rq::bench

@@ -175,6 +175,7 @@ int measureFreeTds()
     QTemporaryDir registration;
     if (!registration.isValid() || !bench::registerFreeTds(registration))
         return 1;
+    bench::connectAsByDefault(registration);
     const std::pair<Case, int> cases[] = {
         {kManyValues, 0}, {kHugeValues, 0}, {{"200 values of 50,000 units, 20 ms a row", 200, 50'000}, 20}};
     for (const auto& [c, rowDelayMs] : cases) {

@@ -94,9 +94,11 @@ ExtractionRequest extractionRequest(const CommandLineRequest& request)
 
 // What the scan would read: the connection, the databases and tables chosen, and how, each option in place of
 // the saved setting.
-ScanPlan scanPlan(const CommandLineRequest& request, const ConnectionFields& fields)
+ScanPlan scanPlan(const CommandLineRequest& request, const ConnectionFields& fields,
+                  const ConnectionSecurity& security)
 {
     ScanPlan plan = ScanPlan::of(fields, tableChoice(request));
+    plan.security = security;
     plan.reading = loadReadingOptions();
     if (request.isolation)
         plan.reading.isolation = *request.isolation;
@@ -159,6 +161,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     if (request.command == Command::Lines)
         Matcher(request.searchText, request.matching); // a pattern that does not compile fails before anything else
     ConnectionFields fields = chooseConnection(request.connection);
+    const ConnectionSecurity security = chooseSecurity(request.connection);
 
     // Made before the long read, so that an output that cannot be written fails at once.
     std::optional<platform::ReplacementFile> file;
@@ -169,9 +172,10 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     }
     fields.password = choosePassword(fields.password, passwordFromEnvironment(),
                                      request.passwordFromStandardInput ? &streams.in : nullptr);
-    if (const std::optional<FieldProblem> problem = fieldProblem(fields, platform::registeredSqlServerDriver()))
+    if (const std::optional<FieldProblem> problem =
+            fieldProblem(fields, platform::registeredSqlServerDriver(), security))
         throw Failure(describe(*problem));
-    const ScanPlan plan = scanPlan(request, fields);
+    const ScanPlan plan = scanPlan(request, fields, security);
     if (request.command == Command::ListTables || request.command == Command::ListDatabases) {
         printList(request, plan, streams.out);
         return kFound;

@@ -132,6 +132,16 @@ const std::vector<OptionDefinition>& definitions()
          "a connection to the server's port",
          Section::Connection,
          [](R& r, V) { r.connection.local = false; }},
+        {{"trust-server-certificate"},
+         {},
+         "encrypt, but take whatever certificate the server presents",
+         Section::Connection,
+         [](R& r, V) { r.connection.trustServerCertificate = true; }},
+        {{"no-encryption"},
+         {},
+         "also connect to a server that cannot encrypt (the login alone, or nothing, encrypted)",
+         Section::Connection,
+         [](R& r, V) { r.connection.noEncryption = true; }},
         {{"password-stdin"},
          {},
          "read the password from the first line of standard input",
@@ -396,12 +406,15 @@ QString helpText(const QString& program, const QString& settingsFile)
            options(Section::Connection) +
            QStringLiteral("\nDatabases (by default the connection's database alone) and how they are read:\n") +
            options(Section::Databases) +
-           QStringLiteral("The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
-                          "given; it is never taken from an argument.\n"
-                          "\n"
-                          "Tables (by default every table whose name holds no \"sys\"; views are never read). A\n"
-                          "PATTERN is database.schema.table, schema.table or table, * and ? as wildcards, letter case\n"
-                          "ignored, a part holding a dot between brackets ([a.b]):\n") +
+           QStringLiteral(
+               "The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
+               "given; it is never taken from an argument. The whole session is encrypted and the server's\n"
+               "certificate checked against the trust store (SSL_CERT_FILE, or the system's) and the server's\n"
+               "name, unless the connection window's Security choices or the two options above say otherwise.\n"
+               "\n"
+               "Tables (by default every table whose name holds no \"sys\"; views are never read). A\n"
+               "PATTERN is database.schema.table, schema.table or table, * and ? as wildcards, letter case\n"
+               "ignored, a part holding a dot between brackets ([a.b]):\n") +
            options(Section::Tables) + QStringLiteral("\nMatching:\n") + options(Section::Matching) +
            QStringLiteral("\nOutput:\n") + options(Section::Output) + options(Section::General) +
            QStringLiteral("\n"

@@ -21,7 +21,11 @@ struct ConnectionOverrides {
     std::optional<QString> user;
     std::optional<QString> database;
     std::optional<bool> local;
+    // Security choices made on the command line; each only adds to the saved ones.
+    bool trustServerCertificate = false;
+    bool noEncryption = false;
 
+    // A field named: enough to connect without a saved connection.
     bool any() const { return server || port || user || database || local; }
 };
 

@@ -28,6 +28,14 @@ ConnectionFields chooseConnection(const ConnectionOverrides& overrides)
     return fields;
 }
 
+ConnectionSecurity chooseSecurity(const ConnectionOverrides& overrides)
+{
+    ConnectionSecurity security = storedSecurity();
+    security.trustServerCertificate = security.trustServerCertificate || overrides.trustServerCertificate;
+    security.allowUnencrypted = security.allowUnencrypted || overrides.noEncryption;
+    return security;
+}
+
 QString choosePassword(const QString& saved, const std::optional<QString>& environment, QIODevice* standardInput)
 {
     if (!standardInput)

@@ -15,6 +15,9 @@ namespace rq::cli {
 // there is none and the command line names no field either.
 ConnectionFields chooseConnection(const ConnectionOverrides& overrides);
 
+// The security choices the connection window saved, with those the command line adds.
+ConnectionSecurity chooseSecurity(const ConnectionOverrides& overrides);
+
 // The password to use: the saved one, unless the environment gives one (ROWQUARRY_PASSWORD, even an
 // empty one) or `standardInput` is given (--password-stdin), whose first line wins. Throws a Failure when
 // standard input ends before a line.

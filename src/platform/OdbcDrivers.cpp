@@ -1,5 +1,7 @@
 #include "OdbcDrivers.h"
 
+#include "FreeTdsEntries.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,7 +27,7 @@ QString registeredDriverFile()
 QString firstExistingFreeTdsConf()
 {
     QStringList candidates;
-    if (const QString chosen = qEnvironmentVariable("FREETDSCONF"); !chosen.isEmpty())
+    if (const QString chosen = usersFreeTdsConf(); !chosen.isEmpty())
         candidates << chosen;
     candidates << QDir::homePath() + QLatin1String("/.freetds.conf") << QStringLiteral("/etc/freetds/freetds.conf");
     for (const QString& path : candidates) {

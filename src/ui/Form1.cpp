@@ -12,6 +12,7 @@
 #include "ui/AppContext.h"
 #include "ui/Controls.h"
 #include "ui/FormStyle.h"
+#include "ui/SecurityDialog.h"
 #include "ui/Twips.h"
 #include "ui/WindowPointer.h"
 
@@ -31,7 +32,7 @@ Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
 {
     buildControls();
     pointer_ = new WindowPointer(*this);
-    for (QWidget* b : {PushButton2, PushButton3, PushButton5})
+    for (QWidget* b : {PushButton2, PushButton3, PushButton5, SecurityButton})
         pointer_->addButton(b);
     for (QWidget* s : std::initializer_list<QWidget*>{Frame1, Text1, Text2, Text3, Text4, Text9})
         pointer_->addSurface(s);
@@ -46,6 +47,7 @@ Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(SecurityButton, &QPushButton::clicked, this, &Form1::Security_Click);
 }
 
 void Form1::buildControls()
@@ -70,6 +72,10 @@ void Form1::buildControls()
     Label9 = label(Frame1, QStringLiteral("Port:"), twipsRect(6120, 405, 495, 255), Text9);
     Check6 = place<QCheckBox>(Frame1, twipsRect(1305, 2250, 1950, 255));
     Check6->setText(QStringLiteral("Local Connection"));
+    // Beside "Local Connection", flush with the boxes' right edge, in the labels' size: every designed control
+    // keeps its place.
+    SecurityButton = button(Frame1, QStringLiteral("Security..."), twipsRect(5955, 2220, 1620, 315));
+    SecurityButton->setFont(boldArial(9));
     PushButton3 = button(Frame1, QStringLiteral("Test Connection"), twipsRect(240, 2610, 3600, 405));
     PushButton5 = button(Frame1, QStringLiteral("Help"), twipsRect(3960, 2610, 3600, 405));
     PushButton2 = button(this, QStringLiteral("Next >"), twipsRect(120, 3420, 7800, 405));
@@ -79,7 +85,8 @@ void Form1::buildControls()
     for (QWidget* plain : std::initializer_list<QWidget*>{Frame1, Label1, Label2, Label3, Label4, Label9, Check6})
         setBackground(*plain, Qt::white);
 
-    QWidget* order[] = {Text1, Text9, Text2, Text3, Text4, Check6, PushButton3, PushButton5, PushButton2};
+    QWidget* order[] = {Text1,  Text9,          Text2,       Text3,       Text4,
+                        Check6, SecurityButton, PushButton3, PushButton5, PushButton2};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     for (QLineEdit* box : {Text1, Text9, Text2, Text3, Text4})
@@ -188,6 +195,12 @@ void Form1::PushButton5_Click()
 {
     ShowConnectionHelp({context_.messages, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")},
                        context_.processes);
+}
+
+void Form1::Security_Click()
+{
+    SecurityDialog dialog(this);
+    dialog.exec();
 }
 
 void Form1::showEvent(QShowEvent* event)

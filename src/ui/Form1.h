@@ -30,6 +30,7 @@ public:
     void PushButton2_Click(); // "Next >"
     void PushButton3_Click(); // "Test Connection"
     void PushButton5_Click(); // "Help"
+    void Security_Click();    // "Security...": the choices about encryption
 
     // Shows the extraction window, loading it on its first use.
     std::function<void()> showExtractionWindow;
@@ -46,6 +47,7 @@ public:
     QLabel* Label1;
     QLabel* Label9;
     QCheckBox* Check6; // "Local Connection"
+    QPushButton* SecurityButton;
     QPushButton* PushButton3;
     QPushButton* PushButton5;
     QPushButton* PushButton2;

@@ -5,16 +5,19 @@
 #include "support/SqliteDatabase.h"
 #include "support/TestEnvironment.h"
 #include "ui/Form2.h"
+#include "ui/SecurityDialog.h"
 #include "ui/WindowPointer.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 using namespace rq;
 using test::storedSetting;
@@ -33,6 +36,22 @@ struct Started {
         return flow->connectionWindow();
     }
 };
+
+// Runs `answer` on the Security dialog once it is open, then closes it.
+void whenSecurityOpens(const std::function<void(SecurityDialog&)>& answer)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        auto* dialog = qobject_cast<SecurityDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        answer(*dialog);
+        dialog->closeButton->click();
+    });
+    timer->start(5);
+}
 
 } // namespace
 
@@ -140,12 +159,12 @@ TEST(Form1, TabOrderAndSelectAllOnFocus)
     EXPECT_EQ(QApplication::focusWidget(), form.Text1);
     EXPECT_EQ(form.Text1->selectedText(), "server");
     QList<QWidget*> visited;
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < 10; ++i) {
         visited << QApplication::focusWidget();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     EXPECT_EQ(visited, (QList<QWidget*>{form.Text1, form.Text9, form.Text2, form.Text3, form.Text4, form.Check6,
-                                        form.PushButton3, form.PushButton5, form.PushButton2}));
+                                        form.SecurityButton, form.PushButton3, form.PushButton5, form.PushButton2}));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // round to the server box
     QApplication::processEvents();
     EXPECT_EQ(form.Text1->selectedText(), "server");
@@ -218,4 +237,35 @@ TEST(Form1, ClosingEitherWindowEndsTheProgram)
     ASSERT_NE(second.flow->extractionWindowIfLoaded(), nullptr);
     second.flow->extractionWindowIfLoaded()->close();
     EXPECT_EQ(second.env.endProgramCalls, 1);
+}
+
+TEST(Form1, SecurityChoicesAreStoredAtOnceAndTheNextConnectionUsesThem)
+{
+    Started s;
+    Form1& form = s.start();
+    EXPECT_TRUE(form.Frame1->rect().contains(form.SecurityButton->geometry())); // beside "Local Connection"
+    EXPECT_FALSE(form.SecurityButton->geometry().intersects(form.Check6->geometry()));
+    bool shown = false;
+    whenSecurityOpens([&](SecurityDialog& dialog) {
+        shown = true;
+        EXPECT_FALSE(dialog.trustCertificate->isChecked()); // encrypted and checked unless chosen otherwise
+        EXPECT_FALSE(dialog.allowUnencrypted->isChecked());
+        dialog.trustCertificate->click();
+        EXPECT_EQ(storedSetting("Trust Server Certificate"), "1"); // at once, as every field of the window
+        EXPECT_EQ(storedSetting("Allow Unencrypted Connection"), "<absent>");
+    });
+    form.SecurityButton->click();
+    ASSERT_TRUE(shown);
+
+    Form1& later = s.start();
+    whenSecurityOpens([&](SecurityDialog& dialog) {
+        EXPECT_TRUE(dialog.trustCertificate->isChecked());
+        dialog.trustCertificate->click();
+        dialog.allowUnencrypted->click();
+    });
+    later.SecurityButton->click();
+    EXPECT_EQ(storedSetting("Trust Server Certificate"), "0");
+    EXPECT_EQ(storedSetting("Allow Unencrypted Connection"), "1");
+    // These tests' "SQL Server" is the SQLite driver, written as Microsoft's.
+    EXPECT_TRUE(connectionString(later.fields()).endsWith("Encrypt=no;"));
 }

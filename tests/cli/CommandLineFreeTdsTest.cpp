@@ -231,3 +231,39 @@ TEST(CommandLineThroughFreeTds, GivesUpOnALoginAnswerTrickledByteByByte)
                                              QString::number(server.port()).toStdString() +
                                              "': The server did not complete the login within 15 seconds.\n");
 }
+
+// The saved choices stand unless an option adds one; a refusal says which and names the option that allows it.
+TEST(CommandLineThroughFreeTds, EncryptionIsRequiredUnlessAnOptionAllowsLess)
+{
+    test::CoreEnvironment env;
+    TdsServer::Options options = serving({textTable("dbo", "Customer", {"ann@example.com"})});
+    options.canEncrypt = false;
+    TdsServer plain(options);
+    options.canEncrypt = true;
+    options.certificate = test::selfSignedCertificate({"127.0.0.1"});
+    TdsServer selfSigned(options);
+    const QString prefix = "rowquarry-cli: cannot open database 'dbname' on '127.0.0.1,%1': ";
+
+    saveConnection(env, savedFields(plain));
+    const test::Outcome refused = test::run(env, {"lines", "example"}, {}, kPassword);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.startsWith((prefix.arg(plain.port()) + "The server cannot encrypt").toUtf8()))
+        << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("--no-encryption"));
+    const test::Outcome allowed = test::run(env, {"lines", "example", "--no-encryption"}, {}, kPassword);
+    EXPECT_EQ(allowed.out.toStdString(), "ann@example.com\n");
+    ASSERT_EQ(plain.logins().size(), 1);
+    EXPECT_EQ(plain.logins()[0].protection, TdsServer::Protection::None);
+
+    saveConnection(env, savedFields(selfSigned));
+    const test::Outcome unverified = test::run(env, {"--list-tables"}, {}, kPassword);
+    EXPECT_EQ(unverified.status, 2);
+    EXPECT_TRUE(unverified.err.startsWith(
+        (prefix.arg(selfSigned.port()) + "The server's certificate could not be verified").toUtf8()))
+        << unverified.err.toStdString();
+    EXPECT_TRUE(unverified.err.contains("--trust-server-certificate"));
+    const test::Outcome trusted = test::run(env, {"lines", "example", "--trust-server-certificate"}, {}, kPassword);
+    EXPECT_EQ(trusted.out.toStdString(), "ann@example.com\n");
+    ASSERT_EQ(selfSigned.logins().size(), 1); // the refused runs never sent the password
+    EXPECT_EQ(selfSigned.logins()[0].protection, TdsServer::Protection::Session);
+}

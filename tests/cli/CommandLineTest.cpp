@@ -565,6 +565,24 @@ TEST(CommandLineOptions, OptionsReplaceTheSavedFields)
     EXPECT_THROW(cli::chooseConnection(cli::parseCommandLine({"rowquarry-cli", "lines", "x"}).connection), Failure);
 }
 
+TEST(CommandLineOptions, SecurityOptionsAddToTheSavedChoices)
+{
+    test::TestEnvironment env;
+    saveConnection(env, {"host", "1433", "me", "pw", "Shop", false});
+    const auto chosen = [](const QStringList& options) {
+        return cli::chooseSecurity(
+            cli::parseCommandLine(QStringList{"rowquarry-cli", "lines", "x"} + options).connection);
+    };
+    EXPECT_EQ(chosen({}), ConnectionSecurity{});
+    EXPECT_EQ(chosen({"--trust-server-certificate"}),
+              (ConnectionSecurity{.trustServerCertificate = true, .allowUnencrypted = false}));
+    EXPECT_EQ(chosen({"--no-encryption"}),
+              (ConnectionSecurity{.trustServerCertificate = false, .allowUnencrypted = true}));
+    test::storeSetting("Trust Server Certificate", "1"); // as the connection window's Security... saves it
+    EXPECT_EQ(chosen({"--no-encryption"}),
+              (ConnectionSecurity{.trustServerCertificate = true, .allowUnencrypted = true}));
+}
+
 TEST(CommandLineOptions, WordsAndOptionsAreReadAsAShellUserMeansThem)
 {
     struct Case {

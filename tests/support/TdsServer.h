@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TdsCertificates.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -118,8 +120,10 @@ struct TdsDatabase {
 
 enum class TdsIsolation { ReadUncommitted, ReadCommitted, RepeatableRead, Serializable, Snapshot };
 
-// A SQL Server stand-in on 127.0.0.1 that the real FreeTDS driver talks to (TDS 7.4, no encryption). It
-// serves the databases it is given: logins, `SET ...`, `USE`, `SELECT * FROM [schema].[name]` (with
+// A SQL Server stand-in on 127.0.0.1 that the real FreeTDS driver talks to (TDS 7.4). It encrypts as SQL Server
+// does, with TLS inside the PRELOGIN exchange: the whole session when the driver asks for encryption, the login
+// alone when it does not, nothing when it says it cannot or when the server is told it cannot. It serves the
+// databases it is given: logins, `SET ...`, `USE`, `SELECT * FROM [schema].[name]` (with
 // `WHERE [column] = literal AND ...`), the `sp_tables` and `sp_pkeys` procedures, transaction requests and
 // attention; anything else gets an error (50000), never
 // silence. Names are matched without regard to case, as SQL Server's default collation does.
@@ -148,6 +152,9 @@ public:
         TrickleLoginAnswer, // answers the login one byte a second
     };
 
+    // How much of a connection went encrypted.
+    enum class Protection { None, LoginOnly, Session };
+
     struct Options {
         QString user, password;       // an empty user accepts every login
         QList<TdsDatabase> databases; // the first is the default database
@@ -159,6 +166,9 @@ public:
         // Each request from the driver (pre-login and login too) is answered this long after it has arrived,
         // as over a network of this round-trip time; the rows of a long answer are not slowed.
         int roundTripMs = 0;
+        bool canEncrypt = true; // false: PRELOGIN answers "encryption not supported", as a server without a
+                                // certificate does
+        TdsCertificate certificate = localCertificate(); // what the server presents
 
         // Adds SQL Server's own databases, master, model, msdb and tempdb, each without tables.
         Options& addSystemDatabases();
@@ -168,6 +178,7 @@ public:
         QString user, password, database;
         quint32 tdsVersion = 0; // as LOGIN7 states it: 0x74000004 for TDS 7.4
         quint32 packetSize = 0;
+        Protection protection = Protection::None;
     };
 
     // What a session has set, as it stands now.

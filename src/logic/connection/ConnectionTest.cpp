@@ -1,5 +1,6 @@
 #include "ConnectionTest.h"
 
+#include "logic/connection/EncryptionRefusal.h"
 #include "logic/frame/Pointer.h"
 #include "logic/frame/ReportingProcedure.h"
 #include "logic/frame/UserMessages.h"
@@ -7,7 +8,8 @@
 namespace rq {
 
 void TestConnection(ReportingProcedure proc, PointerControl& pointer, const ConnectionFactory& factory,
-                    const std::function<ConnectionFields()>& fields, const platform::SqlServerDriver& driver)
+                    const std::function<ConnectionFields()>& fields, const platform::SqlServerDriver& driver,
+                    const ConnectionSecurity& security)
 {
     platform::MessageBoxes& messages = proc.messages();
     std::unique_ptr<platform::odbc::Connection> connection;
@@ -18,11 +20,14 @@ void TestConnection(ReportingProcedure proc, PointerControl& pointer, const Conn
         pointer.set(Pointer::Hourglass);
         if (!connection)
             throw Failure(QStringLiteral("Object variable not set"));
-        const QString text = connectionString(fields(), driver);
+        const QString text = connectionString(fields(), driver, security);
         // The object moves to the thread that opens it, and is released there.
         auto moved = std::make_shared<std::unique_ptr<platform::odbc::Connection>>(std::move(connection));
         openAndClose([moved] { return std::move(*moved); }, text);
         showMessage(messages, QLatin1String(kConnectionSuccessful));
+        pointer.set(Pointer::Default);
+    } catch (const EncryptionRefused& refusal) {
+        showMessage(messages, refusal.description(), refusal.driverWords()); // which, and the choice that allows it
         pointer.set(Pointer::Default);
     } catch (const UncarriableField& problem) {
         showMessage(messages, problem.description()); // rather than send the server a value it was not given
@@ -35,9 +40,9 @@ void TestConnection(ReportingProcedure proc, PointerControl& pointer, const Conn
 }
 
 bool ShowConnectionProblem(platform::MessageBoxes& messages, const ConnectionFields& fields,
-                           const platform::SqlServerDriver& driver)
+                           const platform::SqlServerDriver& driver, const ConnectionSecurity& security)
 {
-    const QString problem = connectionProblem(fields, driver);
+    const QString problem = connectionProblem(fields, driver, security);
     if (!problem.isEmpty())
         showMessage(messages, problem);
     return !problem.isEmpty();

@@ -1,5 +1,6 @@
 #include "OpenConnection.h"
 
+#include "logic/connection/EncryptionRefusal.h"
 #include "platform/EventYield.h"
 #include "platform/OffThread.h"
 
@@ -28,7 +29,7 @@ void openAndClose(ConnectionFactory make, const QString& connectionString)
                 if (!connection)
                     throw Failure(QStringLiteral("Object variable not set"));
                 connection->setLoginTimeout(kLoginTimeoutSeconds);
-                connection->open(connectionString);
+                openExplainingRefusal(*connection, connectionString);
             },
             platform::letWindowRepaint, [&deadline] { return deadline.passed(); });
     } catch (const platform::AbandonedWork&) {
@@ -37,10 +38,10 @@ void openAndClose(ConnectionFactory make, const QString& connectionString)
 }
 
 bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory,
-                    const platform::SqlServerDriver& driver)
+                    const platform::SqlServerDriver& driver, const ConnectionSecurity& security)
 {
     try {
-        openAndClose(factory, connectionString(fields, driver));
+        openAndClose(factory, connectionString(fields, driver, security));
         return true;
     } catch (...) {
         return false;

@@ -35,13 +35,14 @@ std::unique_ptr<platform::odbc::Connection> makeOdbcConnection();
 // Opens a connection made by `make` and closes it again, all on a thread of its own, so that the window
 // thread never waits on a driver: meanwhile it repaints and lets a window close, but drops clicks and
 // keys. The login gives up after kLoginTimeoutSeconds, the whole open at its LoginDeadline. Throws what the
-// open threw.
+// open threw, an EncryptionRefused where the open failed over encryption.
 void openAndClose(ConnectionFactory make, const QString& connectionString);
 
 // True when a connection opens with these fields. Silent: every failure gives false, a field that the
 // driver cannot be given too. The connection is closed again before it returns. The driver is the
-// registered one unless the caller has already looked it up.
+// registered one unless the caller has already looked it up, and the security choices the saved ones.
 bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory = makeOdbcConnection,
-                    const platform::SqlServerDriver& driver = platform::registeredSqlServerDriver());
+                    const platform::SqlServerDriver& driver = platform::registeredSqlServerDriver(),
+                    const ConnectionSecurity& security = storedSecurity());
 
 } // namespace rq

@@ -18,6 +18,10 @@ inline constexpr auto kShowWhereFound = "Show Where Found"; // the results list'
 inline constexpr auto kIsolation = "Isolation";             // how the scan reads: committed, uncommitted, snapshot
 inline constexpr auto kLockTimeout = "Lock Timeout";        // seconds a table's read waits for a lock; 0: for ever
 inline constexpr auto kReadOnlyIntent = "Read-Only Intent"; // "1": the scan asks for a readable secondary
+// The connection's security choices, "1" when made; absent or "0", the whole session is encrypted and the
+// server's certificate checked.
+inline constexpr auto kTrustServerCertificate = "Trust Server Certificate";
+inline constexpr auto kAllowUnencrypted = "Allow Unencrypted Connection";
 
 inline constexpr auto kDefaultPort = "1433";
 inline constexpr auto kDefaultLocalConnection = "0";

@@ -84,9 +84,11 @@ QString ScanOutcome::report() const
     return (sentences + notes).join(QLatin1Char(' '));
 }
 
-QString scanConnectionString(const ConnectionFields& fields)
+QString scanConnectionString(const ConnectionFields& fields, const ConnectionSecurity& security)
 {
-    return ScanPlan::of(fields).connectionString(fields.database);
+    ScanPlan plan = ScanPlan::of(fields);
+    plan.security = security;
+    return plan.connectionString(fields.database);
 }
 
 ScanOutcome scanInBatches(const ScanPlan& plan, ScanControl& control, const ScanHooks& hooks)

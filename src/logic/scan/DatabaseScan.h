@@ -43,7 +43,7 @@ struct ScanHooks {
 
 // The connection string a scan opens: the program's, and for FreeTDS the largest packets, which the server
 // may grant smaller.
-QString scanConnectionString(const ConnectionFields& fields);
+QString scanConnectionString(const ConnectionFields& fields, const ConnectionSecurity& security = storedSecurity());
 
 // Reads what the plan chooses on a thread of its own while this thread takes each batch as it arrives, so that
 // the window stays usable however slow the server. A table that cannot be read is passed over and named in

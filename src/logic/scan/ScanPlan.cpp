@@ -9,6 +9,7 @@ ScanPlan ScanPlan::of(const ConnectionFields& fields, const TableChoice& tables)
     ScanPlan plan;
     plan.fields = fields;
     plan.driver = platform::registeredSqlServerDriver();
+    plan.security = storedSecurity();
     plan.tables = tables;
     return plan;
 }
@@ -28,7 +29,7 @@ QString ScanPlan::connectionString(const QString& database) const
 {
     ConnectionFields opened = fields;
     opened.database = database;
-    QString text = rq::connectionString(opened, driver);
+    QString text = rq::connectionString(opened, driver, security);
     // FreeTDS asks for 4 KB packets; a long result then costs a receive call every 4 KB.
     if (driver.kind == platform::SqlServerDriver::FreeTds)
         text += QLatin1String("PacketSize=32767;");

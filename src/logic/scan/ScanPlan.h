@@ -17,6 +17,7 @@ namespace rq {
 struct ScanPlan {
     ConnectionFields fields; // as the connection window has them; each database read replaces the database
     platform::SqlServerDriver driver;
+    ConnectionSecurity security;
     ReadingOptions reading;
     DatabaseChoice databases;
     TableChoice tables;                       // the command line's patterns, for every database
@@ -25,7 +26,7 @@ struct ScanPlan {
     // where an item was found. Without, no key is asked for.
     bool needsKeys = true;
 
-    // The plan for one database with the driver registered now.
+    // The plan for one database with the driver registered now and the security choices saved.
     static ScanPlan of(const ConnectionFields& fields, const TableChoice& tables = {});
 
     // The tables chosen in a database: the patterns, and that database's ticks.

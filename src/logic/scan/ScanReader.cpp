@@ -1,5 +1,6 @@
 #include "ScanReader.h"
 
+#include "logic/connection/EncryptionRefusal.h"
 #include "logic/connection/OpenConnection.h"
 #include "logic/frame/Figures.h"
 #include "logic/text/SqlText.h"
@@ -327,7 +328,7 @@ QList<ListedTable> listTables(platform::odbc::Connection& connection, ScanContro
 void openForReading(platform::odbc::Connection& connection, const QString& connectionString, ScanControl& control)
 {
     connection.setLoginTimeout(kLoginTimeoutSeconds);
-    connection.open(connectionString);
+    openExplainingRefusal(connection, connectionString);
     control.markOpened();
 }
 

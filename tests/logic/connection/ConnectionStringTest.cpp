@@ -1,5 +1,6 @@
 #include "logic/connection/ConnectionString.h"
 #include "support/NamedRows.h"
+#include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@ namespace {
 
 const SqlServerDriver microsoft{SqlServerDriver::Microsoft, {}};
 const SqlServerDriver freeTds{SqlServerDriver::FreeTds, QStringLiteral("7.4")};
+// Unencrypted connections allowed: FreeTDS gets the server as Server=, as it did before encryption was required.
+const ConnectionSecurity serverNamed{.trustServerCertificate = false, .allowUnencrypted = true};
 
 struct StringCase {
     const char* name;
@@ -25,10 +28,10 @@ class ConnectionStringFor : public testing::TestWithParam<StringCase> {};
 TEST_P(ConnectionStringFor, BothDrivers)
 {
     const StringCase& c = GetParam();
-    EXPECT_EQ(connectionString(c.fields, microsoft), c.microsoftString);
-    EXPECT_EQ(connectionString(c.fields, freeTds), c.freeTdsString);
-    EXPECT_EQ(connectionProblem(c.fields, microsoft), "");
-    EXPECT_EQ(connectionProblem(c.fields, freeTds), "");
+    EXPECT_EQ(connectionString(c.fields, microsoft, serverNamed), c.microsoftString + "Encrypt=no;");
+    EXPECT_EQ(connectionString(c.fields, freeTds, serverNamed), c.freeTdsString + "Encryption=request;");
+    EXPECT_EQ(connectionProblem(c.fields, microsoft, serverNamed), "");
+    EXPECT_EQ(connectionProblem(c.fields, freeTds, serverNamed), "");
 }
 
 const QString ms = QStringLiteral("Driver={SQL Server};");
@@ -118,23 +121,23 @@ TEST_P(ConnectionProblemFor, NamesTheFieldTheDriverCannotBeGiven)
                                                 "characters for the whole connection. Please shorten the %1.")
                                      .arg(QLatin1String(c.field));
         EXPECT_EQ(connectionProblem(c.fields, microsoft), expected);
-        EXPECT_EQ(connectionProblem(c.fields, freeTds), expected);
+        EXPECT_EQ(connectionProblem(c.fields, freeTds, serverNamed), expected);
         EXPECT_THROW(connectionString(c.fields, microsoft), UncarriableField);
         return;
     }
     EXPECT_EQ(connectionProblem(c.fields, microsoft), "");
     EXPECT_NO_THROW(connectionString(c.fields, microsoft));
     if (!c.field) {
-        EXPECT_EQ(connectionProblem(c.fields, freeTds), "");
-        EXPECT_NO_THROW(connectionString(c.fields, freeTds));
+        EXPECT_EQ(connectionProblem(c.fields, freeTds, serverNamed), "");
+        EXPECT_NO_THROW(connectionString(c.fields, freeTds, serverNamed));
         return;
     }
     const QString expected = QStringLiteral("The %1 contains \"};\", which the SQL Server driver (FreeTDS) cannot "
                                             "accept. Please change the %1.")
                                  .arg(QLatin1String(c.field));
-    EXPECT_EQ(connectionProblem(c.fields, freeTds), expected);
+    EXPECT_EQ(connectionProblem(c.fields, freeTds, serverNamed), expected);
     try {
-        connectionString(c.fields, freeTds);
+        connectionString(c.fields, freeTds, serverNamed);
         ADD_FAILURE() << "no failure for a value that cannot be carried";
     } catch (const UncarriableField& failure) {
         EXPECT_EQ(failure.description(), expected);
@@ -171,10 +174,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ConnectionString, FreeTdsNamesTheVersionItIsGivenAndNoneWhenGivenNone)
 {
     const ConnectionFields fields{"srv", "1433", "sa", "pw", "Sales", false};
-    EXPECT_EQ(connectionString(fields, SqlServerDriver{SqlServerDriver::FreeTds, QStringLiteral("7.2")}),
-              "Driver={SQL Server};Server=srv,1433;Database=Sales;Uid=sa;Pwd=pw;TDS_Version=7.2;");
-    EXPECT_EQ(connectionString(fields, SqlServerDriver{SqlServerDriver::FreeTds, {}}),
-              "Driver={SQL Server};Server=srv,1433;Database=Sales;Uid=sa;Pwd=pw;");
+    EXPECT_EQ(connectionString(fields, SqlServerDriver{SqlServerDriver::FreeTds, QStringLiteral("7.2")}, serverNamed),
+              "Driver={SQL Server};Server=srv,1433;Database=Sales;Uid=sa;Pwd=pw;TDS_Version=7.2;Encryption=request;");
+    EXPECT_EQ(connectionString(fields, SqlServerDriver{SqlServerDriver::FreeTds, {}}, serverNamed),
+              "Driver={SQL Server};Server=srv,1433;Database=Sales;Uid=sa;Pwd=pw;Encryption=request;");
 }
 
 // These tests register the SQLite driver as "SQL Server": Microsoft's rules apply.
@@ -184,3 +187,136 @@ TEST(ConnectionString, TheSimpleCallFollowsTheRegisteredDriver)
     EXPECT_EQ(platform::registeredSqlServerDriver(), microsoft);
     EXPECT_EQ(connectionString(fields), connectionString(fields, microsoft));
 }
+
+namespace {
+
+struct SecurityCase {
+    const char* name;
+    ConnectionSecurity security;
+    QString microsoftAttributes; // what Microsoft's driver's string ends with
+    bool freeTdsEntry;           // FreeTDS gets the server through an entry of Rowquarry's freetds.conf
+    QString freeTdsEncryption;
+};
+
+void PrintTo(const SecurityCase& c, std::ostream* out) { *out << c.name; }
+
+class SecurityAttributesFor : public testing::TestWithParam<SecurityCase> {};
+
+TEST_P(SecurityAttributesFor, BothDrivers)
+{
+    const SecurityCase& c = GetParam();
+    const ConnectionFields fields{"db.example.com", "1433", "sa", "pw", "Sales", false};
+    EXPECT_EQ(connectionString(fields, microsoft, c.security),
+              ms + "Server=db.example.com,1433;Database=Sales;Uid=sa;Pwd=pw;" + c.microsoftAttributes);
+    const platform::FreeTdsEntry entry = freeTdsEntry(fields, c.security);
+    const QString address =
+        c.freeTdsEntry ? "Servername=" + entry.name() : QStringLiteral("Server=db.example.com,1433");
+    test::ScopedEnvironment environment;
+    environment.set("FREETDSCONF", std::nullopt);
+    const QString freeTdsString = connectionString(fields, freeTds, c.security);
+    EXPECT_EQ(freeTdsString, ms + address + ";Database=Sales;Uid=sa;Pwd=pw;" + v74 + c.freeTdsEncryption);
+    // Before the first FreeTDS connection, whatever it needs: see platform::pointFreeTdsAtRowquarrysFile.
+    EXPECT_EQ(qEnvironmentVariable("FREETDSCONF"), platform::rowquarryFreeTdsConf());
+    if (!c.freeTdsEntry)
+        return;
+    EXPECT_EQ(entry.caFile.isEmpty(), c.security.trustServerCertificate); // the trust store, unless trusted
+    EXPECT_EQ(platform::freeTdsEntryOf(freeTdsString), entry);            // written for the driver to read
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SecurityAttributesFor,
+                         testing::Values(SecurityCase{"the default, encrypted and the certificate checked",
+                                                      {},
+                                                      "Encrypt=yes;",
+                                                      true,
+                                                      "Encryption=require;"},
+                                         SecurityCase{"certificate trusted",
+                                                      {.trustServerCertificate = true, .allowUnencrypted = false},
+                                                      "Encrypt=yes;TrustServerCertificate=yes;",
+                                                      true,
+                                                      "Encryption=require;"},
+                                         SecurityCase{"unencrypted allowed",
+                                                      {.trustServerCertificate = false, .allowUnencrypted = true},
+                                                      "Encrypt=no;",
+                                                      false,
+                                                      "Encryption=request;"},
+                                         SecurityCase{"both",
+                                                      {.trustServerCertificate = true, .allowUnencrypted = true},
+                                                      "Encrypt=no;TrustServerCertificate=yes;",
+                                                      false,
+                                                      "Encryption=request;"}),
+                         test::rowName<SecurityCase>);
+
+struct EntryCase {
+    const char* name;
+    ConnectionFields fields;
+    QString host, port, instance;
+};
+
+void PrintTo(const EntryCase& c, std::ostream* out) { *out << c.name; }
+
+class FreeTdsEntryFor : public testing::TestWithParam<EntryCase> {};
+
+// The server as FreeTDS itself splits Server= (a host, then "\instance", or ",port" where a number follows).
+TEST_P(FreeTdsEntryFor, SplitsTheServerAsFreeTdsDoes)
+{
+    const EntryCase& c = GetParam();
+    const platform::FreeTdsEntry entry = freeTdsEntry(c.fields, {});
+    EXPECT_EQ(entry.host, c.host);
+    EXPECT_EQ(entry.port, c.port);
+    EXPECT_EQ(entry.instance, c.instance);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FreeTdsEntryFor,
+    testing::Values(
+        EntryCase{"network", {"db", "1433", "u", "p", "d", false}, "db", "1433", ""},
+        EntryCase{"local, a server named alone", {"db", "9999", "u", "p", "d", true}, "db", "1433", ""},
+        EntryCase{"local, a named instance", {"db\\SQLEXPRESS", "9999", "u", "p", "d", true}, "db", "", "SQLEXPRESS"},
+        EntryCase{"local, port in the server box", {"db,1500", "", "u", "p", "d", true}, "db", "1500", ""},
+        EntryCase{"a port read as a number is read", {"db", " 1500x", "u", "p", "d", false}, "db", "1500", ""},
+        EntryCase{
+            "a port that is no number stays with the host", {"db", "abc", "u", "p", "d", false}, "db,abc", "", ""}),
+    test::rowName<EntryCase>);
+
+struct EntryProblemCase {
+    const char* name;
+    ConnectionFields fields;
+    const char* field; // as the message names it; nullptr: carried
+};
+
+void PrintTo(const EntryProblemCase& c, std::ostream* out) { *out << c.name; }
+
+class FreeTdsEntryProblemFor : public testing::TestWithParam<EntryProblemCase> {};
+
+// FreeTDS's file ends a value at '#' or ';' and drops or merges blanks; a line break would start a line of its own.
+TEST_P(FreeTdsEntryProblemFor, NamesTheBoxItsFileCannotHold)
+{
+    const EntryProblemCase& c = GetParam();
+    EXPECT_EQ(connectionProblem(c.fields, freeTds, serverNamed), ""); // Server= carries it as typed
+    if (!c.field) {
+        EXPECT_EQ(connectionProblem(c.fields, freeTds, {}), "");
+        return;
+    }
+    const QString expected =
+        QStringLiteral(
+            "The %1 holds a line break, \"#\", \";\", a blank at either end or two blanks in a row, which "
+            "the SQL Server driver (FreeTDS) cannot accept for an encrypted connection. Please change the %1.")
+            .arg(QLatin1String(c.field));
+    EXPECT_EQ(connectionProblem(c.fields, freeTds, {}), expected);
+    EXPECT_THROW(connectionString(c.fields, freeTds, {}), UncarriableField);
+    EXPECT_EQ(connectionProblem(c.fields, microsoft, {}), ""); // Microsoft's driver takes it
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FreeTdsEntryProblemFor,
+    testing::Values(
+        EntryProblemCase{"a hash in the server", {"db#1", "1433", "u", "p", "d", false}, "server name"},
+        EntryProblemCase{"a blank at the server's end", {"db ", "1433", "u", "p", "d", false}, "server name"},
+        EntryProblemCase{"two blanks in the server", {"a  b", "1433", "u", "p", "d", false}, "server name"},
+        EntryProblemCase{"a line break in the instance", {"db\\A\nB", "", "u", "p", "d", true}, "server name"},
+        EntryProblemCase{"a port that is no number holds a semicolon", {"db", "x;1", "u", "p", "d", false}, "port"},
+        // What follows the port's number is dropped, by FreeTDS too.
+        EntryProblemCase{"a hash after the port's number", {"db", "1#", "u", "p", "d", false}, nullptr}),
+    test::rowName<EntryProblemCase>);
+
+} // namespace

@@ -2,12 +2,14 @@
 // reads as meant, and never waits on it on the window thread.
 #include "logic/connection/ConnectionTest.h"
 #include "logic/connection/OpenConnection.h"
+#include "platform/EncryptionProbe.h"
 #include "platform/OdbcDrivers.h"
 #include "support/CoreEnvironment.h"
 #include "support/EventGaps.h"
 #include "support/Files.h"
 #include "support/NamedRows.h"
 #include "support/RecordingPointer.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TdsServing.h"
 
 #include <QFile>
@@ -17,7 +19,6 @@
 #include <QUdpSocket>
 #include <atomic>
 #include <gtest/gtest.h>
-#include <map>
 #include <optional>
 #include <thread>
 
@@ -25,6 +26,7 @@ using namespace rq;
 using test::fieldsFor;
 using test::kTdsDatabase;
 using test::kTdsUser;
+using test::ScopedEnvironment;
 using test::serverOptions;
 using test::writeFile;
 
@@ -159,35 +161,6 @@ TEST(FreeTds, AClosedPortFailsCleanly)
 namespace {
 
 using platform::SqlServerDriver;
-
-// Environment variables changed for one test and put back when it ends.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment() = default;
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    ~ScopedEnvironment()
-    {
-        for (const auto& [name, value] : saved_)
-            restore(name.c_str(), value);
-    }
-    void set(const char* name, const std::optional<QByteArray>& value)
-    {
-        if (!saved_.count(name))
-            saved_[name] = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
-        restore(name, value);
-    }
-
-private:
-    static void restore(const char* name, const std::optional<QByteArray>& value)
-    {
-        if (value)
-            qputenv(name, *value);
-        else
-            qunsetenv(name);
-    }
-    std::map<std::string, std::optional<QByteArray>> saved_;
-};
 
 struct VersionCase {
     const char* name;
@@ -343,10 +316,111 @@ TEST(FreeTds, TestConnectionGivesUpOnASilentServer)
 TEST(FreeTds, ALocalServerNamedAloneIsReachedOnPort1433)
 {
     const ConnectionFields local{"127.0.0.1", "", kTdsUser, "pw", kTdsDatabase, true};
-    EXPECT_TRUE(connectionString(local).endsWith("Port=1433;"));
+    EXPECT_EQ(freeTdsEntry(local, {}).port, "1433");
     test::TdsServer server(serverOptions("pw", test::TdsServer::Fault::None, 1433));
     if (!server.listening())
         GTEST_SKIP() << "port 1433 is taken here";
     EXPECT_TRUE(OpenConnection(local));
     EXPECT_EQ(server.logins().size(), 1);
+}
+
+namespace {
+
+using Protection = test::TdsServer::Protection;
+
+enum class Presented { AuthoritysCertificate, SelfSigned, AnotherHostsCertificate, NoEncryption };
+
+struct SecurityCase {
+    const char* name;
+    Presented server;
+    ConnectionSecurity security;
+    const char* answer;                   // kConnectionSuccessful, or how the refusal begins
+    std::optional<Protection> protection; // how the login arrived; none where it must not
+};
+
+void PrintTo(const SecurityCase& c, std::ostream* out) { *out << c.name; }
+
+class SecurityWithFreeTds : public testing::TestWithParam<SecurityCase> {};
+
+TEST_P(SecurityWithFreeTds, EncryptsChecksAndRefusesAsChosen)
+{
+    const SecurityCase& c = GetParam();
+    test::CoreEnvironment env;
+    test::TdsServer::Options options = serverOptions("pw");
+    if (c.server == Presented::SelfSigned)
+        options.certificate = test::selfSignedCertificate({"127.0.0.1"});
+    if (c.server == Presented::AnotherHostsCertificate)
+        options.certificate = test::TestAuthority::instance().issue({"db.example.com"});
+    options.canEncrypt = c.server != Presented::NoEncryption;
+    test::TdsServer server(options);
+    test::RecordingPointer pointer;
+
+    TestConnection(
+        {env.messages, "Form1", "PushButton3_Click"}, pointer, makeOdbcConnection,
+        [&] { return fieldsFor(server.port(), "pw"); }, platform::registeredSqlServerDriver(), c.security);
+    ASSERT_EQ(env.messages.shown().size(), 1);
+    EXPECT_TRUE(env.messages.texts()[0].startsWith(QLatin1String(c.answer))) << env.messages.texts()[0].toStdString();
+    EXPECT_EQ(pointer.value(), Pointer::Default);
+    if (!c.protection) {
+        EXPECT_TRUE(server.logins().isEmpty()); // the password never left
+        return;
+    }
+    ASSERT_EQ(server.logins().size(), 1);
+    EXPECT_EQ(server.logins()[0].protection, *c.protection);
+}
+
+const ConnectionSecurity trusted{.trustServerCertificate = true, .allowUnencrypted = false};
+const ConnectionSecurity unencryptedAllowed{.trustServerCertificate = false, .allowUnencrypted = true};
+const char* const notVerified = "The server's certificate could not be verified";
+const char* const cannotEncrypt = "The server cannot encrypt the connection";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SecurityWithFreeTds,
+    testing::Values(
+        SecurityCase{"a certificate the trusted authority signed",
+                     Presented::AuthoritysCertificate,
+                     {},
+                     kConnectionSuccessful,
+                     Protection::Session},
+        SecurityCase{"a self-signed certificate is refused", Presented::SelfSigned, {}, notVerified, std::nullopt},
+        SecurityCase{
+            "another host's certificate is refused", Presented::AnotherHostsCertificate, {}, notVerified, std::nullopt},
+        SecurityCase{"a self-signed certificate, trusted", Presented::SelfSigned, trusted, kConnectionSuccessful,
+                     Protection::Session},
+        SecurityCase{"another host's certificate, trusted", Presented::AnotherHostsCertificate, trusted,
+                     kConnectionSuccessful, Protection::Session},
+        SecurityCase{
+            "a server that cannot encrypt is refused", Presented::NoEncryption, {}, cannotEncrypt, std::nullopt},
+        SecurityCase{"a server that cannot encrypt, certificate trusted", Presented::NoEncryption, trusted,
+                     cannotEncrypt, std::nullopt},
+        SecurityCase{"a server that cannot encrypt, unencrypted allowed", Presented::NoEncryption, unencryptedAllowed,
+                     kConnectionSuccessful, Protection::None},
+        // As before encryption was required: FreeTDS asks for none, and a server that can encrypts the login.
+        SecurityCase{"unencrypted allowed, a server that can encrypt", Presented::SelfSigned, unencryptedAllowed,
+                     kConnectionSuccessful, Protection::LoginOnly}),
+    test::rowName<SecurityCase>);
+
+} // namespace
+
+// FreeTDS says no more than "connection failed" of a refusal over encryption; the server says, before any login,
+// whether it can encrypt.
+TEST(FreeTds, TheServerIsAskedWhetherItCanEncryptAndNothingMore)
+{
+    test::TdsServer encrypting(serverOptions("pw"));
+    test::TdsServer::Options options = serverOptions("pw");
+    options.canEncrypt = false;
+    test::TdsServer plain(options);
+    LoopbackListener hangsUp;
+    using platform::ServerEncryption;
+    EXPECT_EQ(platform::probeServerEncryption("127.0.0.1", encrypting.port(), 3000), ServerEncryption::Offered);
+    EXPECT_EQ(platform::probeServerEncryption("127.0.0.1", plain.port(), 3000), ServerEncryption::NotSupported);
+    EXPECT_EQ(platform::probeServerEncryption("127.0.0.1", hangsUp.port(), 3000), ServerEncryption::Unknown);
+    EXPECT_EQ(platform::probeServerEncryption("127.0.0.1", closedPort(), 3000), ServerEncryption::Unknown);
+    EXPECT_TRUE(encrypting.logins().isEmpty());
+    EXPECT_TRUE(plain.logins().isEmpty());
+
+    BrowserStandIn browser(plain.port());
+    if (!browser.bound())
+        GTEST_SKIP() << "UDP port 1434 is taken here";
+    EXPECT_EQ(platform::instancePort("127.0.0.1", "SQLEXPRESS", 3000), plain.port());
 }

@@ -121,6 +121,8 @@ TEST(FreeTdsScan, EveryUserTableIsReadFromItsOwnSchema)
         }
     }
     EXPECT_EQ(server.accepted(), 1);
+    ASSERT_EQ(server.logins().size(), 1);
+    EXPECT_EQ(server.logins()[0].protection, TdsServer::Protection::Session); // every row came encrypted
 }
 
 TEST(FreeTdsScan, EveryTypeAndItsNullAsTheDriverWritesThem)

@@ -44,7 +44,7 @@ public:
 private:
     enum class Outcome { Complete, Failed, Cancelled };
 
-    void prelogin();
+    void prelogin(const QByteArray& payload);
     void login(const QByteArray& payload);
     void batch(const QByteArray& payload);
     void rpc(const QByteArray& payload);
@@ -86,6 +86,7 @@ private:
     bool formatOnly_ = false;  // SET FMTONLY ON: result sets describe their columns and send no rows
     quint64 transaction_ = 0;  // the open transaction's descriptor; 0 when none is open
     quint64 nextTransaction_ = 1;
+    TdsServer::Protection protection_ = TdsServer::Protection::None;
 };
 
 void Session::run()
@@ -99,7 +100,7 @@ void Session::run()
             crossNetwork();
         switch (message.type) {
         case kPrelogin:
-            prelogin();
+            prelogin(message.payload);
             break;
         case kLogin7:
             login(message.payload);
@@ -128,20 +129,52 @@ void Session::run()
     }
 }
 
-void Session::prelogin()
+// PRELOGIN's ENCRYPTION values.
+enum Encryption : quint8 { kEncryptOff = 0, kEncryptOn = 1, kEncryptNotSupported = 2 };
+
+// The value of one PRELOGIN option; `fallback` when the message has none.
+quint8 preloginOption(const QByteArray& payload, quint8 option, quint8 fallback)
 {
-    // Options (type, offset, length), then their data: version, no encryption, no instance, thread, no MARS.
-    static const quint8 reply[] = {
+    for (qsizetype at = 0; at + 5 <= payload.size() && quint8(payload[at]) != 0xFF; at += 5) {
+        const quint16 offset = qFromBigEndian<quint16>(payload.constData() + at + 1);
+        const quint16 length = qFromBigEndian<quint16>(payload.constData() + at + 3);
+        if (quint8(payload[at]) == option && length >= 1 && offset < payload.size())
+            return quint8(payload[offset]);
+    }
+    return fallback;
+}
+
+// As SQL Server answers when it does not force encryption: the whole session encrypted when the driver asks for
+// it, the login alone when the driver merely can, none when either side cannot.
+quint8 encryptionAnswer(quint8 asked, bool canEncrypt)
+{
+    if (!canEncrypt || asked == kEncryptNotSupported)
+        return kEncryptNotSupported;
+    return asked == kEncryptOff ? kEncryptOff : kEncryptOn;
+}
+
+void Session::prelogin(const QByteArray& payload)
+{
+    const quint8 answer = encryptionAnswer(preloginOption(payload, 0x01, kEncryptOff), options_.canEncrypt);
+    // Options (type, offset, length), then their data: version, encryption, no instance, thread, no MARS.
+    static const quint8 table[] = {
         0x00, 0x00, 0x1A, 0x00, 0x06, 0x01, 0x00, 0x20, 0x00, 0x01, 0x02, 0x00, 0x21,
         0x00, 0x01, 0x03, 0x00, 0x22, 0x00, 0x04, 0x04, 0x00, 0x26, 0x00, 0x01, 0xFF, // option table
         0x10, 0x00, 0x03, 0xE8, 0x00, 0x00,                                           // 16.0.1000
-        0x02,                                                                         // ENCRYPT_NOT_SUP
+        0x02,                                                                         // encryption, answered below
         0x00,                                                                         // instance
         0x00, 0x00, 0x00, 0x00,                                                       // thread id
         0x00,                                                                         // MARS off
     };
-    wire_.put(reinterpret_cast<const char*>(reply), sizeof reply);
+    constexpr qsizetype kEncryptionAt = 32;
+    QByteArray reply(reinterpret_cast<const char*>(table), sizeof table);
+    reply[kEncryptionAt] = char(answer);
+    wire_.put(reply.constData(), reply.size());
     wire_.endReply();
+    if (answer == kEncryptNotSupported)
+        return;
+    wire_.startTls(options_.certificate, answer == kEncryptOn);
+    protection_ = answer == kEncryptOn ? TdsServer::Protection::Session : TdsServer::Protection::LoginOnly;
 }
 
 void Session::login(const QByteArray& payload)
@@ -171,6 +204,7 @@ void Session::login(const QByteArray& payload)
     login.password = field(44, true);
     login.database = field(68);
     user_ = login.user;
+    login.protection = protection_;
     {
         const std::lock_guard lock(state_.mutex);
         state_.logins.append(login);

@@ -44,6 +44,8 @@ Message Wire::receive()
                 at += length;
             }
             input_.remove(0, end);
+            if (std::exchange(tlsForOneMessage_, false))
+                tls_.reset(); // the rest of the session goes in clear text
             return message;
         }
         checkStop();
@@ -58,7 +60,8 @@ void Wire::readAvailable(int waitMs)
             throw Hangup{};
         return;
     }
-    input_.append(socket_.readAll());
+    const QByteArray received = socket_.readAll();
+    input_.append(tls_ ? tls_->decrypt(received) : received);
     takeAttentions();
 }
 
@@ -74,6 +77,35 @@ void Wire::takeAttentions()
     }
 }
 
+void Wire::startTls(const TdsCertificate& certificate, bool wholeSession)
+{
+    auto tls = std::make_unique<TlsSession>(certificate);
+    QByteArray fromDriver;
+    while (!tls->handshake(fromDriver)) {
+        sendHandshake(tls->takeRecords());
+        const Message message = receive();
+        if (message.type != kPrelogin)
+            throw Hangup{};
+        fromDriver = message.payload;
+    }
+    sendHandshake(tls->takeRecords()); // the server's last flight
+    tls_ = std::move(tls);
+    tlsForOneMessage_ = !wholeSession;
+    // Records the driver sent at once, read while that flight went out.
+    if (!input_.isEmpty())
+        input_ = tls_->decrypt(std::exchange(input_, {}));
+}
+
+void Wire::sendHandshake(const QByteArray& records)
+{
+    if (records.isEmpty())
+        return;
+    packetType_ = kPrelogin;
+    put(records.constData(), records.size());
+    endReply();
+    packetType_ = kReply;
+}
+
 void Wire::openPacket()
 {
     packetStart_ = qsizetype(output_.size());
@@ -84,7 +116,7 @@ void Wire::closePacket(bool last)
 {
     const qsizetype length = qsizetype(output_.size()) - packetStart_;
     char* header = output_.data() + packetStart_;
-    header[0] = char(kReply);
+    header[0] = char(packetType_);
     header[1] = char(last ? 0x01 : 0x00);
     qToBigEndian<quint16>(quint16(length), header + 2);
     qToBigEndian<quint16>(spid_, header + 4);
@@ -147,8 +179,14 @@ void Wire::write(const char* data, qsizetype size)
     const bool hangUp = limit >= 0 && sent_ + size >= limit;
     if (hangUp)
         size = qsizetype(std::max<qint64>(0, limit - sent_));
-    if (size > 0 && socket_.write(data, size) != size)
+    if (size > 0 && tls_) {
+        tls_->encrypt(data, size);
+        const QByteArray records = tls_->takeRecords();
+        if (socket_.write(records) != records.size())
+            throw Hangup{};
+    } else if (size > 0 && socket_.write(data, size) != size) {
         throw Hangup{};
+    }
     sent_ += size;
     while (socket_.bytesToWrite() > 0) {
         checkStop();

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Protocol.h"
+#include "Tls.h"
 
 #include <QTcpSocket>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -27,6 +29,11 @@ public:
     bool attention() const { return attention_; }
     bool takeAttention() { return std::exchange(attention_, false); }
 
+    // The TLS handshake, carried in PRELOGIN packets. Afterwards TLS records go on the socket bare: for the whole
+    // session, or for the driver's next message alone (the login), as `wholeSession` says. Throws Hangup when the
+    // driver refuses the certificate.
+    void startTls(const TdsCertificate& certificate, bool wholeSession);
+
     void setPacketSize(int size) { packetSize_ = size; }
     void setTrickle(int msPerByte) { trickleMs_ = msPerByte; }
     void put(const Bytes& bytes) { put(bytes.data.data(), qsizetype(bytes.data.size())); }
@@ -36,6 +43,7 @@ public:
     void pause(int ms); // waits, watching for attention and stop
 
 private:
+    void sendHandshake(const QByteArray& records);
     void openPacket();
     void closePacket(bool last);
     void flush();
@@ -55,6 +63,9 @@ private:
     qint64 sent_ = 0;
     bool attention_ = false;
     int trickleMs_ = 0; // sends its replies a byte at a time, this long apart
+    quint8 packetType_ = kReply;
+    std::unique_ptr<TlsSession> tls_; // set once the handshake is complete
+    bool tlsForOneMessage_ = false;   // the login alone goes encrypted
 };
 
 } // namespace rq::test::tds
