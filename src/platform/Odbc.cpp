@@ -178,6 +178,8 @@ Statement::Result Statement::next()
     return {Result::Rows, std::nullopt};
 }
 
+void Statement::close() noexcept { SQLFreeStmt(statement_.get(), SQL_CLOSE); }
+
 QString Statement::columnName(int column)
 {
     SQLWCHAR name[512] = {};
@@ -400,8 +402,8 @@ BoundRows::~BoundRows()
 
 qsizetype BoundRows::fetch(int rows)
 {
-    if (pendingFailure_)
-        throw *pendingFailure_;
+    if (ended_)
+        return 0;
     rows = std::clamp(rows, 1, rowsPerFetch_);
     if (rows != arraySize_) {
         check(SQLSetStmtAttrW(statement_.handle(), SQL_ATTR_ROW_ARRAY_SIZE,
@@ -414,12 +416,17 @@ qsizetype BoundRows::fetch(int rows)
     if (rc == SQL_NO_DATA)
         return 0;
     check(rc, SQL_HANDLE_STMT, statement_.handle(), "SQLFetch");
+    // Fewer rows than asked for: the result has ended. Fetching again would make some drivers read on into the
+    // next statement of a batch, and give its failure as this result's.
+    ended_ = qsizetype(buffers_->fetched) < rows;
     if (rc == SQL_SUCCESS_WITH_INFO) {
-        // An error the server sent after some rows comes with them as information: the rows are taken, the
-        // error ends the result at the next fetch, as it would row by row. Warnings (class 01) are not errors.
+        // An error the server sent after the last rows of a block comes with them as information: the rows are
+        // taken, and the result ends there. Warnings (class 01) are not errors.
         OdbcError info = diagnostics(SQL_HANDLE_STMT, statement_.handle(), "SQLFetch");
-        if (!info.sqlState().startsWith(QLatin1String("01")))
-            pendingFailure_ = std::move(info);
+        if (!info.sqlState().startsWith(QLatin1String("01"))) {
+            endedWith_ = std::move(info);
+            ended_ = true;
+        }
     }
     return qsizetype(buffers_->fetched);
 }

@@ -85,6 +85,9 @@ public:
     Result start(const QString& sql);
     // Moves on to the batch's next result (SQLMoreResults).
     Result next();
+    // Discards the results not read, also those the driver manager no longer offers after a batch whose first
+    // statement failed, so that the connection takes the next request.
+    void close() noexcept;
 
     // The driver's list of every table-like object, unrestricted.
     void listTables();
@@ -147,6 +150,10 @@ public:
     int rowsPerFetch() const { return rowsPerFetch_; }
     // Fetches the next block of at most `rows` rows (no more than bound); the number in it, 0 at the end.
     qsizetype fetch(int rows);
+    // The error the driver gave with the last rows fetched, which ended the result there. In a batch of
+    // statements the driver may give here the error of the statement after this one (one that failed before
+    // its first row): the caller tells them apart by what follows.
+    const std::optional<OdbcError>& endedWith() const { return endedWith_; }
     // Appends the value at a row of the block and a column (from 1) to `target`; false for Null, which appends
     // nothing. Throws OdbcError for a value the driver cut to its buffer.
     bool appendValue(qsizetype row, int column, QString& target) const;
@@ -158,8 +165,9 @@ private:
     Statement& statement_;
     std::unique_ptr<Buffers> buffers_;
     int rowsPerFetch_;
-    int arraySize_ = 1;                       // the statement's row array size now
-    std::optional<OdbcError> pendingFailure_; // sent after the rows of the last block
+    int arraySize_ = 1; // the statement's row array size now
+    std::optional<OdbcError> endedWith_;
+    bool ended_ = false;
 };
 
 } // namespace rq::platform::odbc

@@ -116,6 +116,10 @@ struct TdsDatabase {
     // ALLOW_SNAPSHOT_ISOLATION: without it, a SELECT of its tables under SNAPSHOT fails with ERROR 3952
     // (severity 16, ends only its statement).
     bool allowsSnapshot = false;
+    // In single-user mode, its one user another session: the catalogue lists it as one the login may open, but
+    // a login naming it fails with ERROR 924 "Database '...' is already open and can only have one user at a
+    // time."
+    bool singleUserTaken = false;
 };
 
 enum class TdsIsolation { ReadUncommitted, ReadCommitted, RepeatableRead, Serializable, Snapshot };

@@ -124,6 +124,8 @@ public:
         std::deque<TableName> waiting(tables.begin(), tables.end());
         while (!waiting.empty() && !control_.stopRequested())
             readRequest(connection, takeRequest(waiting, perRequest), keys, waiting);
+        if (endedWith_ && !control_.stopRequested()) // no statement came after: the last table's own
+            passOver(*std::exchange(endedWith_, std::nullopt));
     }
 
 private:
@@ -153,7 +155,8 @@ private:
         for (qsizetype i = 0; i < tables.size() && !control_.stopRequested(); ++i) {
             if (i > 0)
                 result = rows.next();
-            if (result.kind == platform::odbc::Statement::Result::End) {
+            if (!settleEndedWith(rows, result)) {
+                rows.close();
                 waiting.insert(waiting.begin(), tables.begin() + i, tables.end());
                 return;
             }
@@ -161,11 +164,43 @@ private:
         }
     }
 
+    // In a batch the driver may give the error of a statement that failed before its first row while the rows
+    // of the statement before it are being read (it reads on, past their end). So an error that comes with a
+    // table's rows is the next statement's where that one then has no result of its own (its error told
+    // again, or no columns at all); otherwise it ended the table read last, which is passed over, its rows
+    // kept. Where the server then ended the batch, the next statement goes first in the next request, which
+    // tells. False when the batch has ended and the tables it did not reach must be sent again.
+    bool settleEndedWith(platform::odbc::Statement& rows, platform::odbc::Statement::Result& next)
+    {
+        using Result = platform::odbc::Statement::Result;
+        if (!endedWith_)
+            return next.kind != Result::End;
+        if (next.kind == Result::End)
+            return false; // the next request's first statement tells
+        const platform::odbc::OdbcError failure = *std::exchange(endedWith_, std::nullopt);
+        if (next.kind == Result::Failed && next.failure->nativeError() == failure.nativeError())
+            return true;
+        if (next.kind == Result::Rows && rows.columnCount() == 0) {
+            next = {Result::Failed, failure};
+            return true;
+        }
+        passOver(failure);
+        return true;
+    }
+
+    // Names the table read last as passed over, with the driver's message.
+    void passOver(const Failure& failure)
+    {
+        batch_.failure = failureOf(failure);
+        send();
+    }
+
     // Reads the result of one table's statement into batches, the first naming the table.
     void readResult(platform::odbc::Connection& connection, platform::odbc::Statement& rows, const TableName& table,
                     const platform::odbc::Statement::Result& result, const PrimaryKeys& keys)
     {
         batch_.table = TableStart{table, {}, {}}; // also when the table fails at once: the failure names it
+        bool readingRows = false;
         try {
             if (result.kind == platform::odbc::Statement::Result::Failed)
                 throw *result.failure;
@@ -181,10 +216,13 @@ private:
                 batch_.table->key.append({column, rows.columnType(column + 1)});
             }
             send(); // the status line names the table before its first row arrives
+            readingRows = true;
             const auto block = blocks_ ? platform::odbc::BoundRows::bind(rows, columns, kMostRowsPerFetch, kBoundBytes,
                                                                          kWidestBoundColumn)
                                        : nullptr;
             batch_.tableEnd = block ? readBlocks(*block, columns) : readRows(rows, columns);
+            if (block)
+                endedWith_ = block->endedWith();
         } catch (const Failure& failure) {
             if (control_.stopRequested()) {
                 // Cancelled: what was read of the table stays, and nothing failed.
@@ -194,6 +232,10 @@ private:
                 send();
                 throw Failure(QStringLiteral("The connection was lost while reading %1. %2")
                                   .arg(table.qualified(), failure.description()));
+            } else if (const auto* odbc = dynamic_cast<const platform::odbc::OdbcError*>(&failure);
+                       odbc && readingRows) {
+                endedWith_ = *odbc; // this table's, or the next statement's: what follows tells
+                batch_.tableEnd = true;
             } else {
                 batch_.failure = failureOf(failure);
                 batch_.tableEnd = true; // passed over: done with
@@ -298,7 +340,8 @@ private:
     std::function<void()> wake_;
     ScanBatch batch_;
     const ReadingOptions& reading_;
-    std::vector<quint32> rowEnds_; // the current row's field ends, counted from its start
+    std::optional<platform::odbc::OdbcError> endedWith_; // came with the last table's last rows: see settleEndedWith
+    std::vector<quint32> rowEnds_;                       // the current row's field ends, counted from its start
     QElapsedTimer sinceSent_;
     bool blocks_ = false;
 };

@@ -53,4 +53,10 @@ ServerError offline(const QString& database)
     return {942, 14, 4, QStringLiteral("Database '%1' cannot be opened because it is offline.").arg(database)};
 }
 
+ServerError singleUserTaken(const QString& database)
+{
+    return {924, 14, 1,
+            QStringLiteral("Database '%1' is already open and can only have one user at a time.").arg(database)};
+}
+
 } // namespace rq::test::tds

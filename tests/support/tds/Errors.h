@@ -23,5 +23,6 @@ ServerError lockTimeout();
 ServerError snapshotNotAllowed(const QString& database);
 ServerError noAccess(const QString& login, const QString& database);
 ServerError offline(const QString& database);
+ServerError singleUserTaken(const QString& database);
 
 } // namespace rq::test::tds

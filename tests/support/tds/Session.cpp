@@ -222,6 +222,11 @@ void Session::login(const QByteArray& payload)
     const QString wanted =
         login.database.isEmpty() && !options_.databases.isEmpty() ? options_.databases[0].name : login.database;
     database_ = findDatabase(wanted);
+    if (database_ && database_->singleUserTaken) {
+        const ServerError taken = singleUserTaken(database_->name);
+        error(out_, taken.number, taken.severity, taken.text);
+        return refuse(kDone, 18456, 14, failed);
+    }
     if (!database_ || refusal(*database_)) {
         error(out_, 4060, 11,
               QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.").arg(wanted));
