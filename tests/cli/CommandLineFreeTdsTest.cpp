@@ -268,3 +268,46 @@ TEST(CommandLineThroughFreeTds, EncryptionIsRequiredUnlessAnOptionAllowsLess)
     ASSERT_EQ(selfSigned.logins().size(), 1); // the refused runs never sent the password
     EXPECT_EQ(selfSigned.logins()[0].protection, TdsServer::Protection::Session);
 }
+
+// Several databases: listed with why each is read or not, chosen by pattern or all at once, and named first
+// wherever an item says where it was found.
+TEST(CommandLineThroughFreeTds, DatabasesAreListedChosenAndNamed)
+{
+    test::CoreEnvironment env;
+    TdsServer::Options options = serving({textTable("dbo", "Customer", {"ann acme"})});
+    options.databases.append({QStringLiteral("Archive"), {textTable("dbo", "Customer", {"old acme"})}});
+    test::TdsDatabase secret{QStringLiteral("Secret"), {}};
+    secret.accessible = false;
+    options.databases.append(secret);
+    options.addSystemDatabases();
+    TdsServer server(options);
+    saveConnection(env, savedFields(server));
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        QByteArray out;
+    };
+    const Case cases[] = {
+        {"every database, whether it is read",
+         {"--list-databases"},
+         "Archive\tnot read: not chosen\ndbname\tread\nmaster\tnot read: SQL Server's own\nmodel\tnot read: SQL "
+         "Server's own\nmsdb\tnot read: SQL Server's own\nSecret\tnot read: the login has no access\ntempdb\tnot "
+         "read: SQL Server's own\n"},
+        {"the tables of the databases a pattern names, with their database",
+         {"--list-tables", "--database", "*a*", "--table", "*.dbo.*"},
+         "Archive.dbo.Customer\tread\ndbname.dbo.Customer\tread\n"},
+        {"all databases, each item after its place, the database first",
+         {"lines", "acme", "--all-databases", "--with-origin"},
+         "Archive.dbo.Customer.Value:1:old acme\ndbname.dbo.Customer.Value:1:ann acme\n"},
+        {"JSON names the database",
+         {"lines", "acme", "--database", "arch*", "--format", "json"},
+         "{\"column\":\"Value\",\"database\":\"Archive\",\"item\":\"old acme\",\"row\":1,\"schema\":\"dbo\","
+         "\"table\":\"Customer\"}\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const test::Outcome outcome = test::run(env, c.arguments, {}, kPassword);
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.out.toStdString(), c.out.toStdString());
+    }
+}

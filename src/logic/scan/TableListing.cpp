@@ -35,7 +35,7 @@ QList<ListedDatabase> listOnThisThread(const ScanPlan& plan, Listing which, Scan
                                        std::atomic<int>& steps)
 {
     QList<ListedDatabase> result;
-    const bool several = plan.databases.several() || which == Listing::AllTables;
+    const bool several = plan.databases.several() || which != Listing::ChosenTables;
     if (!several) {
         result.append({{ServerDatabase{plan.fields.database}, DatabaseDecision::Read}, {}, false, {}});
     } else {
