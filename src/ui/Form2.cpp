@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "logic/frame/Figures.h"
 #include "logic/frame/ProductTitle.h"
 #include "logic/frame/ReportingProcedure.h"
 #include "logic/frame/SettingsKeys.h"
@@ -13,6 +14,7 @@
 #include "ui/Controls.h"
 #include "ui/FormStyle.h"
 #include "ui/GrowingLayout.h"
+#include "ui/ResultsColumns.h"
 #include "ui/TablesDialog.h"
 #include "ui/Twips.h"
 #include "ui/WindowPointer.h"
@@ -29,6 +31,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 
 namespace rq {
@@ -37,6 +40,7 @@ namespace {
 
 const QString kReadAgain = QStringLiteral("Read Again (F5)");
 const QString kStop = QStringLiteral("Stop (Esc)");
+const QString kResults = QStringLiteral("Results");
 
 } // namespace
 
@@ -45,7 +49,7 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     results_ = new ResultsList(this);
     buildControls();
     pointer_ = new WindowPointer(*this);
-    for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9, readAgainButton})
+    for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9, tablesButton, readAgainButton})
         pointer_->addButton(b);
     for (QWidget* s : std::initializer_list<QWidget*>{Frame1, Frame2, Frame4, Label1, Label2, Label3, Text1, Text3,
                                                       Text4, ListView1, Check3, scanCountsLabel, matchCaseBox,
@@ -58,6 +62,18 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     connect(PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
     connect(readAgainButton, &QPushButton::clicked, this, &Form2::readAgainOrStop);
+    connect(tablesButton, &QPushButton::clicked, this, &Form2::Tables_Click);
+    connect(Label1, &QLabel::linkActivated, this, &Form2::Tables_Click);
+    countTimer_ = new QTimer(this);
+    countTimer_->setSingleShot(true);
+    connect(countTimer_, &QTimer::timeout, this, &Form2::showCount);
+    const auto countChanged = [this] {
+        if (!countTimer_->isActive())
+            countTimer_->start(0);
+    };
+    connect(results_, &QAbstractItemModel::rowsInserted, this, countChanged);
+    connect(results_, &QAbstractItemModel::rowsRemoved, this, countChanged);
+    connect(results_, &QAbstractItemModel::modelReset, this, countChanged);
     buildActions();
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
@@ -67,10 +83,10 @@ Form2::~Form2() = default;
 
 void Form2::buildControls()
 {
-    // Taller than first designed: the search options, and a row with the counts of a database being read
-    // and the button that stops the reading or reads the database again. The window can grow; the list and
-    // the search boxes take what it grows by.
-    const QSize design(twips(8280), twips(4605));
+    // Taller than first designed: the search options, a status line of two lines beside "Tables...", and a row
+    // with the counts of a database being read and the button that stops the reading or reads the database
+    // again. The window can grow; the list and the search boxes take what it grows by.
+    const QSize design(twips(8280), twips(4740));
     resize(design);
     setMinimumSize(design);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -106,7 +122,7 @@ void Form2::buildControls()
                        static_cast<QWidget*>(PushButton1)})
         layout_->add(w, G::WiderByLeft);
 
-    Frame2 = frame(this, QStringLiteral("Results"), twipsRect(4200, 120, 3960, 3075));
+    Frame2 = frame(this, kResults, twipsRect(4200, 120, 3960, 3075));
     ListView1 = place<QTreeView>(Frame2, twipsRect(100, 240, 3735, 2235));
     ListView1->setModel(results_);
     ListView1->setRootIsDecorated(false);
@@ -114,10 +130,10 @@ void Form2::buildControls()
     ListView1->setItemsExpandable(false);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->header()->setStretchLastSection(false);
+    columns_ = new ResultsColumns(*ListView1);
     ListView1->setToolTip(
         QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names."));
-    ListView1->setAccessibleName(Frame2->title());
+    ListView1->setAccessibleName(kResults);
     PushButton6 = button(Frame2, QStringLiteral("Save Results"), twipsRect(100, 2580, 2175, 405));
     PushButton9 = button(Frame2, QStringLiteral("Clear List"), twipsRect(2380, 2578, 1455, 405));
     layout_->add(Frame2, G::RightByLeft | G::WiderByRight | G::Taller);
@@ -126,21 +142,23 @@ void Form2::buildControls()
     layout_->add(PushButton9, G::RightByRight | G::Down);
 
     PushButton2 = button(this, QStringLiteral("Switch SQL Server Database"), twipsRect(4200, 3250, 3960, 405));
-    Label1 = place<QLabel>(this, twipsRect(120, 3800, 8040, 255));
-    Label1->setTextFormat(Qt::PlainText); // it shows table names, which are the database's, not markup
+    // Plain text (table names are the database's, not markup), on two lines, never cut in silence.
+    Label1 = place<StatusLabel>(this, twipsRect(120, 3720, 5640, 480));
     Label1->setText(QStringLiteral("Label1"));
-    scanCountsLabel = place<QLabel>(this, twipsRect(120, 4200, 5640, 255));
-    scanCountsLabel->setTextFormat(Qt::PlainText);
-    readAgainButton = button(this, kReadAgain, twipsRect(5880, 4130, 2280, 405));
+    tablesButton = button(this, QStringLiteral("Tables..."), twipsRect(5880, 3757, 2280, 405));
+    tablesButton->setToolTip(QStringLiteral("Which databases and tables are read, and how"));
+    scanCountsLabel = place<StatusLabel>(this, twipsRect(120, 4335, 5640, 255));
+    readAgainButton = button(this, kReadAgain, twipsRect(5880, 4260, 2280, 405));
     layout_->add(PushButton2, G::RightByLeft | G::WiderByRight | G::Down);
     layout_->add(Label1, G::WiderByLeft | G::WiderByRight | G::Down);
+    layout_->add(tablesButton, G::RightByLeft | G::RightByRight | G::Down);
     layout_->add(scanCountsLabel, G::WiderByLeft | G::WiderByRight | G::Down);
     layout_->add(readAgainButton, G::RightByLeft | G::RightByRight | G::Down);
 
     // The search options follow the box they belong to.
-    QWidget* order[] = {Text1,       matchCaseBox, wholeWordBox,        regexBox,    Text3,
-                        Text4,       Check3,       markersMatchCaseBox, ListView1,   PushButton5,
-                        PushButton1, PushButton6,  PushButton9,         PushButton2, readAgainButton};
+    QWidget* order[] = {Text1,       matchCaseBox,        wholeWordBox, regexBox,       Text3,       Text4,
+                        Check3,      markersMatchCaseBox, ListView1,    PushButton5,    PushButton1, PushButton6,
+                        PushButton9, PushButton2,         tablesButton, readAgainButton};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     Text1->setFocus();
@@ -229,20 +247,13 @@ void Form2::copyQuery()
 void Form2::showPlaces(bool shown)
 {
     showWhereFound_->setChecked(shown);
-    // Shown, the second column takes what the first leaves, also as the window grows; hidden, it is 0 wide.
-    ListView1->header()->setStretchLastSection(shown);
-    ListView1->setColumnWidth(0, shown ? ListView1->viewport()->width() * 3 / 5 : twips(3000));
-    if (!shown)
-        ListView1->setColumnWidth(1, 0);
+    columns_->showPlaces(shown); // hidden, the second column is 0 wide
 }
 
 bool Form2::gatherText(Gathering when)
 {
     ScanView view;
-    view.status = [this](const QString& status) {
-        Label1->setText(status);
-        Label1->setToolTip(QString());
-    };
+    view.status = [this](const QString& status) { Label1->setText(status); };
     view.progress = [this](const ScanCounts& counts) {
         showScanning(true);
         scanCountsLabel->setText(scanProgressText(counts) + QLatin1String(". Esc stops."));
@@ -272,13 +283,22 @@ void Form2::showOutcome(const QString& found)
         text += QLatin1Char(' ');
     text += found;
     Label1->setText(text);
-    Label1->setToolTip(text); // the whole of it, where the line is too short
+    showCount();
 }
 
 void Form2::showFirstNew(qsizetype row)
 {
     if (row >= 0 && row < results_->count())
         ListView1->scrollTo(results_->index(int(row), 0), QAbstractItemView::PositionAtTop);
+    columns_->fitPlacesToContents();
+}
+
+void Form2::showCount()
+{
+    countTimer_->stop();
+    const qsizetype count = results_->count();
+    Frame2->setTitle(count == 0 ? kResults
+                                : kResults + QLatin1String(" (") + plural(count, "item", "items") + QLatin1Char(')'));
 }
 
 void Form2::stopScan()
@@ -317,13 +337,15 @@ void Form2::Form_Load()
     if (haveHandCursor)
         proc.step(108, [&] { pointer_->loadCustomCursor(handCursor); });
     proc.step(110, [&] { setWindowTitle(QLatin1String(kProductTitle)); });
-    proc.step(112, [&] { results_->addColumn(QString()); });
-    proc.step(114, [&] { results_->addColumn(QString()); });
+    // Titled columns: the found text takes the room the place leaves (ResultsColumns), the place is hidden until
+    // the user shows it, and is shown again where the user showed it last time.
+    proc.step(112, [&] { results_->addColumn(QStringLiteral("Found")); });
+    proc.step(114, [&] { results_->addColumn(QStringLiteral("Where")); });
     proc.step(116, [&] { ListView1->setColumnWidth(0, twips(3000)); });
-    proc.step(118, [&] { ListView1->setColumnWidth(1, 0); });
-    // The second column shown again where the user showed it last time.
-    if (settings::stored(settings::kShowWhereFound, "0") == QLatin1String("1"))
-        showPlaces(true);
+    proc.step(118, [&] {
+        ListView1->setColumnWidth(1, 0);
+        showPlaces(settings::stored(settings::kShowWhereFound, "0") == QLatin1String("1"));
+    });
     proc.step(120, [&] { Label1->setText(QString()); });
     proc.step(122, [&] { setBackground(*Label1, Qt::white); });
 }

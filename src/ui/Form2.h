@@ -2,6 +2,7 @@
 
 #include "logic/connection/ConnectionString.h"
 #include "logic/scan/DatabaseText.h"
+#include "ui/StatusLabel.h"
 
 #include <QWidget>
 #include <functional>
@@ -14,12 +15,14 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTimer;
 class QTreeView;
 
 namespace rq {
 
 struct AppContext;
 class GrowingLayout;
+class ResultsColumns;
 class ResultsList;
 class WindowPointer;
 
@@ -42,7 +45,7 @@ public:
     void PushButton9_Click(); // "Clear List"
     void PushButton2_Click(); // "Switch SQL Server Database"
     void readAgainOrStop();   // "Read Again", or "Stop" while the database is being read
-    void Tables_Click();      // "Tables..." in the list's menu
+    void Tables_Click();      // "Tables...": its button, the list's menu, or the "left out" count
     void ListView1_KeyDown(int key);
     void ListView1_DblClick();
 
@@ -55,6 +58,8 @@ public:
     void showOutcome(const QString& found);
     // Scrolls the list to the first item a command added (-1: none).
     void showFirstNew(qsizetype row);
+    // The frame's title with the number of items: "Results (1,204 items)".
+    void showCount();
 
     // The connection window's fields as they stand now, and the way back to that window.
     std::function<ConnectionFields()> connectionFields;
@@ -79,8 +84,9 @@ public:
     QPushButton* PushButton6;
     QPushButton* PushButton9;
     QPushButton* PushButton2;
-    QLabel* Label1;          // status line
-    QLabel* scanCountsLabel; // counts while the database is read
+    StatusLabel* Label1;          // status line
+    StatusLabel* scanCountsLabel; // counts while the database is read
+    QPushButton* tablesButton;    // "Tables..."
     QPushButton* readAgainButton;
 
 protected:
@@ -101,6 +107,8 @@ private:
     AppContext& context_;
     std::unique_ptr<GrowingLayout> layout_;
     ResultsList* results_;
+    ResultsColumns* columns_ = nullptr;
+    QTimer* countTimer_ = nullptr; // shows the count once a burst of appends has passed
     QAction* showWhereFound_ = nullptr;
     QMenu* listMenu_ = nullptr; // the results list's menu
     WindowPointer* pointer_;

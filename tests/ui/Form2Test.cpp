@@ -50,9 +50,10 @@ TEST(Form2, LoadSetsUpTheListAndTheStatusLine)
     EXPECT_EQ(w.form.Label1->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(w.form.Frame1->palette().color(QPalette::Window), w.form.palette().color(QPalette::Button));
     EXPECT_EQ(w.form.results().columnCount(), 2);
-    EXPECT_EQ(w.form.ListView1->columnWidth(0), twips(3000));
     EXPECT_EQ(w.form.ListView1->columnWidth(1), 0);
-    EXPECT_EQ(w.form.results().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "");
+    EXPECT_EQ(w.form.results().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Found");
+    EXPECT_EQ(w.form.results().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Where");
+    EXPECT_EQ(w.form.Frame2->title(), "Results");
     EXPECT_TRUE(w.form.ListView1->toolTip().startsWith("Double-click item to remove it."));
     EXPECT_FALSE(w.form.Check3->isChecked());
     EXPECT_EQ(w.form.Text3->accessibleName(), "Start with");
@@ -61,16 +62,18 @@ TEST(Form2, LoadSetsUpTheListAndTheStatusLine)
     w.form.show();
     QApplication::setActiveWindow(&w.form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
+    EXPECT_EQ(w.form.ListView1->columnWidth(0), w.form.ListView1->viewport()->width()); // the text takes the room
     QList<QWidget*> visited;
-    for (int i = 0; i < 15; ++i) {
+    for (int i = 0; i < 16; ++i) {
         visited << QApplication::focusWidget();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     // The designed order, each box's options right after it, and the reading button last.
-    EXPECT_EQ(visited, (QList<QWidget*>{w.form.Text1, w.form.matchCaseBox, w.form.wholeWordBox, w.form.regexBox,
-                                        w.form.Text3, w.form.Text4, w.form.Check3, w.form.markersMatchCaseBox,
-                                        w.form.ListView1, w.form.PushButton5, w.form.PushButton1, w.form.PushButton6,
-                                        w.form.PushButton9, w.form.PushButton2, w.form.readAgainButton}));
+    EXPECT_EQ(visited,
+              (QList<QWidget*>{w.form.Text1, w.form.matchCaseBox, w.form.wholeWordBox, w.form.regexBox, w.form.Text3,
+                               w.form.Text4, w.form.Check3, w.form.markersMatchCaseBox, w.form.ListView1,
+                               w.form.PushButton5, w.form.PushButton1, w.form.PushButton6, w.form.PushButton9,
+                               w.form.PushButton2, w.form.tablesButton, w.form.readAgainButton}));
 }
 
 TEST(Form2, LineExtractionFromTheDatabase)
@@ -408,4 +411,45 @@ TEST(Form2, TheResultsListAnswersTheKeyboard)
     Form2 again(w.env.context);
     again.Form_Load();
     EXPECT_GT(again.ListView1->columnWidth(1), 0);
+}
+
+// The list says what it holds: its count in the frame's title, the found text in the room the place leaves, the
+// place as wide as what it shows; the status line shows its whole text or says where it does not, and the count
+// of what was left out leads to the choice of tables.
+TEST(Form2, TheListSaysWhatItHolds)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE Notes(a); INSERT INTO Notes VALUES ('needle one'), ('needle two'), ('hay')");
+    w.db.exec("CREATE TABLE sysLog(a); CREATE TABLE AuditSystem(a)");
+    w.form.show();
+    w.extractLines("needle");
+    EXPECT_EQ(w.form.Frame2->title(), "Results (2 items)");
+    EXPECT_TRUE(w.form.Label1->text().contains(", 2 left out,")) << w.form.Label1->text().toStdString();
+
+    QTreeView& list = *w.form.ListView1;
+    w.form.showMaximized();
+    QApplication::processEvents();
+    w.form.results().append("needle three", Origin{"", "Notes", "a", 3, {}});
+    for (QAction* action : list.actions() + list.findChildren<QAction*>())
+        if (action->text() == "Show Where Found")
+            action->trigger();
+    const int where = list.columnWidth(1);
+    EXPECT_GT(where, 0);
+    EXPECT_LE(where, list.viewport()->width() / 2);
+    EXPECT_EQ(list.columnWidth(0) + where, list.viewport()->width());
+    QApplication::processEvents();
+    EXPECT_EQ(w.form.Frame2->title(), "Results (3 items)");
+
+    // The status line at the smallest size: two lines, then "…" and the whole text as its tool tip.
+    w.form.showNormal();
+    w.form.resize(w.form.minimumSize());
+    w.form.Label1->setText(QString("Read 40 tables, 3 left out, ") + QString(40, 'x') + " rows, " + QString(90, 'y'));
+    EXPECT_FALSE(w.form.Label1->shownWhole());
+    w.form.Label1->setText("Read 40 tables, 3 left out, 1,204,331 rows, 210 MB at 14:05 in 3.2 s. 48 lines found.");
+    EXPECT_TRUE(w.form.Label1->shownWhole());
+    bool linked = false;
+    for (int x = 0; x < w.form.Label1->width() && !linked; x += 2)
+        linked = w.form.Label1->linkAt(QPoint(x, w.form.Label1->height() / 2)) == StatusLabel::kLeftOutLink ||
+                 w.form.Label1->linkAt(QPoint(x, w.form.Label1->height() / 4)) == StatusLabel::kLeftOutLink;
+    EXPECT_TRUE(linked);
 }
