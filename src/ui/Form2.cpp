@@ -38,6 +38,8 @@ namespace rq {
 
 namespace {
 
+// Items put back by an undo are selected again up to this many separate stretches of the list.
+constexpr qsizetype kMostRangesSelected = 1000;
 const QString kReadAgain = QStringLiteral("Read Again (F5)");
 const QString kStop = QStringLiteral("Stop (Esc)");
 const QString kResults = QStringLiteral("Results");
@@ -200,6 +202,8 @@ void Form2::buildActions()
         listAction(QStringLiteral("Copy Query for the Row"), QKeySequence::UnknownKey, &Form2::copyQuery);
     QAction* remove =
         listAction(QStringLiteral("Remove"), QKeySequence::Delete, [this] { ListView1_KeyDown(Qt::Key_Delete); });
+    // Ctrl+Z in the window, except where a search box has the focus and undoes its own typing.
+    QAction* undo = action(QStringLiteral("Undo Remove"), QKeySequence::Undo, &Form2::undoRemoval);
     QAction* selectAll =
         listAction(QStringLiteral("Select All"), QKeySequence::SelectAll, [this] { ListView1->selectAll(); });
     showWhereFound_ = listAction(QStringLiteral("Show Where Found"), QKeySequence::UnknownKey, [this](bool shown) {
@@ -217,7 +221,7 @@ void Form2::buildActions()
     // ActionsContextMenu would build a new one each time, announced properly only the first time).
     listMenu_ = new QMenu(ListView1);
     listMenu_->addActions(
-        {copy, copyQuery, remove, selectAll, separator(), showWhereFound_, separator(), readAgain, tables});
+        {copy, copyQuery, remove, undo, selectAll, separator(), showWhereFound_, separator(), readAgain, tables});
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { listMenu_->popup(ListView1->viewport()->mapToGlobal(at)); });
@@ -228,11 +232,9 @@ void Form2::buildActions()
 
 void Form2::copySelectedItems()
 {
-    QModelIndexList selected = ListView1->selectionModel()->selectedRows();
-    std::sort(selected.begin(), selected.end());
     QStringList items;
-    for (const QModelIndex& index : selected)
-        items << results_->at(index.row()); // whole, not as the list shows it
+    for (const qsizetype row : selectedPositions())
+        items << results_->at(row); // whole, not as the list shows it
     if (!items.isEmpty())
         QGuiApplication::clipboard()->setText(items.join(QLatin1Char('\n')));
 }
@@ -361,7 +363,8 @@ void Form2::PushButton9_Click()
     ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton9_Click"));
     proc.step(100, [&] {
         if (!pointer_->busy())
-            results_->clear();
+            results_->clear(); // Ctrl+Z brings the items back
+        showCount();
     });
 }
 
@@ -383,17 +386,70 @@ void Form2::ListView1_DblClick()
     // One item, the one double-clicked: a double-click's first click leaves it the current one.
     if (pointer_->busy() || results_->count() == 0 || !ListView1->currentIndex().isValid())
         return;
-    results_->removeAt(ListView1->currentIndex().row());
+    const int row = ListView1->currentIndex().row();
+    results_->removeAt(row);
+    selectAfterRemoval(row);
 }
 
 void Form2::removeSelectedItem()
 {
     if (pointer_->busy() || results_->count() == 0)
         return;
-    QModelIndexList selected = ListView1->selectionModel()->selectedRows();
-    std::sort(selected.begin(), selected.end());
-    for (auto index = selected.crbegin(); index != selected.crend(); ++index) // from the last: rows keep their places
-        results_->removeAt(index->row());
+    const QList<qsizetype> selected = selectedPositions();
+    if (selected.isEmpty())
+        return;
+    results_->remove(selected);
+    selectAfterRemoval(selected.first());
+}
+
+void Form2::undoRemoval()
+{
+    if (pointer_->busy())
+        return;
+    const QList<qsizetype> restored = results_->undo();
+    showCount();
+    if (restored.isEmpty())
+        return;
+    // The items put back are selected again, ready for another Delete; a scattered many only where they begin.
+    QItemSelection selection;
+    const int last = results_->columnCount() - 1;
+    for (qsizetype i = 0; i < restored.size() && selection.size() < kMostRangesSelected; ++i) {
+        qsizetype end = i;
+        while (end + 1 < restored.size() && restored[end + 1] == restored[end] + 1)
+            ++end;
+        selection.select(results_->index(int(restored[i]), 0), results_->index(int(restored[end]), last));
+        i = end;
+    }
+    const QModelIndex first = results_->index(int(restored.first()), 0);
+    ListView1->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    ListView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    ListView1->scrollTo(first);
+}
+
+// The item that took the place of the first one removed (or the last item, where the removed ones ended the list)
+// becomes the current and selected one, so that Delete goes on with it.
+void Form2::selectAfterRemoval(qsizetype firstRemoved)
+{
+    showCount();
+    if (results_->count() == 0)
+        return;
+    const QModelIndex next = results_->index(int(std::min(firstRemoved, results_->count() - 1)), 0);
+    ListView1->selectionModel()->setCurrentIndex(next, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ListView1->scrollTo(next);
+}
+
+// The selected rows, ascending, from the selection's ranges: asking the selection model row by row costs a walk of
+// every range for each row.
+QList<qsizetype> Form2::selectedPositions() const
+{
+    QList<qsizetype> rows;
+    for (const QItemSelectionRange& range : ListView1->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)

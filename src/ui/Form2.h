@@ -48,6 +48,7 @@ public:
     void Tables_Click();      // "Tables...": its button, the list's menu, or the "left out" count
     void ListView1_KeyDown(int key);
     void ListView1_DblClick();
+    void undoRemoval(); // Ctrl+Z: the last removal or "Clear List" undone
 
     // Reads the database into the program's text as the extraction commands need it, showing the counts
     // while it reads. False when a command run meanwhile took the text over for another database.
@@ -98,6 +99,8 @@ private:
     void buildControls();
     void buildActions();
     void removeSelectedItem();
+    void selectAfterRemoval(qsizetype firstRemoved);
+    QList<qsizetype> selectedPositions() const;
     void copySelectedItems();
     void copyQuery();
     void showPlaces(bool shown);

@@ -259,6 +259,43 @@ TEST(Form2, RemovalAndClearingAreRefusedWhileBusy)
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
 }
 
+// After Delete the next item is selected, so Delete goes on; Ctrl+Z puts back what Delete or Clear List took.
+TEST(Form2, DeleteSelectsTheNextItemAndCtrlZPutsBackWhatWasRemoved)
+{
+    ExtractionWindow w;
+    w.form.show();
+    QApplication::setActiveWindow(&w.form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
+    for (const char* item : {"one", "two", "three", "four"})
+        w.form.results().append(item);
+    w.form.ListView1->setFocus();
+    w.form.ListView1->setCurrentIndex(w.form.results().index(1, 0));
+    QTest::keyClick(w.form.ListView1, Qt::Key_Delete);
+    QTest::keyClick(w.form.ListView1, Qt::Key_Delete);
+    EXPECT_EQ(w.items(), (QStringList{"one", "four"}));
+    EXPECT_EQ(w.form.Frame2->title(), "Results (2 items)");
+    QTest::keyClick(w.form.ListView1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w.items(), (QStringList{"one", "three", "four"}));
+    EXPECT_EQ(w.form.ListView1->selectionModel()->selectedRows().value(0).row(), 1); // selected again
+    QTest::keyClick(w.form.ListView1, Qt::Key_End);
+    QTest::keyClick(w.form.ListView1, Qt::Key_Delete); // the last: the one before it is selected
+    EXPECT_EQ(w.form.ListView1->selectionModel()->selectedRows().value(0).row(), 1);
+
+    w.form.PushButton9->click();
+    EXPECT_TRUE(w.items().isEmpty());
+    EXPECT_EQ(w.form.Frame2->title(), "Results");
+    QTest::keyClick(w.form.PushButton9, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w.items(), (QStringList{"one", "three"}));
+    QTest::keyClick(w.form.ListView1, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(w.form.ListView1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w.items(), (QStringList{"one", "two", "three", "four"}));
+    w.form.Text1->setText("typed");
+    w.form.Text1->setFocus();
+    QTest::keyClick(w.form.Text1, Qt::Key_Z, Qt::ControlModifier); // the box's own undo
+    EXPECT_EQ(w.items().size(), 4);
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
+}
+
 TEST(Form2, F5ReadsTheDatabaseAgainKeepingTheList)
 {
     ExtractionWindow w;

@@ -353,3 +353,37 @@ TEST(ResultsList, AShownTextIsCutAtTheLimitButNeverInsideASurrogatePair)
         EXPECT_TRUE(got == c.shown) << c.name << ": ends \"" << qPrintable(got.right(3)) << '"';
     }
 }
+
+// Undo puts back what a removal or a clear took, where it was and with its further places, also after appends;
+// a few stretches and a scattered many alike.
+TEST(ResultsList, UndoPutsBackWhatARemovalOrAClearTook)
+{
+    ResultsList list;
+    QStringList items;
+    for (int i = 0; i < 100; ++i) {
+        items << QString::number(i);
+        list.append(items.last());
+    }
+    list.addPlace("4"); // a duplicate of an item that is removed and put back
+    const QList<qsizetype> stretches = {3, 4, 5, 50, 99};
+    QList<qsizetype> scattered;
+    for (qsizetype i = 0; i < 100; i += 2)
+        scattered << i;
+    for (const QList<qsizetype>& positions : {stretches, scattered}) {
+        SCOPED_TRACE(positions.size());
+        list.remove(positions);
+        EXPECT_EQ(list.count(), 100 - positions.size());
+        EXPECT_FALSE(list.contains(QString::number(positions.first())));
+        list.append("appended");
+        EXPECT_EQ(list.undo(), positions);
+        EXPECT_EQ(list.snapshot(), items + QStringList{"appended"});
+        EXPECT_TRUE(list.contains("4"));
+        EXPECT_EQ(list.rows()[4].furtherPlaces, 1);
+        list.removeAt(100);
+    }
+    list.clear();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(list.undo().size(), 100);
+    EXPECT_EQ(list.snapshot(), items);
+    EXPECT_EQ(list.rows()[4].furtherPlaces, 1);
+}
