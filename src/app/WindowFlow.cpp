@@ -12,6 +12,7 @@ namespace rq {
 WindowFlow::WindowFlow(AppContext& context) : context_(context), form1_(std::make_unique<Form1>(context))
 {
     form1_->showExtractionWindow = [this] { showExtractionWindow(); };
+    form1_->showConnectionWindow = [this] { showConnectionWindow(); };
 }
 
 WindowFlow::~WindowFlow() = default;

@@ -14,6 +14,7 @@ struct MessageBox {
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
     QString details; // shown on request ("Show Details..."), where not empty
+    QString reason;  // a line under the text, always shown, where not empty
 };
 
 // Modal message boxes. The program talks to this interface only, so commands run in tests with a

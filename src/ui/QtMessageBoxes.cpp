@@ -29,6 +29,8 @@ Answer QtMessageBoxes::show(const platform::MessageBox& box)
     dialog.setWindowTitle(box.title);
     dialog.setText(displayText(box.text));
     dialog.setIcon(box.icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
+    if (!box.reason.isEmpty())
+        dialog.setInformativeText(displayText(box.reason));
     if (!box.details.isEmpty())
         dialog.setDetailedText(box.details);
     if (box.buttons == Buttons::YesNo) {

@@ -219,3 +219,16 @@ TEST(Form1, ClosingEitherWindowEndsTheProgram)
     second.flow->extractionWindowIfLoaded()->close();
     EXPECT_EQ(second.env.endProgramCalls, 1);
 }
+
+TEST(Form1, ThePortBoxTakesOnlyAPortAndABadSavedPortIsNamed)
+{
+    Started s;
+    test::storeSetting("Port", "abc");
+    Form1& form = s.start();
+    EXPECT_EQ(s.env.messages.texts(), QStringList{"The saved port \"abc\" is not a number from 1 to 65535: type the "
+                                                  "server's port in the Port box."});
+    form.Text9->clear();
+    QTest::keyClicks(form.Text9, "0a65536");
+    EXPECT_EQ(form.Text9->text(), "6553");
+    EXPECT_EQ(storedSetting("Port"), "6553");
+}

@@ -15,12 +15,15 @@ inline constexpr auto kCouldNotConnect = "Could not connect. Please check with y
 
 // "Test Connection": opens the database once with the current fields (off the window thread, see
 // openAndClose) and says whether that worked, showing the hourglass until the user has closed the answer.
+// A failure keeps its one message; the common causes add a line that says which (commonFailureReason), and
+// the driver's words are its details. An open the user gives up on (`waiting`) says nothing.
 // A field that the driver cannot be given as typed is named instead of sending the server something else.
 // The driver is the registered one; tests name another.
 // `proc` names the caller's place (the window's handler) in a report of its first step.
 void TestConnection(ReportingProcedure proc, PointerControl& pointer, const ConnectionFactory& factory,
                     const std::function<ConnectionFields()>& fields,
-                    const platform::SqlServerDriver& driver = platform::registeredSqlServerDriver());
+                    const platform::SqlServerDriver& driver = platform::registeredSqlServerDriver(),
+                    const OpenWaiting& waiting = {});
 
 // Says which field the driver cannot be given as typed (connectionProblem), if any: an open would fail
 // for a reason that no one could see. True when it said so.
