@@ -1,5 +1,6 @@
 #include "CommandLineOptions.h"
 
+#include "logic/connection/PortNumber.h"
 #include "logic/scan/DatabaseChoice.h"
 
 #include <QCommandLineParser>
@@ -32,9 +33,7 @@ struct OptionDefinition {
 
 void checkPort(const QString& value)
 {
-    bool number = false;
-    const int port = value.toInt(&number);
-    if (!number || port < 1 || port > 65535)
+    if (!isPortNumber(value))
         throw UsageError(QStringLiteral("--port takes a number from 1 to 65535, not '%1'").arg(value));
 }
 

@@ -229,7 +229,7 @@ TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
     test::SqliteDatabase db(env.path("t.db"));
     db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example')");
     const QString missing = env.path("no-folder/x.db");
-    enum Settings { None, Saved, Fifo };
+    enum Settings { None, Saved, Fifo, BadPort };
     struct Case {
         const char* name;
         Settings settings;
@@ -255,6 +255,7 @@ TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
          {"lines", "example", "--database", missing},
          "cannot open database '" + missing + "' on 'testserver,1433': [SQLite]"},
         {"no line on standard input", Saved, {"lines", "example", "--password-stdin"}, "--password-stdin: "},
+        {"a saved port that is none", BadPort, {"lines", "example"}, "the saved port 'abc' in " + env.settingsFile()},
         {"an unknown option", Saved, {"lines", "example", "--frob"}, "unknown option 'frob'"},
         {"a password as an argument", Saved, {"lines", "example", "--password", "p"}, "no --password: "},
         {"a command without its text", Saved, {"between", "<b>"}, "between takes a start text and an end text"},
@@ -264,6 +265,8 @@ TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
         QFile::remove(env.settingsFile());
         if (c.settings == Saved)
             saveConnection(env, db.fields());
+        if (c.settings == BadPort)
+            saveConnection(env, ConnectionFields{"testserver", "abc", "tester", "secret", db.path(), false});
         QDir().mkpath(QFileInfo(env.settingsFile()).path());
         if (c.settings == Fifo)
             ::mkfifo(QFile::encodeName(env.settingsFile()).constData(), 0600);
