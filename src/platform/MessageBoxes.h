@@ -4,9 +4,9 @@
 
 namespace rq::platform {
 
-enum class Buttons { Ok, YesNo }; // Yes/No boxes have Yes as the default button
+enum class Buttons { Ok, YesNo, YesNoCancel }; // Yes is the default button; Esc answers No, or Cancel where given
 enum class Icon { None, Warning };
-enum class Answer { Ok, Yes, No };
+enum class Answer { Ok, Yes, No, Cancel };
 
 struct MessageBox {
     QString text;

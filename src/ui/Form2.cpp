@@ -77,6 +77,7 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     connect(results_, &QAbstractItemModel::rowsRemoved, this, countChanged);
     connect(results_, &QAbstractItemModel::modelReset, this, countChanged);
     buildActions();
+    rememberInputs();
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
 }
@@ -350,12 +351,19 @@ void Form2::Form_Load()
     });
     proc.step(120, [&] { Label1->setText(QString()); });
     proc.step(122, [&] { setBackground(*Label1, Qt::white); });
+    proc.step(124, [&] { restoreInputs(); }); // as the user left them last time
 }
 
-void Form2::PushButton6_Click()
+void Form2::PushButton6_Click() { saveResults(); }
+
+bool Form2::saveResults()
 {
-    SaveResults({context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton6_Click")}, *results_,
-                context_.fileDialog, *pointer_);
+    const qint64 listed = results_->changes(); // items a command adds during the save are not written
+    const bool saved = SaveResults({context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton6_Click")},
+                                   *results_, context_.fileDialog, *pointer_);
+    if (saved)
+        results_->markSaved(listed);
+    return saved;
 }
 
 void Form2::PushButton9_Click()
@@ -468,8 +476,19 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
 
 void Form2::closeEvent(QCloseEvent* event)
 {
+    if (!readyToClose()) {
+        event->ignore();
+        return;
+    }
+    savePlace();
     event->accept();
     context_.endProgram();
+}
+
+void Form2::hideEvent(QHideEvent* event)
+{
+    savePlace(); // "Switch SQL Server Database"
+    QWidget::hideEvent(event);
 }
 
 } // namespace rq

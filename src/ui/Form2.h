@@ -62,6 +62,13 @@ public:
     // The frame's title with the number of items: "Results (1,204 items)".
     void showCount();
 
+    // The window's place and size as the user left them last time; false where none was kept, or where it
+    // would lie off every screen.
+    bool restorePlace();
+    // Before the window closes with results no save has written: asks whether to save them (unless the settings
+    // say not to ask), and saves. True when the window may close.
+    bool readyToClose();
+
     // The connection window's fields as they stand now, and the way back to that window.
     std::function<ConnectionFields()> connectionFields;
     std::function<void()> showConnectionWindow;
@@ -92,6 +99,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -106,6 +114,10 @@ private:
     void showPlaces(bool shown);
     void stopScan();
     void showScanning(bool scanning);
+    bool saveResults();    // true when the list was written
+    void rememberInputs(); // each search text and option written to the settings as it changes
+    void restoreInputs();  // ... and put back, with the columns' widths
+    void savePlace() const;
 
     AppContext& context_;
     std::unique_ptr<GrowingLayout> layout_;
@@ -115,6 +127,7 @@ private:
     QAction* showWhereFound_ = nullptr;
     QMenu* listMenu_ = nullptr; // the results list's menu
     WindowPointer* pointer_;
+    bool restoring_ = false; // the load is putting the stored inputs back
 };
 
 } // namespace rq

@@ -1,5 +1,6 @@
 #include "logic/frame/ReportingProcedure.h"
 #include "support/ExtractionWindow.h"
+#include "support/Files.h"
 #include "support/Settings.h"
 #include "ui/Twips.h"
 #include "ui/WindowPointer.h"
@@ -489,4 +490,69 @@ TEST(Form2, TheListSaysWhatItHolds)
         linked = w.form.Label1->linkAt(QPoint(x, w.form.Label1->height() / 2)) == StatusLabel::kLeftOutLink ||
                  w.form.Label1->linkAt(QPoint(x, w.form.Label1->height() / 4)) == StatusLabel::kLeftOutLink;
     EXPECT_TRUE(linked);
+}
+
+// The window comes back as the user left it: its place and size, the columns' widths, the search texts and options.
+TEST(Form2, TheWindowComesBackAsItWasLeft)
+{
+    test::LoadedExtractionWindow w;
+    w.form.show();
+    w.form.setGeometry(QRect(40, 30, w.form.minimumWidth() + 120, w.form.minimumHeight() + 60));
+    QApplication::processEvents();
+    w.form.Text1->setText("needle");
+    w.form.Text3->setText("<b>");
+    w.form.Text4->setText("</b>");
+    for (QCheckBox* box : {w.form.regexBox, w.form.wholeWordBox, w.form.Check3})
+        box->setChecked(true);
+    w.form.ListView1->header()->resizeSection(0, w.form.ListView1->viewport()->width() + 200); // past the edge
+    const QRect place = w.form.geometry();
+    w.form.PushButton2->click(); // "Switch SQL Server Database" hides it
+
+    Form2 again(w.env.context);
+    again.Form_Load();
+    ASSERT_TRUE(again.restorePlace());
+    again.show();
+    QApplication::processEvents();
+    EXPECT_EQ(again.geometry(), place);
+    EXPECT_EQ(again.Text1->text(), "needle");
+    EXPECT_EQ(again.Text3->text(), "<b>");
+    EXPECT_EQ(again.Text4->text(), "</b>");
+    EXPECT_TRUE(again.regexBox->isChecked() && again.wholeWordBox->isChecked() && again.Check3->isChecked());
+    EXPECT_FALSE(again.matchCaseBox->isChecked() || again.markersMatchCaseBox->isChecked());
+    EXPECT_EQ(again.ListView1->columnWidth(0), w.form.ListView1->columnWidth(0));
+
+    test::storeSetting("Extraction Window", "-9000,-9000,600,400"); // off every screen: centred instead
+    EXPECT_FALSE(again.restorePlace());
+}
+
+// Closing with results no save has written asks first: Cancel keeps the window, Yes saves (with the chosen
+// type's extension), No closes; a setting turns the question off.
+TEST(Form2, ClosingWithUnsavedResultsAsksFirst)
+{
+    ExtractionWindow w;
+    w.form.show();
+    w.form.results().append("unsaved");
+    w.env.messages.answerNext(platform::Answer::Cancel);
+    w.form.close();
+    EXPECT_TRUE(w.form.isVisible());
+    EXPECT_EQ(w.env.endProgramCalls, 0);
+    EXPECT_EQ(w.env.messages.texts(),
+              QStringList{"The results were not saved. Save the 1 item of the list before closing?"});
+    EXPECT_EQ(w.env.messages.shown()[0].buttons, platform::Buttons::YesNoCancel);
+
+    w.env.messages.answerNext(platform::Answer::Yes);
+    w.env.fileDialog.answerNext(w.env.path("kept"));
+    w.form.close();
+    EXPECT_EQ(test::fileBytes(w.env.path("kept.txt")), "unsaved\r\n");
+    EXPECT_EQ(w.env.endProgramCalls, 1);
+
+    w.env.messages.clear();
+    w.form.show();
+    w.form.close(); // saved: no question
+    w.form.show();
+    w.form.results().append("new");
+    test::storeSetting("Ask To Save Results", "0");
+    w.form.close();
+    EXPECT_EQ(w.env.endProgramCalls, 3);
+    EXPECT_TRUE(w.env.messages.shown().isEmpty());
 }

@@ -2,7 +2,7 @@
 
 #include "platform/SettingsStore.h"
 
-// Where the connection window keeps its fields between runs.
+// Where the windows keep their fields and the way they were left between runs.
 namespace rq::settings {
 
 inline constexpr auto kApplication = "Quillmark";
@@ -18,6 +18,20 @@ inline constexpr auto kShowWhereFound = "Show Where Found"; // the results list'
 inline constexpr auto kIsolation = "Isolation";             // how the scan reads: committed, uncommitted, snapshot
 inline constexpr auto kLockTimeout = "Lock Timeout";        // seconds a table's read waits for a lock; 0: for ever
 inline constexpr auto kReadOnlyIntent = "Read-Only Intent"; // "1": the scan asks for a readable secondary
+
+// The extraction window as the user left it.
+inline constexpr auto kExtractionWindow = "Extraction Window"; // "left,top,width,height", then ",maximized" where so
+inline constexpr auto kFoundWidth = "Found Width";             // pixels the user dragged the columns to; absent: fitted
+inline constexpr auto kWhereWidth = "Where Width";
+inline constexpr auto kSearchText = "Search Text";
+inline constexpr auto kMatchCase = "Match Case";
+inline constexpr auto kWholeWord = "Whole Word";
+inline constexpr auto kRegex = "Regex";
+inline constexpr auto kStartText = "Start With";
+inline constexpr auto kEndText = "End With";
+inline constexpr auto kKeepDuplicates = "Keep Duplicates";
+inline constexpr auto kMarkersMatchCase = "Markers Match Case";
+inline constexpr auto kAskToSaveResults = "Ask To Save Results"; // "0": closing never asks about unsaved results
 
 inline constexpr auto kDefaultPort = "1433";
 inline constexpr auto kDefaultLocalConnection = "0";

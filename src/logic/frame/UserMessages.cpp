@@ -16,4 +16,10 @@ bool askYesNo(platform::MessageBoxes& messages, const QString& question)
            platform::Answer::Yes;
 }
 
+platform::Answer askYesNoCancel(platform::MessageBoxes& messages, const QString& question)
+{
+    return messages.show(
+        {question, platform::applicationTitle(), platform::Buttons::YesNoCancel, platform::Icon::None, {}, {}});
+}
+
 } // namespace rq

@@ -10,5 +10,7 @@ void showMessage(platform::MessageBoxes& messages, const QString& text, const QS
                  const QString& reason = {});
 // A Yes/No question, Yes the default; true only for Yes.
 bool askYesNo(platform::MessageBoxes& messages, const QString& question);
+// A Yes/No/Cancel question, Yes the default.
+platform::Answer askYesNoCancel(platform::MessageBoxes& messages, const QString& question);
 
 } // namespace rq

@@ -79,6 +79,7 @@ void ResultsList::append(const QString& text, const Origin& origin)
     items_.append(text);
     origins_.append(origin);
     ++texts_[text].items;
+    ++changes_;
     endInsertRows();
 }
 
@@ -219,6 +220,7 @@ QList<qsizetype> ResultsList::undo()
         return {};
     const Removal removal = std::move(undo_.back());
     undo_.pop_back();
+    ++changes_;
     for (const QString& text : removal.items)
         ++texts_[text].items;
     for (auto more = removal.morePlaces.cbegin(); more != removal.morePlaces.cend(); ++more)

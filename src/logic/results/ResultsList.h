@@ -53,6 +53,13 @@ public:
     // Removes every item; undo() puts them back too.
     void clear();
     bool canUndo() const { return !undo_.empty(); }
+
+    // Whether the list holds items that no save has written: added, or put back, since the last save.
+    bool unsaved() const { return !items_.isEmpty() && changes_ != savedAt_; }
+    // Where the list stands now, for markSaved().
+    qint64 changes() const { return changes_; }
+    // A save wrote the list as it stood at `changes`.
+    void markSaved(qint64 changes) { savedAt_ = changes; }
     // Puts back the items the last removal or clear took, each where it was (after them come the items
     // appended since); gives their positions, ascending, or nothing when there was nothing to undo.
     QList<qsizetype> undo();
@@ -83,6 +90,8 @@ private:
     QStringList headers_;
     QHash<QString, TextCount> texts_;
     std::deque<Removal> undo_; // the last few removals, the latest last
+    qint64 changes_ = 0;       // items added or put back so far
+    qint64 savedAt_ = 0;
 };
 
 // At most this many units of an item are shown; more than any widened column can display.

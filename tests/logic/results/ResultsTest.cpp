@@ -83,8 +83,8 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
     SaveFixture f;
     for (const char* item : {"a", "b", "c"})
         f.list.append(item);
-    const QString path = f.env.path("results"); // no extension added
-    f.env.fileDialog.answerNext(path);
+    const QString path = f.env.path("results.txt"); // the chosen type's extension added
+    f.env.fileDialog.answerNext(f.env.path("results"));
     std::optional<Pointer> pointerWhileWriting;
     QTimer::singleShot(0, [&] { pointerWhileWriting = f.pointer.value(); }); // runs in the first yield
     f.save();
@@ -100,7 +100,7 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
 
     f.list.clear();
     f.list.append("line\nfeed é");
-    f.env.fileDialog.answerNext(path);
+    f.env.fileDialog.answerNext(f.env.path("results"));
     f.env.messages.answerNext(platform::Answer::Yes);
     f.save();
     EXPECT_EQ(f.env.messages.texts(), QStringList{"Are you sure you wish to overwrite " + path + " ?"});
@@ -151,6 +151,25 @@ TEST(ResultFormats, HalfASurrogatePairIsTheReplacementCharacterInEveryFormat)
     const QJsonObject object = QJsonDocument::fromJson(json).object();
     EXPECT_EQ(object["item"].toString(), replaced);
     EXPECT_EQ(object["key"].toObject()["Key"].toString(), "k\uFFFD");
+}
+
+// A name without an extension gets the chosen type's, unless a file of that name exists.
+TEST(ResultsFile, ANameWithoutAnExtensionGetsTheChosenTypes)
+{
+    test::CoreEnvironment env;
+    writeFile(env.path("kept"), "");
+    const struct {
+        QString name;
+        const char* filter;
+        QString saved;
+    } rows[] = {
+        {"res1", "Text Files (*.txt)", "res1.txt"}, {"res1", kPlacesFilter, "res1.tsv"},
+        {"res1", "All Files (*.*)", "res1"},        {"res.1", "Text Files (*.txt)", "res.1"},
+        {"kept", "Text Files (*.txt)", "kept"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(withTypeExtension(env.path(row.name), row.filter), env.path(row.saved)) << qPrintable(row.name);
+    EXPECT_EQ(withTypeExtension("/dev/null", "Text Files (*.txt)"), "/dev/null");
 }
 
 TEST(ResultsFile, CancelAndNoLeaveEverythingAsItWas)
