@@ -256,7 +256,14 @@ void Form2::showPlaces(bool shown)
 bool Form2::gatherText(Gathering when)
 {
     ScanView view;
-    view.status = [this](const QString& status) { Label1->setText(status); };
+    view.status = [this](const QString& status) {
+        if (!searchedDuringRead_) // the counts below go on; what was searched stays in view
+            Label1->setText(status);
+    };
+    view.begins = [this] {
+        searchedDuringRead_ = false;
+        Label1->clear(); // what it said was of the text this read replaces
+    };
     view.progress = [this](const ScanCounts& counts) {
         showScanning(true);
         scanCountsLabel->setText(scanProgressText(counts) + QLatin1String(". Esc stops."));
@@ -278,10 +285,15 @@ void Form2::showScanning(bool scanning)
         scanCountsLabel->clear();
 }
 
-void Form2::showOutcome(const QString& found)
+void Form2::showOutcome(const QString& found, std::optional<qsizetype> rowsSoFar)
 {
     const std::optional<ScanSummary>& read = context_.database.lastScan;
     QString text = read ? read->text() : QString();
+    searchedDuringRead_ = rowsSoFar.has_value() && context_.database.scanning;
+    if (rowsSoFar) {
+        text = QStringLiteral("Searched %1 read so far").arg(plural(*rowsSoFar, "row", "rows")) +
+               QLatin1String(searchedDuringRead_ ? "; reading goes on." : ".");
+    }
     if (!text.isEmpty() && !found.isEmpty())
         text += QLatin1Char(' ');
     text += found;

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -55,8 +56,9 @@ public:
     bool gatherText(Gathering when);
     // The tables to read, as chosen for the database the connection fields name.
     TableChoice tableChoice() const;
-    // The status line after a command: how the text was read, then what the command found.
-    void showOutcome(const QString& found);
+    // The status line after a command: how the text was read, then what the command found. A command that
+    // searched the text of a read still going on (`rowsSoFar`) says so instead.
+    void showOutcome(const QString& found, std::optional<qsizetype> rowsSoFar = std::nullopt);
     // Scrolls the list to the first item a command added (-1: none).
     void showFirstNew(qsizetype row);
     // The frame's title with the number of items: "Results (1,204 items)".
@@ -127,7 +129,8 @@ private:
     QAction* showWhereFound_ = nullptr;
     QMenu* listMenu_ = nullptr; // the results list's menu
     WindowPointer* pointer_;
-    bool restoring_ = false; // the load is putting the stored inputs back
+    bool restoring_ = false;          // the load is putting the stored inputs back
+    bool searchedDuringRead_ = false; // the status line says what a command searched while the read goes on
 };
 
 } // namespace rq

@@ -556,3 +556,29 @@ TEST(Form2, ClosingWithUnsavedResultsAsksFirst)
     EXPECT_EQ(w.env.endProgramCalls, 3);
     EXPECT_TRUE(w.env.messages.shown().isEmpty());
 }
+
+// When another database's read begins, the status line no longer says what the last read held.
+TEST(Form2, TheStatusLineIsClearedWhenAnotherDatabasesReadBegins)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('alpha quarry')");
+    w.extractLines("quarry");
+    ASSERT_TRUE(w.form.Label1->text().startsWith("Read 1 table, "));
+    test::SqliteDatabase other(w.env.path("other.db"));
+    other.exec("CREATE TABLE T(a); INSERT INTO T VALUES ('beta quarry')");
+    auto locker = std::make_unique<test::SqliteDatabase>(other.path()); // the read waits before its first row
+    locker->exec("BEGIN EXCLUSIVE");
+    w.fields = other.fields();
+    std::optional<QString> statusWhileReading;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!w.env.context.database.scanning || statusWhileReading)
+            return;
+        statusWhileReading = w.form.Label1->text();
+        w.form.readAgainOrStop(); // Stop
+    });
+    user.start(5);
+    w.extractLines("quarry");
+    user.stop();
+    EXPECT_EQ(statusWhileReading, QString());
+}

@@ -126,6 +126,7 @@ TEST(FreeTdsScan, ASlowServerLeavesTheWindowRunningAndACommandInItsYieldsUsesThe
 
     // Once a few rows have arrived, a second extraction runs inside the scan's yields.
     QString seenByNested;
+    QString statusOfTheNested;
     bool scanningThen = false;
     int nestedRuns = 0;
     QTimer nested;
@@ -137,6 +138,7 @@ TEST(FreeTdsScan, ASlowServerLeavesTheWindowRunningAndACommandInItsYieldsUsesThe
         seenByNested = database.DatabaseText;
         scanningThen = database.scanning;
         w.form.PushButton5->click();
+        statusOfTheNested = w.form.Label1->text();
     });
     nested.start(5);
 
@@ -147,6 +149,10 @@ TEST(FreeTdsScan, ASlowServerLeavesTheWindowRunningAndACommandInItsYieldsUsesThe
     EXPECT_TRUE(scanningThen);
     EXPECT_TRUE(all.startsWith(seenByNested));
     EXPECT_EQ(w.items(), linesHolding(seenByNested, "quarry") + linesHolding(all, "quarry"));
+    // It says what it searched, not what an earlier read held.
+    EXPECT_EQ(statusOfTheNested, QStringLiteral("Searched %1 rows read so far; reading goes on. %2 lines found.")
+                                     .arg(seenByNested.count(u'\r'))
+                                     .arg(linesHolding(seenByNested, "quarry").size()));
     EXPECT_EQ(linesHolding(all, "quarry"), values + QStringList{"quarry tail"});
     EXPECT_EQ(w.server->accepted(), 1); // no second scan
     EXPECT_EQ(w.server->batches().filter("Slow").size(), 1);

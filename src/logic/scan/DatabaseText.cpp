@@ -63,6 +63,8 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
             state.lastScan = ScanSummary{counts, end, QDateTime::currentDateTime()};
         }
     };
+    if (view.begins)
+        view.begins();
     ScanOutcome outcome;
     {
         const Finishing finishing{state, control, last, end};

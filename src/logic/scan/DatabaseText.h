@@ -33,6 +33,7 @@ struct DatabaseTextState {
 struct ScanView {
     StatusLine status;                               // "Indexing ORDERS to be searched. Please wait..."
     std::function<void(const ScanCounts&)> progress; // may be empty
+    std::function<void()> begins;                    // a read begins, replacing the text; may be empty
 };
 
 enum class Gathering {
@@ -50,7 +51,7 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
 inline bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const StatusLine& status,
                                const std::function<bool()>& yield)
 {
-    return gatherDatabaseText(state, ScanPlan::of(fields), ScanView{status, {}}, yield);
+    return gatherDatabaseText(state, ScanPlan::of(fields), ScanView{status, {}, {}}, yield);
 }
 
 } // namespace rq
