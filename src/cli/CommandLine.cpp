@@ -65,13 +65,17 @@ public:
             streams_.err.write("\r\x1b[K");
         shown_ = false;
     }
-    void summarize(const DatabaseRead& read, bool asked)
+    // `note` follows the counts: which choice of tables was read.
+    void summarize(const DatabaseRead& read, bool asked, const QString& note)
     {
         clear();
         if (!asked && !streams_.showProgress)
             return;
         const ScanSummary summary{read.counts, read.end, QDateTime::currentDateTime()};
-        streams_.err.write(summary.text().toUtf8() + '\n');
+        QString line = summary.text();
+        if (!note.isEmpty())
+            line += QLatin1Char(' ') + note;
+        streams_.err.write(line.toUtf8() + '\n');
     }
 
 private:
@@ -92,11 +96,44 @@ ExtractionRequest extractionRequest(const CommandLineRequest& request)
     return extraction;
 }
 
+// The tables chosen in the window, where no pattern chooses them: for the connection's database, the databases
+// the window reads besides it, and those --database names exactly (a pattern's are known only once listed).
+QHash<QString, TableChoice> windowTableChoices(const CommandLineRequest& request, const ConnectionFields& fields)
+{
+    if (!request.tables.isEmpty() || !request.excludedTables.isEmpty())
+        return {};
+    QHash<QString, TableChoice> chosen = savedScanPlan(fields).tablesChosen;
+    for (const QString& name : request.databases) {
+        if (name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?')))
+            continue;
+        ConnectionFields in = fields;
+        in.database = name;
+        chosen.insert(name, loadTableChoice(in));
+    }
+    return chosen;
+}
+
+// "Tables as chosen in the window for Shop (--table or --exclude-table choose others).", where a choice was made.
+QString tableChoiceNote(const ScanPlan& plan)
+{
+    QStringList databases;
+    for (auto chosen = plan.tablesChosen.cbegin(); chosen != plan.tablesChosen.cend(); ++chosen) {
+        if (!chosen->ticked.isEmpty() || !chosen->unticked.isEmpty())
+            databases << chosen.key();
+    }
+    if (databases.isEmpty())
+        return {};
+    databases.sort();
+    return QStringLiteral("Tables as chosen in the window for %1 (--table or --exclude-table choose others).")
+        .arg(databases.join(QLatin1String(", ")));
+}
+
 // What the scan would read: the connection, the databases and tables chosen, and how, each option in place of
 // the saved setting.
 ScanPlan scanPlan(const CommandLineRequest& request, const ConnectionFields& fields)
 {
     ScanPlan plan = ScanPlan::of(fields, tableChoice(request));
+    plan.tablesChosen = windowTableChoices(request, fields);
     plan.reading = loadReadingOptions();
     if (request.isolation)
         plan.reading.isolation = *request.isolation;
@@ -194,7 +231,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
             throw cannotWrite(request.outputFile, file->device().errorString());
         throw;
     }
-    progress.summarize(database, request.stats);
+    progress.summarize(database, request.stats, tableChoiceNote(plan));
     if (file && !file->commit())
         throw cannotWrite(request.outputFile, file->errorString());
     if (request.countOnly)

@@ -395,12 +395,13 @@ QString helpText(const QString& program, const QString& settingsFile)
            options(Section::Connection) +
            QStringLiteral("\nDatabases (by default the connection's database alone) and how they are read:\n") +
            options(Section::Databases) +
-           QStringLiteral("The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
-                          "given; it is never taken from an argument.\n"
-                          "\n"
-                          "Tables (by default every table whose name holds no \"sys\"; views are never read). A\n"
-                          "PATTERN is database.schema.table, schema.table or table, * and ? as wildcards, letter case\n"
-                          "ignored, a part holding a dot between brackets ([a.b]):\n") +
+           QStringLiteral(
+               "The password is the saved one, unless ROWQUARRY_PASSWORD is set or --password-stdin is\n"
+               "given; it is never taken from an argument.\n"
+               "\n"
+               "Tables (by default those the window's Tables... chose, else every table whose name holds no\n"
+               "\"sys\"; views are never read). A PATTERN is database.schema.table, schema.table or table,\n"
+               "* and ? as wildcards, letter case ignored, a part holding a dot between brackets ([a.b]):\n") +
            options(Section::Tables) + QStringLiteral("\nMatching:\n") + options(Section::Matching) +
            QStringLiteral("\nOutput:\n") + options(Section::Output) + options(Section::General) +
            QStringLiteral("\n"

@@ -2,6 +2,7 @@
 #include "cli/ConnectionChoice.h"
 #include "logic/connection/ConnectionString.h"
 #include "logic/scan/DatabaseScan.h"
+#include "logic/scan/TableChoiceStore.h"
 #include "support/CommandLineChild.h"
 #include "support/ExtractionWindow.h"
 #include "support/Files.h"
@@ -319,6 +320,14 @@ TEST(CommandLine, TablesAreChosenByPatternAndListedWithTheirReasons)
                     .match(QString::fromUtf8(stats.err))
                     .hasMatch())
         << stats.err.toStdString();
+    // The tables the window chose for the saved connection's database, unless a pattern chooses; --stats says so.
+    saveTableChoice(s.db.fields(), {"PaySystemConfig"}, {"Customers"});
+    const Outcome chosen = run(s.env, {"lines", "example", "--stats"});
+    EXPECT_EQ(chosen.out.toStdString(), "config example\nline example\n");
+    EXPECT_TRUE(chosen.err.endsWith(" Tables as chosen in the window for " + s.db.path().toUtf8() +
+                                    " (--table or --exclude-table choose others).\n"))
+        << chosen.err.toStdString();
+    EXPECT_EQ(run(s.env, {"lines", "example", "--exclude-table", "order*"}).out.toStdString(), "customer example\n");
 }
 
 TEST(CommandLine, ATableThatCannotBeReadIsNamedAfterWhatTheOthersHold)
