@@ -151,7 +151,8 @@ int readOnce(const QString& mode, const QString& path)
         QString shown; // what the status line and the counts would show
         const ScanView view{[&](const QString& status) { shown = status; },
                             [&](const ScanCounts& counts) { shown = scanProgressText(counts); },
-                            [&] { shown.clear(); }};
+                            [&] { shown.clear(); },
+                            {}};
         gatherDatabaseText(state, ScanPlan::of(fieldsFor(path)), view, platform::yieldToEvents);
         units = state.DatabaseText.size();
     } else if (mode == "scan" || mode == "origins" || mode == "scan-search") {

@@ -4,6 +4,7 @@
 #include "logic/frame/ProductTitle.h"
 #include "logic/frame/ReportingProcedure.h"
 #include "logic/frame/SettingsKeys.h"
+#include "logic/frame/UserMessages.h"
 #include "logic/results/ResultsFile.h"
 #include "logic/results/ResultsList.h"
 #include "logic/scan/TableChoiceStore.h"
@@ -38,6 +39,8 @@ namespace rq {
 
 namespace {
 
+// A notice of what a read passed over shows this many of them; the rest are in its details.
+constexpr qsizetype kPassedOverShown = 10;
 // Items put back by an undo are selected again up to this many separate stretches of the list.
 constexpr qsizetype kMostRangesSelected = 1000;
 const QString kReadAgain = QStringLiteral("Read Again (F5)");
@@ -264,6 +267,7 @@ bool Form2::gatherText(Gathering when)
         searchedDuringRead_ = false;
         Label1->clear(); // what it said was of the text this read replaces
     };
+    view.passedOver = [this](const ScanOutcome& outcome) { showPassedOver(outcome); };
     view.progress = [this](const ScanCounts& counts) {
         showScanning(true);
         scanCountsLabel->setText(scanProgressText(counts) + QLatin1String(". Esc stops."));
@@ -274,6 +278,19 @@ bool Form2::gatherText(Gathering when)
     } shown{*this};
     return gatherDatabaseText(context_.database, savedScanPlan(connectionFields()), view, platform::yieldToEvents,
                               when);
+}
+
+// A table the login may not read, or a broken view underneath, is the database's matter, not a fault of the
+// program: a notice names each one with the driver's reason, the first few in view, all of them in the details.
+void Form2::showPassedOver(const ScanOutcome& outcome)
+{
+    const ScanOutcome::Notice notice = outcome.notice();
+    QStringList shown = notice.lines.mid(0, kPassedOverShown);
+    if (notice.lines.size() > kPassedOverShown)
+        shown << QStringLiteral("and %1 more (Show Details...)").arg(countText(notice.lines.size() - kPassedOverShown));
+    showMessage(context_.messages, notice.text,
+                notice.lines.size() > kPassedOverShown ? notice.lines.join(QLatin1Char('\n')) : QString(),
+                shown.join(QLatin1Char('\n')));
 }
 
 TableChoice Form2::tableChoice() const { return loadTableChoice(connectionFields()); }

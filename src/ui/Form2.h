@@ -116,6 +116,7 @@ private:
     void showPlaces(bool shown);
     void stopScan();
     void showScanning(bool scanning);
+    void showPassedOver(const ScanOutcome& outcome);
     bool saveResults();    // true when the list was written
     void rememberInputs(); // each search text and option written to the settings as it changes
     void restoreInputs();  // ... and put back, with the columns' widths

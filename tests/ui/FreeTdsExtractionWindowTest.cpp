@@ -104,14 +104,15 @@ TEST(FreeTdsScan, LineExtractionListsEveryMatchingLineOfTheDescribedRows)
     TdsWindow w(serving(tables));
     w.extractLines("Quarry");
     EXPECT_EQ(w.items(), expected);
-    const QStringList reports = test::failureReports(w.env.messages);
-    ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains("Sales.Broken")) << reports[0].toStdString();
+    EXPECT_TRUE(test::failureReports(w.env.messages).isEmpty());
+    ASSERT_EQ(w.env.messages.shown().size(), 1);
+    EXPECT_TRUE(w.env.messages.shown()[0].reason.startsWith("Sales.Broken: "))
+        << w.env.messages.shown()[0].reason.toStdString();
     EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
 
-    w.extractLines("Quarry"); // the text is complete: no second scan, no second report
+    w.extractLines("Quarry"); // the text is complete: no second scan, no second notice
     EXPECT_EQ(w.items(), expected + expected);
-    EXPECT_EQ(test::failureReports(w.env.messages).size(), 1);
+    EXPECT_EQ(w.env.messages.shown().size(), 1);
     EXPECT_EQ(w.server->accepted(), 1);
 }
 

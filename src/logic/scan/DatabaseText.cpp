@@ -75,7 +75,9 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
         state.complete = !outcome.stopped;
         state.stopped = outcome.stopped;
     }
-    if (!outcome.passedOver.isEmpty())
+    if (view.passedOver && (!outcome.passedOver.isEmpty() || !outcome.databasesPassedOver.isEmpty()))
+        view.passedOver(outcome);
+    else if (!outcome.passedOver.isEmpty())
         throw Failure(outcome.report());
     return true;
 }
