@@ -4,6 +4,7 @@
 #include "cli/ConnectionChoice.h"
 #include "cli/DatabaseRead.h"
 #include "cli/FoundItems.h"
+#include "logic/frame/Figures.h"
 #include "logic/frame/SettingsKeys.h"
 #include "logic/results/ResultFormats.h"
 #include "logic/scan/DatabaseScan.h"
@@ -181,6 +182,29 @@ void printList(const CommandLineRequest& request, const ScanPlan& plan, QFile& o
         throw Failure(QStringLiteral("could not open %1").arg(unopened.join(QLatin1String("; "))));
 }
 
+// --color: grep's rule, a terminal that shows colours for auto.
+bool highlights(Colour colour, bool outputOnTerminal)
+{
+    if (colour == Colour::Auto)
+        return outputOnTerminal && qEnvironmentVariable("TERM") != QLatin1String("dumb");
+    return colour == Colour::Always;
+}
+
+// Patterns that leave nothing to read are a mistake in them, not a search that found nothing.
+void throwIfNoTableChosen(const CommandLineRequest& request, const ScanCounts& counts)
+{
+    QStringList patterns;
+    for (const QString& pattern : request.tables)
+        patterns << QStringLiteral("--table '%1'").arg(pattern);
+    for (const QString& pattern : request.excludedTables)
+        patterns << QStringLiteral("--exclude-table '%1'").arg(pattern);
+    if (patterns.isEmpty())
+        return;
+    throw Failure(QStringLiteral("no table to read: %1 %2 no table (%3 listed; --list-tables shows them)")
+                      .arg(patterns.join(QLatin1Char(' ')), QLatin1String(patterns.size() == 1 ? "chooses" : "choose"),
+                           countText(counts.leftOut)));
+}
+
 // A field the driver cannot be given, named as the command line names it.
 QString describe(const FieldProblem& problem)
 {
@@ -212,7 +236,9 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
         return kFound;
     }
 
-    FoundItems items(request, streams.out, file ? &file->device() : nullptr, [&progress] { progress.beforeItems(); });
+    FoundItems items(
+        request, streams.out, file ? &file->device() : nullptr, [&progress] { progress.beforeItems(); },
+        highlights(request.colour, streams.outputOnTerminal));
     ExtractionSession session(extractionRequest(request), items);
     items.start();
     DatabaseRead database;
@@ -224,7 +250,7 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
                 if (items.endBatch())
                     progress.afterItems();
             },
-            [&progress](const ScanCounts& counts) { progress.show(counts); });
+            [&progress](const ScanCounts& counts) { progress.show(counts); }, [&items] { return items.enough(); });
         items.finish();
     } catch (const Failure&) {
         if (file && file->device().error() != QFileDevice::NoError)
@@ -232,6 +258,8 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
         throw;
     }
     progress.summarize(database, request.stats, tableChoiceNote(plan));
+    if (database.incomplete.isEmpty() && database.counts.tables == 0)
+        throwIfNoTableChosen(request, database.counts);
     if (file && !file->commit())
         throw cannotWrite(request.outputFile, file->errorString());
     if (request.countOnly)

@@ -191,7 +191,31 @@ const std::vector<OptionDefinition>& definitions()
                  throw UsageError(QStringLiteral("--output needs a file name"));
              r.outputFile = v;
          }},
-        {{"count"}, {}, "print the number of items only", Section::Output, [](R& r, V) { r.countOnly = true; }},
+        {{"c", "count"}, {}, "print the number of items only", Section::Output, [](R& r, V) { r.countOnly = true; }},
+        {{"m", "max-count"},
+         "NUMBER",
+         "stop after NUMBER items (1 or more): the read ends there",
+         Section::Output,
+         [](R& r, V v) {
+             bool number = false;
+             r.maxCount = v.toLongLong(&number);
+             if (!number || r.maxCount < 1)
+                 throw UsageError(QStringLiteral("--max-count takes a number of items, 1 or more, not '%1'").arg(v));
+         }},
+        {{"color"},
+         "WHEN",
+         "highlight the matches as grep does: never (the default), always, or auto (--color alone: on a terminal)",
+         Section::Output,
+         [](R& r, V v) {
+             if (v == QLatin1String("never"))
+                 r.colour = Colour::Never;
+             else if (v == QLatin1String("always"))
+                 r.colour = Colour::Always;
+             else if (v == QLatin1String("auto"))
+                 r.colour = Colour::Auto;
+             else
+                 throw UsageError(QStringLiteral("--color takes auto, always or never, not '%1'").arg(v));
+         }},
         {{"with-origin"},
          {},
          "put each item's place before it: schema.table.column:row: (and key=value: where the table has a "
@@ -305,8 +329,16 @@ bool startsCommandLine(const QStringList& arguments)
     return false;
 }
 
-CommandLineRequest parseCommandLine(const QStringList& arguments)
+CommandLineRequest parseCommandLine(const QStringList& given)
 {
+    // --color alone means auto, as for grep; the parser knows no option whose value may be left out.
+    QStringList arguments = given;
+    for (QString& argument : arguments) {
+        if (argument == QLatin1String("--color"))
+            argument = QStringLiteral("--color=auto");
+        if (argument == QLatin1String("--"))
+            break;
+    }
     QCommandLineParser parser;
     std::vector<QCommandLineOption> options;
     for (const OptionDefinition& d : definitions()) {

@@ -224,6 +224,37 @@ TEST(CommandLine, StructuredOutputSaysWhereEachItemWasFound)
     EXPECT_EQ(run(s.env, {"lines", "an example", "--with-origin"}).out.toStdString(), "T.note:1:id=7:an example\n");
 }
 
+// grep's habits: -c counts, -m ends the read after so many items, --color highlights each match on a terminal (or
+// always); patterns that choose no table are a mistake. JSON writes a key's columns in the key's order, numbers as
+// numbers.
+TEST(CommandLine, CountsStopsHighlightsAsGrepDoesAndKeepsTheKeysOrder)
+{
+    SavedDatabase s("CREATE TABLE L(OrderID INTEGER, LineNo INTEGER, note TEXT, PRIMARY KEY(OrderID, LineNo))");
+    s.db.exec("INSERT INTO L VALUES (2005, 2, 'an example, another Example'), (2006, 1, 'second example')");
+    EXPECT_EQ(run(s.env, {"lines", "example", "-c"}).out.toStdString(), "2\n");
+    const Outcome first = run(s.env, {"lines", "example", "-m", "1", "--stats"});
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.out.toStdString(), "an example, another Example\n");
+    EXPECT_TRUE(first.err.startsWith("Stopped after ")) << first.err.toStdString(); // the read ended there
+
+    const QByteArray plain = "an example, another Example\nsecond example\n";
+    EXPECT_EQ(run(s.env, {"lines", "EXAMPLE", "--color=always"}).out.toStdString(),
+              "an \x1b[01;31m\x1b[Kexample\x1b[m\x1b[K, another \x1b[01;31m\x1b[KExample\x1b[m\x1b[K\n"
+              "second \x1b[01;31m\x1b[Kexample\x1b[m\x1b[K\n");
+    EXPECT_EQ(run(s.env, {"lines", "example", "--color"}).out, plain); // auto: standard output is no terminal
+    EXPECT_EQ(run(s.env, {"lines", "example", "--color=never"}).out, plain);
+
+    const Outcome none = run(s.env, {"lines", "example", "--table", "Nothing*", "--exclude-table", "x"});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err.toStdString(), "rowquarry-cli: no table to read: --table 'Nothing*' --exclude-table 'x' choose "
+                                      "no table (1 listed; --list-tables shows them)\n");
+
+    EXPECT_EQ(run(s.env, {"lines", "second", "--format", "json"}).out.toStdString(),
+              "{\"column\":\"note\",\"item\":\"second example\",\"key\":{\"OrderID\":2006,\"LineNo\":1},"
+              "\"schema\":\"\",\"table\":\"L\"}\n");
+}
+
 TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
 {
     test::TestEnvironment env;
@@ -628,6 +659,8 @@ TEST(CommandLineOptions, WordsAndOptionsAreReadAsAShellUserMeansThem)
         {"lines", "x", "--port", "0"},
         {"lines", "x", "--port", "65536"},
         {"lines", "x", "--format", "xml"},
+        {"lines", "x", "-m", "0"},
+        {"lines", "x", "--color=sometimes"},
         {"lines", "x", "-0", "--format", "json"},
         {"between", "a", "b", "--regex"},
         {"between", "a", "b", "-w"},
