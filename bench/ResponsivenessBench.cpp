@@ -3,11 +3,11 @@
 // through the SQLite driver, then through FreeTDS from our TDS server, where a slow server is added.
 //   bench_responsiveness [folder]   the SQLite databases are made there once
 //   bench_responsiveness --freetds  the FreeTDS cases alone (the first form runs them as a child process)
+#include "BenchWindow.h"
 #include "FreeTdsRegistration.h"
 
 #include "logic/results/ResultsList.h"
 #include "support/TdsServer.h"
-#include "ui/AppContext.h"
 #include "ui/Form2.h"
 
 #include <QApplication>
@@ -24,28 +24,9 @@
 #include <sqlite3.h>
 
 using namespace rq;
+using bench::BenchWindow;
 
 namespace {
-
-// Reports go to standard error: a benchmark must not stop at a modal box.
-class PrintedMessages final : public platform::MessageBoxes {
-public:
-    platform::Answer show(const platform::MessageBox& box) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(box.text));
-        return platform::Answer::No;
-    }
-};
-
-class NoDialog final : public platform::FileDialog {
-public:
-    QString askSaveFileName(const platform::SaveDialogOptions&) override { return {}; }
-};
-
-class NoProcesses final : public platform::ProcessStarter {
-public:
-    bool startDetached(const platform::StartRequest&) override { return false; }
-};
 
 void generate(const QString& path, int rows, int units)
 {
@@ -67,23 +48,6 @@ void generate(const QString& path, int rows, int units)
 }
 
 // Runs the line extraction on a fresh window and gives the longest gap between two ticks of a 1 ms timer.
-// A loaded, shown extraction window whose commands connect with `fields`.
-struct BenchWindow {
-    PrintedMessages messages;
-    NoDialog dialog;
-    NoProcesses processes;
-    AppContext context{messages, dialog, processes};
-    Form2 form{context};
-    explicit BenchWindow(const ConnectionFields& fields)
-    {
-        form.connectionFields = [fields] { return fields; };
-        form.showConnectionWindow = [] {};
-        form.Form_Load();
-        form.show();
-        QApplication::processEvents();
-    }
-};
-
 qint64 longestGap(const ConnectionFields& fields, qsizetype& items)
 {
     BenchWindow window(fields);

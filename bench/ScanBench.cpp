@@ -150,7 +150,9 @@ int readOnce(const QString& mode, const QString& path)
         DatabaseTextState state;
         QString shown; // what the status line and the counts would show
         const ScanView view{[&](const QString& status) { shown = status; },
-                            [&](const ScanCounts& counts) { shown = scanProgressText(counts); }};
+                            [&](const ScanCounts& counts) { shown = scanProgressText(counts); },
+                            [&] { shown.clear(); },
+                            {}};
         gatherDatabaseText(state, ScanPlan::of(fieldsFor(path)), view, platform::yieldToEvents);
         units = state.DatabaseText.size();
     } else if (mode == "scan" || mode == "origins" || mode == "scan-search") {

@@ -27,6 +27,11 @@ type_into() { # window, x, y, text
 # dialog, and the window enlarged with where each item was found.
 (
     source scripts/sample-env.sh
+    # Settings of their own: the windows as they first come up, whatever earlier runs of the sample left.
+    config=$(mktemp -d)
+    printf '[Rowquarry]\nMSServer=sample\nMSUser=demo\nMSDatabase=%s\nPort=1433\n' "$PWD/sample/shop.db" \
+        > "$config/Quillmark.ini"
+    export XDG_CONFIG_HOME="$config"
     build/src/rowquarry &
     app=$!
     id=$(window)
@@ -64,6 +69,7 @@ type_into() { # window, x, y, text
     sleep 0.5
     import -window "$id" docs/extraction-window-large.png
     kill $app
+    rm -rf "$config"
 )
 
 # The example of a local connection: SQL Server Express on this machine. No driver is registered in

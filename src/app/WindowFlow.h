@@ -2,6 +2,7 @@
 
 #include <memory>
 
+class QObject;
 class QWidget;
 
 namespace rq {
@@ -27,6 +28,7 @@ public:
 
 private:
     AppContext& context_;
+    std::unique_ptr<QObject> closingAsks_; // declared first, gone last: the windows may still send it events
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<Form2> form2_;
     bool form1Shown_ = false;

@@ -4,6 +4,7 @@
 #include "cli/ConnectionChoice.h"
 #include "cli/DatabaseRead.h"
 #include "cli/FoundItems.h"
+#include "logic/frame/Figures.h"
 #include "logic/frame/SettingsKeys.h"
 #include "logic/results/ResultFormats.h"
 #include "logic/scan/DatabaseScan.h"
@@ -65,13 +66,17 @@ public:
             streams_.err.write("\r\x1b[K");
         shown_ = false;
     }
-    void summarize(const DatabaseRead& read, bool asked)
+    // `note` follows the counts: which choice of tables was read.
+    void summarize(const DatabaseRead& read, bool asked, const QString& note)
     {
         clear();
         if (!asked && !streams_.showProgress)
             return;
         const ScanSummary summary{read.counts, read.end, QDateTime::currentDateTime()};
-        streams_.err.write(summary.text().toUtf8() + '\n');
+        QString line = summary.text();
+        if (!note.isEmpty())
+            line += QLatin1Char(' ') + note;
+        streams_.err.write(line.toUtf8() + '\n');
     }
 
 private:
@@ -92,6 +97,38 @@ ExtractionRequest extractionRequest(const CommandLineRequest& request)
     return extraction;
 }
 
+// The tables chosen in the window, where no pattern chooses them: for the connection's database, the databases
+// the window reads besides it, and those --database names exactly (a pattern's are known only once listed).
+QHash<QString, TableChoice> windowTableChoices(const CommandLineRequest& request, const ConnectionFields& fields)
+{
+    if (!request.tables.isEmpty() || !request.excludedTables.isEmpty())
+        return {};
+    QHash<QString, TableChoice> chosen = savedScanPlan(fields).tablesChosen;
+    for (const QString& name : request.databases) {
+        if (name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?')))
+            continue;
+        ConnectionFields in = fields;
+        in.database = name;
+        chosen.insert(name, loadTableChoice(in));
+    }
+    return chosen;
+}
+
+// "Tables as chosen in the window for Shop (--table or --exclude-table choose others).", where a choice was made.
+QString tableChoiceNote(const ScanPlan& plan)
+{
+    QStringList databases;
+    for (auto chosen = plan.tablesChosen.cbegin(); chosen != plan.tablesChosen.cend(); ++chosen) {
+        if (!chosen->ticked.isEmpty() || !chosen->unticked.isEmpty())
+            databases << chosen.key();
+    }
+    if (databases.isEmpty())
+        return {};
+    databases.sort();
+    return QStringLiteral("Tables as chosen in the window for %1 (--table or --exclude-table choose others).")
+        .arg(databases.join(QLatin1String(", ")));
+}
+
 // What the scan would read: the connection, the databases and tables chosen, and how, each option in place of
 // the saved setting.
 ScanPlan scanPlan(const CommandLineRequest& request, const ConnectionFields& fields,
@@ -99,6 +136,7 @@ ScanPlan scanPlan(const CommandLineRequest& request, const ConnectionFields& fie
 {
     ScanPlan plan = ScanPlan::of(fields, tableChoice(request));
     plan.security = security;
+    plan.tablesChosen = windowTableChoices(request, fields);
     plan.reading = loadReadingOptions();
     if (request.isolation)
         plan.reading.isolation = *request.isolation;
@@ -148,6 +186,29 @@ void printList(const CommandLineRequest& request, const ScanPlan& plan, QFile& o
         throw Failure(QStringLiteral("could not open %1").arg(unopened.join(QLatin1String("; "))));
 }
 
+// --color: grep's rule, a terminal that shows colours for auto.
+bool highlights(Colour colour, bool outputOnTerminal)
+{
+    if (colour == Colour::Auto)
+        return outputOnTerminal && qEnvironmentVariable("TERM") != QLatin1String("dumb");
+    return colour == Colour::Always;
+}
+
+// Patterns that leave nothing to read are a mistake in them, not a search that found nothing.
+void throwIfNoTableChosen(const CommandLineRequest& request, const ScanCounts& counts)
+{
+    QStringList patterns;
+    for (const QString& pattern : request.tables)
+        patterns << QStringLiteral("--table '%1'").arg(pattern);
+    for (const QString& pattern : request.excludedTables)
+        patterns << QStringLiteral("--exclude-table '%1'").arg(pattern);
+    if (patterns.isEmpty())
+        return;
+    throw Failure(QStringLiteral("no table to read: %1 %2 no table (%3 listed; --list-tables shows them)")
+                      .arg(patterns.join(QLatin1Char(' ')), QLatin1String(patterns.size() == 1 ? "chooses" : "choose"),
+                           countText(counts.leftOut)));
+}
+
 // A field the driver cannot be given, named as the command line names it.
 QString describe(const FieldProblem& problem)
 {
@@ -181,7 +242,9 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
         return kFound;
     }
 
-    FoundItems items(request, streams.out, file ? &file->device() : nullptr, [&progress] { progress.beforeItems(); });
+    FoundItems items(
+        request, streams.out, file ? &file->device() : nullptr, [&progress] { progress.beforeItems(); },
+        highlights(request.colour, streams.outputOnTerminal));
     ExtractionSession session(extractionRequest(request), items);
     items.start();
     DatabaseRead database;
@@ -193,14 +256,16 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
                 if (items.endBatch())
                     progress.afterItems();
             },
-            [&progress](const ScanCounts& counts) { progress.show(counts); });
+            [&progress](const ScanCounts& counts) { progress.show(counts); }, [&items] { return items.enough(); });
         items.finish();
     } catch (const Failure&) {
         if (file && file->device().error() != QFileDevice::NoError)
             throw cannotWrite(request.outputFile, file->device().errorString());
         throw;
     }
-    progress.summarize(database, request.stats);
+    progress.summarize(database, request.stats, tableChoiceNote(plan));
+    if (database.incomplete.isEmpty() && database.counts.tables == 0)
+        throwIfNoTableChosen(request, database.counts);
     if (file && !file->commit())
         throw cannotWrite(request.outputFile, file->errorString());
     if (request.countOnly)

@@ -1,5 +1,6 @@
 #include "CommandLineOptions.h"
 
+#include "logic/connection/PortNumber.h"
 #include "logic/scan/DatabaseChoice.h"
 
 #include <QCommandLineParser>
@@ -32,9 +33,7 @@ struct OptionDefinition {
 
 void checkPort(const QString& value)
 {
-    bool number = false;
-    const int port = value.toInt(&number);
-    if (!number || port < 1 || port > 65535)
+    if (!isPortNumber(value))
         throw UsageError(QStringLiteral("--port takes a number from 1 to 65535, not '%1'").arg(value));
 }
 
@@ -202,7 +201,31 @@ const std::vector<OptionDefinition>& definitions()
                  throw UsageError(QStringLiteral("--output needs a file name"));
              r.outputFile = v;
          }},
-        {{"count"}, {}, "print the number of items only", Section::Output, [](R& r, V) { r.countOnly = true; }},
+        {{"c", "count"}, {}, "print the number of items only", Section::Output, [](R& r, V) { r.countOnly = true; }},
+        {{"m", "max-count"},
+         "NUMBER",
+         "stop after NUMBER items (1 or more): the read ends there",
+         Section::Output,
+         [](R& r, V v) {
+             bool number = false;
+             r.maxCount = v.toLongLong(&number);
+             if (!number || r.maxCount < 1)
+                 throw UsageError(QStringLiteral("--max-count takes a number of items, 1 or more, not '%1'").arg(v));
+         }},
+        {{"color"},
+         "WHEN",
+         "highlight the matches as grep does: never (the default), always, or auto (--color alone: on a terminal)",
+         Section::Output,
+         [](R& r, V v) {
+             if (v == QLatin1String("never"))
+                 r.colour = Colour::Never;
+             else if (v == QLatin1String("always"))
+                 r.colour = Colour::Always;
+             else if (v == QLatin1String("auto"))
+                 r.colour = Colour::Auto;
+             else
+                 throw UsageError(QStringLiteral("--color takes auto, always or never, not '%1'").arg(v));
+         }},
         {{"with-origin"},
          {},
          "put each item's place before it: schema.table.column:row: (and key=value: where the table has a "
@@ -316,8 +339,16 @@ bool startsCommandLine(const QStringList& arguments)
     return false;
 }
 
-CommandLineRequest parseCommandLine(const QStringList& arguments)
+CommandLineRequest parseCommandLine(const QStringList& given)
 {
+    // --color alone means auto, as for grep; the parser knows no option whose value may be left out.
+    QStringList arguments = given;
+    for (QString& argument : arguments) {
+        if (argument == QLatin1String("--color"))
+            argument = QStringLiteral("--color=auto");
+        if (argument == QLatin1String("--"))
+            break;
+    }
     QCommandLineParser parser;
     std::vector<QCommandLineOption> options;
     for (const OptionDefinition& d : definitions()) {
@@ -412,9 +443,9 @@ QString helpText(const QString& program, const QString& settingsFile)
                "certificate checked against the trust store (SSL_CERT_FILE, or the system's) and the server's\n"
                "name, unless the connection window's Security choices or the two options above say otherwise.\n"
                "\n"
-               "Tables (by default every table whose name holds no \"sys\"; views are never read). A\n"
-               "PATTERN is database.schema.table, schema.table or table, * and ? as wildcards, letter case\n"
-               "ignored, a part holding a dot between brackets ([a.b]):\n") +
+               "Tables (by default those the window's Tables... chose, else every table whose name holds no\n"
+               "\"sys\"; views are never read). A PATTERN is database.schema.table, schema.table or table,\n"
+               "* and ? as wildcards, letter case ignored, a part holding a dot between brackets ([a.b]):\n") +
            options(Section::Tables) + QStringLiteral("\nMatching:\n") + options(Section::Matching) +
            QStringLiteral("\nOutput:\n") + options(Section::Output) + options(Section::General) +
            QStringLiteral("\n"

@@ -14,6 +14,9 @@ namespace rq::cli {
 
 enum class Command { Lines, Between, ListTables, ListDatabases, Help, Version };
 
+// --color: when the printed matches are highlighted.
+enum class Colour { Never, Always, Auto };
+
 // Connection fields named on the command line; each replaces the one the windows saved.
 struct ConnectionOverrides {
     std::optional<QString> server;
@@ -42,6 +45,8 @@ struct CommandLineRequest {
     bool passwordFromStandardInput = false;
     bool nulTerminated = false; // -0: each item ends with NUL, as items may hold line feeds
     bool countOnly = false;
+    qsizetype maxCount = -1; // -m: the read ends once this many items are printed; -1: no end
+    Colour colour = Colour::Never;
     bool withOrigin = false;    // each printed item after its place, "schema.table.column:row:"
     QString outputFile;         // empty: the items go to standard output
     QStringList tables;         // --table: only the tables these patterns name are read

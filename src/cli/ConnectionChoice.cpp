@@ -1,5 +1,6 @@
 #include "ConnectionChoice.h"
 
+#include "logic/connection/PortNumber.h"
 #include "logic/frame/SettingsKeys.h"
 #include "platform/SettingsStore.h"
 
@@ -25,6 +26,10 @@ ConnectionFields chooseConnection(const ConnectionOverrides& overrides)
     fields.password = settings::stored(settings::kPassword);
     fields.database = overrides.database.value_or(settings::stored(settings::kDatabase));
     fields.local = overrides.local.value_or(settings::storedLocalConnection());
+    if (!overrides.port && !fields.local && !isPortNumber(fields.port))
+        throw Failure(QStringLiteral("the saved port '%1' in %2 is not a number from 1 to 65535: give --port, or "
+                                     "correct it in the connection window")
+                          .arg(fields.port, file));
     return fields;
 }
 

@@ -11,8 +11,8 @@ class QIODevice;
 namespace rq::cli {
 
 // The connection the windows saved last, with the fields the command line names put in their place.
-// The settings are only read, never written. Throws a Failure when the settings file cannot be used, or when
-// there is none and the command line names no field either.
+// The settings are only read, never written. Throws a Failure when the settings file cannot be used, when
+// there is none and the command line names no field either, or when the saved port is no port and none is given.
 ConnectionFields chooseConnection(const ConnectionOverrides& overrides);
 
 // The security choices the connection window saved, with those the command line adds.

@@ -12,9 +12,10 @@ QString cannotOpen(const ConnectionFields& fields)
 }
 
 DatabaseRead readDatabase(const ScanPlan& plan, const TextPiece& piece,
-                          const std::function<void(const ScanCounts&)>& progress)
+                          const std::function<void(const ScanCounts&)>& progress, const std::function<bool()>& enough)
 {
     DatabaseRead read;
+    const auto control = std::make_shared<ScanControl>();
     ScanText appender;
     bool tableReached = false;
     ScanHooks hooks;
@@ -32,6 +33,8 @@ DatabaseRead readDatabase(const ScanPlan& plan, const TextPiece& piece,
         } catch (...) {
             throw ConsumerFailure{std::current_exception()};
         }
+        if (enough())
+            control->stop();
     };
     hooks.progress = [&](const ScanCounts& counts) {
         read.counts = counts;
@@ -40,8 +43,10 @@ DatabaseRead readDatabase(const ScanPlan& plan, const TextPiece& piece,
     // No window to keep alive; Ctrl-C ends the program from its signal handler.
     hooks.yield = [] { return false; };
     try {
-        const auto control = std::make_shared<ScanControl>();
-        read.incomplete = scanInBatches(plan, *control, hooks).report();
+        const ScanOutcome outcome = scanInBatches(plan, *control, hooks);
+        read.incomplete = outcome.report();
+        if (outcome.stopped)
+            read.end = ScanEnd::Stopped;
     } catch (const ConsumerFailure& consumer) {
         std::rethrow_exception(consumer.failure);
     } catch (...) {

@@ -23,10 +23,11 @@ using TextPiece = std::function<void(const QString& text, const TextOrigins& ori
 
 // The command line's only call to the scan. Each batch of whole rows is handed to `piece` as it arrives and
 // forgotten once it returns, so memory does not grow with the database; `progress` gets the counts many times
-// a second. Throws a Failure naming what failed, with the driver's message, when the database cannot be opened
-// or its tables listed.
-DatabaseRead readDatabase(const ScanPlan& plan, const TextPiece& piece,
-                          const std::function<void(const ScanCounts&)>& progress);
+// a second. Once `enough` answers true after a batch, the read ends (as a stop does). Throws a Failure naming
+// what failed, with the driver's message, when the database cannot be opened or its tables listed.
+DatabaseRead readDatabase(
+    const ScanPlan& plan, const TextPiece& piece, const std::function<void(const ScanCounts&)>& progress,
+    const std::function<bool()>& enough = [] { return false; });
 
 // "cannot open database 'Shop' on 'db,1433'"
 QString cannotOpen(const ConnectionFields& fields);

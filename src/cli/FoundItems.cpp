@@ -9,18 +9,26 @@
 namespace rq::cli {
 
 FoundItems::FoundItems(const CommandLineRequest& request, QFileDevice& out, QIODevice* file,
-                       std::function<void()> beforePrinting)
+                       std::function<void()> beforePrinting, bool highlight)
     : withOrigin_(request.withOrigin), withDatabase_(!request.databases.isEmpty() || request.allDatabases), out_(out),
       keepPrinted_(request.command == Command::Between && !request.keepDuplicates), print_(!request.countOnly && !file),
       end_(request.nulTerminated ? '\0' : '\n'), format_(request.format), fileDevice_(file),
-      fileName_(request.outputFile), beforePrinting_(std::move(beforePrinting))
+      fileName_(request.outputFile), beforePrinting_(std::move(beforePrinting)), maxCount_(request.maxCount)
 {
     if (file)
         file_.emplace(*file);
+    if (highlight && print_ && format_ == ResultFormat::Text) {
+        if (request.command == Command::Lines)
+            highlight_.emplace(request.searchText, request.matching);
+        else
+            highlightWhole_ = true;
+    }
 }
 
 void FoundItems::add(const QString& item, const Origin& origin)
 {
+    if (enough())
+        return;
     if (keepPrinted_)
         printed_.insert(item);
     if (print_ && end_ == '\0' && holdsNul(item, origin)) {
@@ -58,9 +66,34 @@ QByteArray FoundItems::formatted(const QString& item, const Origin& origin) cons
     if (format_ == ResultFormat::Json)
         return jsonLine(item, origin, -1);
     QByteArray bytes = withOrigin_ ? wellFormedUtf8(placeBefore(origin)) : QByteArray();
-    bytes += wellFormedUtf8(item);
+    bytes += wellFormedUtf8(highlight_ || highlightWhole_ ? highlighted(item) : item);
     bytes += end_;
     return bytes;
+}
+
+// Each match in the line between grep's colour codes; the whole of a stretch found between markers.
+QString FoundItems::highlighted(const QString& item) const
+{
+    if (highlightWhole_)
+        return QLatin1String(kMatchStart) + item + QLatin1String(kMatchEnd);
+    QString shown;
+    qsizetype copied = 0;
+    qsizetype from = 0;
+    while (from < item.size()) {
+        const Matcher::Match match = highlight_->find(item, from, item.size());
+        if (!match.found())
+            break;
+        if (match.length > 0) {
+            shown += QStringView(item).sliced(copied, match.start - copied);
+            shown += QLatin1String(kMatchStart);
+            shown += QStringView(item).sliced(match.start, match.length);
+            shown += QLatin1String(kMatchEnd);
+            copied = match.start + match.length;
+        }
+        from = std::max(match.start + std::max<qsizetype>(match.length, 1), from + 1);
+    }
+    shown += QStringView(item).sliced(copied);
+    return shown;
 }
 
 void FoundItems::start()

@@ -34,11 +34,15 @@ bool yieldToEvents()
 
 namespace {
 
-// Swallows what a person does with mouse, keys, pen and touch. Not QEventLoop::ExcludeUserInputEvents:
-// X11 counts a window manager's request to close a window as user input, and holds it back too.
+// Swallows what a person does with mouse, keys, pen and touch, except what `takes` lets through. Not
+// QEventLoop::ExcludeUserInputEvents: X11 counts a window manager's request to close a window as user input, and
+// holds it back too.
 class UserInputDropped : public QObject {
+public:
+    explicit UserInputDropped(const std::function<bool(QObject*, QEvent*)>& takes) : takes_(takes) {}
+
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* target, QEvent* event) override
     {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
@@ -56,21 +60,26 @@ protected:
         case QEvent::TouchEnd:
         case QEvent::TabletPress:
         case QEvent::TabletRelease:
-            return true;
+            return !(takes_ && takes_(target, event));
         default:
             return false;
         }
     }
+
+private:
+    const std::function<bool(QObject*, QEvent*)>& takes_;
 };
 
 } // namespace
 
-void letWindowRepaint()
+void letWindowRepaint() { letWindowRepaint({}); }
+
+void letWindowRepaint(const std::function<bool(QObject*, QEvent*)>& takes)
 {
     QCoreApplication* application = QCoreApplication::instance();
     if (!application)
         return;
-    UserInputDropped dropped;
+    UserInputDropped dropped(takes);
     application->installEventFilter(&dropped);
     QCoreApplication::processEvents();
     application->removeEventFilter(&dropped);

@@ -22,6 +22,7 @@ namespace {
 struct SearchedText {
     QString text;
     std::shared_ptr<const TextOrigins> origins;
+    std::optional<qsizetype> rowsSoFar; // the rows of a read that was still going on
 };
 
 // The steps both commands start their work with: the hourglass, the database text gathered when it
@@ -34,8 +35,13 @@ std::optional<SearchedText> startExtraction(ReportingProcedure& proc, Form2& for
     proc.step(106, [&] { current = form.gatherText(Gathering::WhenNeeded); });
     if (!current)
         return std::nullopt;
-    SearchedText searched{{}, std::make_shared<TextOrigins>()};
-    proc.step(108, [&] { searched = {form.context().database.DatabaseText, form.context().database.origins}; });
+    SearchedText searched{{}, std::make_shared<TextOrigins>(), std::nullopt};
+    proc.step(108, [&] {
+        const DatabaseTextState& database = form.context().database;
+        searched = {database.DatabaseText, database.origins, std::nullopt};
+        if (database.scanning)
+            searched.rowsSoFar = database.origins->rows();
+    });
     return searched;
 }
 
@@ -100,7 +106,7 @@ void Form2::PushButton5_Click()
     });
     proc.step(124, [&] {
         pointer_->set(Pointer::Default);
-        showOutcome(session->outcome());
+        showOutcome(session->outcome(), searched->rowsSoFar);
         showFirstNew(sink.first());
     });
 }
@@ -133,7 +139,7 @@ void Form2::PushButton1_Click()
     proc.step(110, [&] { session.run(searched->text, *searched->origins, platform::yieldToEvents); });
     proc.step(114, [&] {
         pointer_->set(Pointer::Default);
-        showOutcome(session.outcome());
+        showOutcome(session.outcome(), searched->rowsSoFar);
         showFirstNew(sink.first());
     });
 }

@@ -2,6 +2,7 @@
 
 #include "logic/connection/ConnectionHelp.h"
 #include "logic/connection/ConnectionTest.h"
+#include "logic/connection/PortNumber.h"
 #include "logic/frame/ProductTitle.h"
 #include "logic/frame/ReportingProcedure.h"
 #include "logic/frame/SettingsKeys.h"
@@ -13,13 +14,16 @@
 #include "ui/Controls.h"
 #include "ui/FormStyle.h"
 #include "ui/SecurityDialog.h"
+#include "ui/PortValidator.h"
 #include "ui/Twips.h"
 #include "ui/WindowPointer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +31,11 @@
 #include <QTimer>
 
 namespace rq {
+
+namespace {
+// An open that answers within this long shows nothing of its waiting.
+constexpr qint64 kConnectingShownAfterMs = 250;
+} // namespace
 
 Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(context)
 {
@@ -48,6 +57,10 @@ Form1::Form1(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
     connect(SecurityButton, &QPushButton::clicked, this, &Form1::Security_Click);
+    connect(cancelButton, &QPushButton::clicked, this, [this] { givenUp_ = true; });
+    // Enter in any box goes on, as "Next >" does.
+    for (QLineEdit* box : {Text1, Text9, Text2, Text3, Text4})
+        connect(box, &QLineEdit::returnPressed, this, &Form1::PushButton2_Click);
 }
 
 void Form1::buildControls()
@@ -79,10 +92,17 @@ void Form1::buildControls()
     PushButton3 = button(Frame1, QStringLiteral("Test Connection"), twipsRect(240, 2610, 3600, 405));
     PushButton5 = button(Frame1, QStringLiteral("Help"), twipsRect(3960, 2610, 3600, 405));
     PushButton2 = button(this, QStringLiteral("Next >"), twipsRect(120, 3420, 7800, 405));
+    connectingLabel = place<QLabel>(this, twipsRect(240, 3420, 5520, 405));
+    connectingLabel->setTextFormat(Qt::PlainText);
+    connectingLabel->hide();
+    cancelButton = button(this, QStringLiteral("Cancel"), twipsRect(5880, 3420, 2040, 405));
+    cancelButton->hide();
+    Text9->setValidator(new PortValidator(Text9));
 
     // Designed white; a skin beside the program recolours the window at load.
     setBackground(*this, Qt::white);
-    for (QWidget* plain : std::initializer_list<QWidget*>{Frame1, Label1, Label2, Label3, Label4, Label9, Check6})
+    for (QWidget* plain :
+         std::initializer_list<QWidget*>{Frame1, Label1, Label2, Label3, Label4, Label9, Check6, connectingLabel})
         setBackground(*plain, Qt::white);
 
     QWidget* order[] = {Text1,  Text9,          Text2,       Text3,       Text4,
@@ -146,13 +166,19 @@ void Form1::Form_Load()
             Text9->setText(settings::stored(settings::kPort, settings::kDefaultPort));
             if (!settings::isStored(settings::kPort))
                 settings::store(settings::kPort, QLatin1String(settings::kDefaultPort));
+            tellIfTheSavedPortIsNoPort();
         });
     }
     proc.step(120, [&] { Check6->setChecked(settings::storedLocalConnection()); });
     bool goOn = false;
     proc.step(122, [&] {
-        goOn = !Text1->text().isEmpty() && !Text2->text().isEmpty() && !Text3->text().isEmpty() &&
-               !Text4->text().isEmpty() && OpenConnection(fields(), context_.connectionFactory);
+        if (Text1->text().isEmpty() || Text2->text().isEmpty() || Text3->text().isEmpty() || Text4->text().isEmpty())
+            return;
+        const ConnectionFields saved = fields();
+        whileConnecting(saved, [&](const OpenWaiting& waiting) {
+            goOn = OpenConnection(saved, context_.connectionFactory, platform::registeredSqlServerDriver(),
+                                  storedSecurity(), waiting);
+        });
     });
     if (goOn)
         proc.step(124, [&] { PushButton2_Click(); });
@@ -169,6 +195,64 @@ void Form1::tellIfTheSettingsCannotBeRead()
                     .arg(platform::settingsFilePath(QLatin1String(settings::kApplication)), problem));
 }
 
+void Form1::tellIfTheSavedPortIsNoPort()
+{
+    const QString port = Text9->text();
+    if (port.isEmpty() || isPortNumber(port) || settings::storedLocalConnection())
+        return;
+    showMessage(context_.messages, QStringLiteral("The saved port \"%1\" is not a number from 1 to 65535: type the "
+                                                  "server's port in the Port box.")
+                                       .arg(port));
+}
+
+void Form1::whileConnecting(const ConnectionFields& fields, const std::function<void(const OpenWaiting&)>& open)
+{
+    givenUp_ = false;
+    QElapsedTimer waited;
+    waited.start();
+    bool shown = false;
+    OpenWaiting waiting;
+    waiting.whileWaiting = [&] {
+        if (!shown && waited.elapsed() >= kConnectingShownAfterMs) {
+            shown = true;
+            if (!isVisible() && showConnectionWindow) // start-up: the window had not come up yet
+                showConnectionWindow();
+            showConnecting(fields, true);
+        }
+        platform::letWindowRepaint(
+            [this](QObject* target, QEvent* event) { return takesWhileConnecting(target, event); });
+    };
+    waiting.givenUp = [this] { return givenUp_; };
+    waiting.ended = [this] { showConnecting({}, false); }; // before any answer to the open shows
+    struct Hiding {
+        Form1& form;
+        ~Hiding() { form.showConnecting({}, false); }
+    } hiding{*this};
+    open(waiting);
+}
+
+// While an open waits only Esc and Cancel are taken; a window hands each click and key on to a widget, where it is
+// judged.
+bool Form1::takesWhileConnecting(QObject* target, QEvent* event)
+{
+    if (target->isWindowType())
+        return true;
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        givenUp_ = true;
+        return false;
+    }
+    return target == cancelButton;
+}
+
+void Form1::showConnecting(const ConnectionFields& fields, bool shown)
+{
+    if (shown)
+        connectingLabel->setText(QStringLiteral("Connecting to %1...").arg(serverValue(fields)));
+    connectingLabel->setVisible(shown);
+    cancelButton->setVisible(shown);
+    PushButton2->setVisible(!shown);
+}
+
 void Form1::PushButton2_Click()
 {
     ReportingProcedure proc(context_.messages, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
@@ -176,8 +260,11 @@ void Form1::PushButton2_Click()
     proc.step(100, [&] {
         const ConnectionFields typed = fields();
         const platform::SqlServerDriver driver = platform::registeredSqlServerDriver();
-        opens = !ShowConnectionProblem(context_.messages, typed, driver) &&
-                OpenConnection(typed, context_.connectionFactory, driver);
+        if (ShowConnectionProblem(context_.messages, typed, driver))
+            return;
+        whileConnecting(typed, [&](const OpenWaiting& waiting) {
+            opens = OpenConnection(typed, context_.connectionFactory, driver, storedSecurity(), waiting);
+        });
     });
     if (!opens)
         return;
@@ -187,8 +274,13 @@ void Form1::PushButton2_Click()
 
 void Form1::PushButton3_Click()
 {
-    TestConnection({context_.messages, QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")}, *pointer_,
-                   context_.connectionFactory, [this] { return fields(); });
+    const ConnectionFields typed = fields();
+    whileConnecting(typed, [&](const OpenWaiting& waiting) {
+        TestConnection(
+            {context_.messages, QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")}, *pointer_,
+            context_.connectionFactory, [typed] { return typed; }, platform::registeredSqlServerDriver(),
+            storedSecurity(), waiting);
+    });
 }
 
 void Form1::PushButton5_Click()

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "logic/connection/ConnectionString.h"
+#include "logic/connection/OpenConnection.h"
 
 #include <QWidget>
 #include <functional>
 
 class QCheckBox;
+class QEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -34,6 +36,8 @@ public:
 
     // Shows the extraction window, loading it on its first use.
     std::function<void()> showExtractionWindow;
+    // Shows this window where the flow shows it: start-up's open shows it when it has to wait.
+    std::function<void()> showConnectionWindow;
 
     QLineEdit* Text1; // server
     QLineEdit* Text9; // port
@@ -51,6 +55,8 @@ public:
     QPushButton* PushButton3;
     QPushButton* PushButton5;
     QPushButton* PushButton2;
+    QLabel* connectingLabel;   // "Connecting to SERVER..." in place of "Next >" while an open waits
+    QPushButton* cancelButton; // beside it: gives the open up, as Esc does
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -61,11 +67,18 @@ private:
     void buildControls();
     void bindToSetting(QLineEdit* box, const char* key);
     void tellIfTheSettingsCannotBeRead();
+    void tellIfTheSavedPortIsNoPort();
+    // Runs `open` with "Connecting to SERVER..." and Cancel in place of "Next >" once it has waited a moment;
+    // Esc and Cancel give it up at once.
+    void whileConnecting(const ConnectionFields& fields, const std::function<void(const OpenWaiting&)>& open);
+    bool takesWhileConnecting(QObject* target, QEvent* event);
+    void showConnecting(const ConnectionFields& fields, bool shown);
 
     AppContext& context_;
     WindowPointer* pointer_;
     bool justShown_ = false; // the focus that comes with showing the window selects like a Tab
     bool filling_ = false;   // the load is putting the stored fields into the boxes
+    bool givenUp_ = false;   // the user gave up the open that is waiting
 };
 
 } // namespace rq

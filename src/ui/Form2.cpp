@@ -1,8 +1,10 @@
 #include "Form2.h"
 
+#include "logic/frame/Figures.h"
 #include "logic/frame/ProductTitle.h"
 #include "logic/frame/ReportingProcedure.h"
 #include "logic/frame/SettingsKeys.h"
+#include "logic/frame/UserMessages.h"
 #include "logic/results/ResultsFile.h"
 #include "logic/results/ResultsList.h"
 #include "logic/scan/TableChoiceStore.h"
@@ -13,6 +15,7 @@
 #include "ui/Controls.h"
 #include "ui/FormStyle.h"
 #include "ui/GrowingLayout.h"
+#include "ui/ResultsColumns.h"
 #include "ui/TablesDialog.h"
 #include "ui/Twips.h"
 #include "ui/WindowPointer.h"
@@ -29,14 +32,20 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 
 namespace rq {
 
 namespace {
 
+// A notice of what a read passed over shows this many of them; the rest are in its details.
+constexpr qsizetype kPassedOverShown = 10;
+// Items put back by an undo are selected again up to this many separate stretches of the list.
+constexpr qsizetype kMostRangesSelected = 1000;
 const QString kReadAgain = QStringLiteral("Read Again (F5)");
 const QString kStop = QStringLiteral("Stop (Esc)");
+const QString kResults = QStringLiteral("Results");
 
 } // namespace
 
@@ -45,7 +54,7 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     results_ = new ResultsList(this);
     buildControls();
     pointer_ = new WindowPointer(*this);
-    for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9, readAgainButton})
+    for (QWidget* b : {PushButton1, PushButton5, PushButton2, PushButton6, PushButton9, tablesButton, readAgainButton})
         pointer_->addButton(b);
     for (QWidget* s : std::initializer_list<QWidget*>{Frame1, Frame2, Frame4, Label1, Label2, Label3, Text1, Text3,
                                                       Text4, ListView1, Check3, scanCountsLabel, matchCaseBox,
@@ -58,7 +67,20 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     connect(PushButton9, &QPushButton::clicked, this, &Form2::PushButton9_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
     connect(readAgainButton, &QPushButton::clicked, this, &Form2::readAgainOrStop);
+    connect(tablesButton, &QPushButton::clicked, this, &Form2::Tables_Click);
+    connect(Label1, &QLabel::linkActivated, this, &Form2::Tables_Click);
+    countTimer_ = new QTimer(this);
+    countTimer_->setSingleShot(true);
+    connect(countTimer_, &QTimer::timeout, this, &Form2::showCount);
+    const auto countChanged = [this] {
+        if (!countTimer_->isActive())
+            countTimer_->start(0);
+    };
+    connect(results_, &QAbstractItemModel::rowsInserted, this, countChanged);
+    connect(results_, &QAbstractItemModel::rowsRemoved, this, countChanged);
+    connect(results_, &QAbstractItemModel::modelReset, this, countChanged);
     buildActions();
+    rememberInputs();
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
 }
@@ -67,10 +89,10 @@ Form2::~Form2() = default;
 
 void Form2::buildControls()
 {
-    // Taller than first designed: the search options, and a row with the counts of a database being read
-    // and the button that stops the reading or reads the database again. The window can grow; the list and
-    // the search boxes take what it grows by.
-    const QSize design(twips(8280), twips(4605));
+    // Taller than first designed: the search options, a status line of two lines beside "Tables...", and a row
+    // with the counts of a database being read and the button that stops the reading or reads the database
+    // again. The window can grow; the list and the search boxes take what it grows by.
+    const QSize design(twips(8280), twips(4740));
     resize(design);
     setMinimumSize(design);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -106,7 +128,7 @@ void Form2::buildControls()
                        static_cast<QWidget*>(PushButton1)})
         layout_->add(w, G::WiderByLeft);
 
-    Frame2 = frame(this, QStringLiteral("Results"), twipsRect(4200, 120, 3960, 3075));
+    Frame2 = frame(this, kResults, twipsRect(4200, 120, 3960, 3075));
     ListView1 = place<QTreeView>(Frame2, twipsRect(100, 240, 3735, 2235));
     ListView1->setModel(results_);
     ListView1->setRootIsDecorated(false);
@@ -114,10 +136,10 @@ void Form2::buildControls()
     ListView1->setItemsExpandable(false);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->header()->setStretchLastSection(false);
+    columns_ = new ResultsColumns(*ListView1);
     ListView1->setToolTip(
         QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names."));
-    ListView1->setAccessibleName(Frame2->title());
+    ListView1->setAccessibleName(kResults);
     PushButton6 = button(Frame2, QStringLiteral("Save Results"), twipsRect(100, 2580, 2175, 405));
     PushButton9 = button(Frame2, QStringLiteral("Clear List"), twipsRect(2380, 2578, 1455, 405));
     layout_->add(Frame2, G::RightByLeft | G::WiderByRight | G::Taller);
@@ -126,21 +148,23 @@ void Form2::buildControls()
     layout_->add(PushButton9, G::RightByRight | G::Down);
 
     PushButton2 = button(this, QStringLiteral("Switch SQL Server Database"), twipsRect(4200, 3250, 3960, 405));
-    Label1 = place<QLabel>(this, twipsRect(120, 3800, 8040, 255));
-    Label1->setTextFormat(Qt::PlainText); // it shows table names, which are the database's, not markup
+    // Plain text (table names are the database's, not markup), on two lines, never cut in silence.
+    Label1 = place<StatusLabel>(this, twipsRect(120, 3720, 5640, 480));
     Label1->setText(QStringLiteral("Label1"));
-    scanCountsLabel = place<QLabel>(this, twipsRect(120, 4200, 5640, 255));
-    scanCountsLabel->setTextFormat(Qt::PlainText);
-    readAgainButton = button(this, kReadAgain, twipsRect(5880, 4130, 2280, 405));
+    tablesButton = button(this, QStringLiteral("Tables..."), twipsRect(5880, 3757, 2280, 405));
+    tablesButton->setToolTip(QStringLiteral("Which databases and tables are read, and how"));
+    scanCountsLabel = place<StatusLabel>(this, twipsRect(120, 4335, 5640, 255));
+    readAgainButton = button(this, kReadAgain, twipsRect(5880, 4260, 2280, 405));
     layout_->add(PushButton2, G::RightByLeft | G::WiderByRight | G::Down);
     layout_->add(Label1, G::WiderByLeft | G::WiderByRight | G::Down);
+    layout_->add(tablesButton, G::RightByLeft | G::RightByRight | G::Down);
     layout_->add(scanCountsLabel, G::WiderByLeft | G::WiderByRight | G::Down);
     layout_->add(readAgainButton, G::RightByLeft | G::RightByRight | G::Down);
 
     // The search options follow the box they belong to.
-    QWidget* order[] = {Text1,       matchCaseBox, wholeWordBox,        regexBox,    Text3,
-                        Text4,       Check3,       markersMatchCaseBox, ListView1,   PushButton5,
-                        PushButton1, PushButton6,  PushButton9,         PushButton2, readAgainButton};
+    QWidget* order[] = {Text1,       matchCaseBox,        wholeWordBox, regexBox,       Text3,       Text4,
+                        Check3,      markersMatchCaseBox, ListView1,    PushButton5,    PushButton1, PushButton6,
+                        PushButton9, PushButton2,         tablesButton, readAgainButton};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     Text1->setFocus();
@@ -182,6 +206,8 @@ void Form2::buildActions()
         listAction(QStringLiteral("Copy Query for the Row"), QKeySequence::UnknownKey, &Form2::copyQuery);
     QAction* remove =
         listAction(QStringLiteral("Remove"), QKeySequence::Delete, [this] { ListView1_KeyDown(Qt::Key_Delete); });
+    // Ctrl+Z in the window, except where a search box has the focus and undoes its own typing.
+    QAction* undo = action(QStringLiteral("Undo Remove"), QKeySequence::Undo, &Form2::undoRemoval);
     QAction* selectAll =
         listAction(QStringLiteral("Select All"), QKeySequence::SelectAll, [this] { ListView1->selectAll(); });
     showWhereFound_ = listAction(QStringLiteral("Show Where Found"), QKeySequence::UnknownKey, [this](bool shown) {
@@ -199,7 +225,7 @@ void Form2::buildActions()
     // ActionsContextMenu would build a new one each time, announced properly only the first time).
     listMenu_ = new QMenu(ListView1);
     listMenu_->addActions(
-        {copy, copyQuery, remove, selectAll, separator(), showWhereFound_, separator(), readAgain, tables});
+        {copy, copyQuery, remove, undo, selectAll, separator(), showWhereFound_, separator(), readAgain, tables});
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { listMenu_->popup(ListView1->viewport()->mapToGlobal(at)); });
@@ -210,11 +236,9 @@ void Form2::buildActions()
 
 void Form2::copySelectedItems()
 {
-    QModelIndexList selected = ListView1->selectionModel()->selectedRows();
-    std::sort(selected.begin(), selected.end());
     QStringList items;
-    for (const QModelIndex& index : selected)
-        items << results_->at(index.row()); // whole, not as the list shows it
+    for (const qsizetype row : selectedPositions())
+        items << results_->at(row); // whole, not as the list shows it
     if (!items.isEmpty())
         QGuiApplication::clipboard()->setText(items.join(QLatin1Char('\n')));
 }
@@ -229,20 +253,21 @@ void Form2::copyQuery()
 void Form2::showPlaces(bool shown)
 {
     showWhereFound_->setChecked(shown);
-    // Shown, the second column takes what the first leaves, also as the window grows; hidden, it is 0 wide.
-    ListView1->header()->setStretchLastSection(shown);
-    ListView1->setColumnWidth(0, shown ? ListView1->viewport()->width() * 3 / 5 : twips(3000));
-    if (!shown)
-        ListView1->setColumnWidth(1, 0);
+    columns_->showPlaces(shown); // hidden, the second column is 0 wide
 }
 
 bool Form2::gatherText(Gathering when)
 {
     ScanView view;
     view.status = [this](const QString& status) {
-        Label1->setText(status);
-        Label1->setToolTip(QString());
+        if (!searchedDuringRead_) // the counts below go on; what was searched stays in view
+            Label1->setText(status);
     };
+    view.begins = [this] {
+        searchedDuringRead_ = false;
+        Label1->clear(); // what it said was of the text this read replaces
+    };
+    view.passedOver = [this](const ScanOutcome& outcome) { showPassedOver(outcome); };
     view.progress = [this](const ScanCounts& counts) {
         showScanning(true);
         scanCountsLabel->setText(scanProgressText(counts) + QLatin1String(". Esc stops."));
@@ -255,6 +280,19 @@ bool Form2::gatherText(Gathering when)
                               when);
 }
 
+// A table the login may not read, or a broken view underneath, is the database's matter, not a fault of the
+// program: a notice names each one with the driver's reason, the first few in view, all of them in the details.
+void Form2::showPassedOver(const ScanOutcome& outcome)
+{
+    const ScanOutcome::Notice notice = outcome.notice();
+    QStringList shown = notice.lines.mid(0, kPassedOverShown);
+    if (notice.lines.size() > kPassedOverShown)
+        shown << QStringLiteral("and %1 more (Show Details...)").arg(countText(notice.lines.size() - kPassedOverShown));
+    showMessage(context_.messages, notice.text,
+                notice.lines.size() > kPassedOverShown ? notice.lines.join(QLatin1Char('\n')) : QString(),
+                shown.join(QLatin1Char('\n')));
+}
+
 TableChoice Form2::tableChoice() const { return loadTableChoice(connectionFields()); }
 
 void Form2::showScanning(bool scanning)
@@ -264,21 +302,35 @@ void Form2::showScanning(bool scanning)
         scanCountsLabel->clear();
 }
 
-void Form2::showOutcome(const QString& found)
+void Form2::showOutcome(const QString& found, std::optional<qsizetype> rowsSoFar)
 {
     const std::optional<ScanSummary>& read = context_.database.lastScan;
     QString text = read ? read->text() : QString();
+    searchedDuringRead_ = rowsSoFar.has_value() && context_.database.scanning;
+    if (rowsSoFar) {
+        text = QStringLiteral("Searched %1 read so far").arg(plural(*rowsSoFar, "row", "rows")) +
+               QLatin1String(searchedDuringRead_ ? "; reading goes on." : ".");
+    }
     if (!text.isEmpty() && !found.isEmpty())
         text += QLatin1Char(' ');
     text += found;
     Label1->setText(text);
-    Label1->setToolTip(text); // the whole of it, where the line is too short
+    showCount();
 }
 
 void Form2::showFirstNew(qsizetype row)
 {
     if (row >= 0 && row < results_->count())
         ListView1->scrollTo(results_->index(int(row), 0), QAbstractItemView::PositionAtTop);
+    columns_->fitPlacesToContents();
+}
+
+void Form2::showCount()
+{
+    countTimer_->stop();
+    const qsizetype count = results_->count();
+    Frame2->setTitle(count == 0 ? kResults
+                                : kResults + QLatin1String(" (") + plural(count, "item", "items") + QLatin1Char(')'));
 }
 
 void Form2::stopScan()
@@ -317,21 +369,30 @@ void Form2::Form_Load()
     if (haveHandCursor)
         proc.step(108, [&] { pointer_->loadCustomCursor(handCursor); });
     proc.step(110, [&] { setWindowTitle(QLatin1String(kProductTitle)); });
-    proc.step(112, [&] { results_->addColumn(QString()); });
-    proc.step(114, [&] { results_->addColumn(QString()); });
+    // Titled columns: the found text takes the room the place leaves (ResultsColumns), the place is hidden until
+    // the user shows it, and is shown again where the user showed it last time.
+    proc.step(112, [&] { results_->addColumn(QStringLiteral("Found")); });
+    proc.step(114, [&] { results_->addColumn(QStringLiteral("Where")); });
     proc.step(116, [&] { ListView1->setColumnWidth(0, twips(3000)); });
-    proc.step(118, [&] { ListView1->setColumnWidth(1, 0); });
-    // The second column shown again where the user showed it last time.
-    if (settings::stored(settings::kShowWhereFound, "0") == QLatin1String("1"))
-        showPlaces(true);
+    proc.step(118, [&] {
+        ListView1->setColumnWidth(1, 0);
+        showPlaces(settings::stored(settings::kShowWhereFound, "0") == QLatin1String("1"));
+    });
     proc.step(120, [&] { Label1->setText(QString()); });
     proc.step(122, [&] { setBackground(*Label1, Qt::white); });
+    proc.step(124, [&] { restoreInputs(); }); // as the user left them last time
 }
 
-void Form2::PushButton6_Click()
+void Form2::PushButton6_Click() { saveResults(); }
+
+bool Form2::saveResults()
 {
-    SaveResults({context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton6_Click")}, *results_,
-                context_.fileDialog, *pointer_);
+    const qint64 listed = results_->changes(); // items a command adds during the save are not written
+    const bool saved = SaveResults({context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton6_Click")},
+                                   *results_, context_.fileDialog, *pointer_);
+    if (saved)
+        results_->markSaved(listed);
+    return saved;
 }
 
 void Form2::PushButton9_Click()
@@ -339,7 +400,8 @@ void Form2::PushButton9_Click()
     ReportingProcedure proc(context_.messages, QStringLiteral("Form2"), QStringLiteral("PushButton9_Click"));
     proc.step(100, [&] {
         if (!pointer_->busy())
-            results_->clear();
+            results_->clear(); // Ctrl+Z brings the items back
+        showCount();
     });
 }
 
@@ -361,17 +423,70 @@ void Form2::ListView1_DblClick()
     // One item, the one double-clicked: a double-click's first click leaves it the current one.
     if (pointer_->busy() || results_->count() == 0 || !ListView1->currentIndex().isValid())
         return;
-    results_->removeAt(ListView1->currentIndex().row());
+    const int row = ListView1->currentIndex().row();
+    results_->removeAt(row);
+    selectAfterRemoval(row);
 }
 
 void Form2::removeSelectedItem()
 {
     if (pointer_->busy() || results_->count() == 0)
         return;
-    QModelIndexList selected = ListView1->selectionModel()->selectedRows();
-    std::sort(selected.begin(), selected.end());
-    for (auto index = selected.crbegin(); index != selected.crend(); ++index) // from the last: rows keep their places
-        results_->removeAt(index->row());
+    const QList<qsizetype> selected = selectedPositions();
+    if (selected.isEmpty())
+        return;
+    results_->remove(selected);
+    selectAfterRemoval(selected.first());
+}
+
+void Form2::undoRemoval()
+{
+    if (pointer_->busy())
+        return;
+    const QList<qsizetype> restored = results_->undo();
+    showCount();
+    if (restored.isEmpty())
+        return;
+    // The items put back are selected again, ready for another Delete; a scattered many only where they begin.
+    QItemSelection selection;
+    const int last = results_->columnCount() - 1;
+    for (qsizetype i = 0; i < restored.size() && selection.size() < kMostRangesSelected; ++i) {
+        qsizetype end = i;
+        while (end + 1 < restored.size() && restored[end + 1] == restored[end] + 1)
+            ++end;
+        selection.select(results_->index(int(restored[i]), 0), results_->index(int(restored[end]), last));
+        i = end;
+    }
+    const QModelIndex first = results_->index(int(restored.first()), 0);
+    ListView1->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    ListView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    ListView1->scrollTo(first);
+}
+
+// The item that took the place of the first one removed (or the last item, where the removed ones ended the list)
+// becomes the current and selected one, so that Delete goes on with it.
+void Form2::selectAfterRemoval(qsizetype firstRemoved)
+{
+    showCount();
+    if (results_->count() == 0)
+        return;
+    const QModelIndex next = results_->index(int(std::min(firstRemoved, results_->count() - 1)), 0);
+    ListView1->selectionModel()->setCurrentIndex(next, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ListView1->scrollTo(next);
+}
+
+// The selected rows, ascending, from the selection's ranges: asking the selection model row by row costs a walk of
+// every range for each row.
+QList<qsizetype> Form2::selectedPositions() const
+{
+    QList<qsizetype> rows;
+    for (const QItemSelectionRange& range : ListView1->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)
@@ -390,8 +505,19 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
 
 void Form2::closeEvent(QCloseEvent* event)
 {
+    if (!readyToClose()) {
+        event->ignore();
+        return;
+    }
+    savePlace();
     event->accept();
     context_.endProgram();
+}
+
+void Form2::hideEvent(QHideEvent* event)
+{
+    savePlace(); // "Switch SQL Server Database"
+    QWidget::hideEvent(event);
 }
 
 } // namespace rq

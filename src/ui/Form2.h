@@ -2,10 +2,12 @@
 
 #include "logic/connection/ConnectionString.h"
 #include "logic/scan/DatabaseText.h"
+#include "ui/StatusLabel.h"
 
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -14,12 +16,14 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTimer;
 class QTreeView;
 
 namespace rq {
 
 struct AppContext;
 class GrowingLayout;
+class ResultsColumns;
 class ResultsList;
 class WindowPointer;
 
@@ -42,19 +46,30 @@ public:
     void PushButton9_Click(); // "Clear List"
     void PushButton2_Click(); // "Switch SQL Server Database"
     void readAgainOrStop();   // "Read Again", or "Stop" while the database is being read
-    void Tables_Click();      // "Tables..." in the list's menu
+    void Tables_Click();      // "Tables...": its button, the list's menu, or the "left out" count
     void ListView1_KeyDown(int key);
     void ListView1_DblClick();
+    void undoRemoval(); // Ctrl+Z: the last removal or "Clear List" undone
 
     // Reads the database into the program's text as the extraction commands need it, showing the counts
     // while it reads. False when a command run meanwhile took the text over for another database.
     bool gatherText(Gathering when);
     // The tables to read, as chosen for the database the connection fields name.
     TableChoice tableChoice() const;
-    // The status line after a command: how the text was read, then what the command found.
-    void showOutcome(const QString& found);
+    // The status line after a command: how the text was read, then what the command found. A command that
+    // searched the text of a read still going on (`rowsSoFar`) says so instead.
+    void showOutcome(const QString& found, std::optional<qsizetype> rowsSoFar = std::nullopt);
     // Scrolls the list to the first item a command added (-1: none).
     void showFirstNew(qsizetype row);
+    // The frame's title with the number of items: "Results (1,204 items)".
+    void showCount();
+
+    // The window's place and size as the user left them last time; false where none was kept, or where it
+    // would lie off every screen.
+    bool restorePlace();
+    // Before the window closes with results no save has written: asks whether to save them (unless the settings
+    // say not to ask), and saves. True when the window may close.
+    bool readyToClose();
 
     // The connection window's fields as they stand now, and the way back to that window.
     std::function<ConnectionFields()> connectionFields;
@@ -79,12 +94,14 @@ public:
     QPushButton* PushButton6;
     QPushButton* PushButton9;
     QPushButton* PushButton2;
-    QLabel* Label1;          // status line
-    QLabel* scanCountsLabel; // counts while the database is read
+    StatusLabel* Label1;          // status line
+    StatusLabel* scanCountsLabel; // counts while the database is read
+    QPushButton* tablesButton;    // "Tables..."
     QPushButton* readAgainButton;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -92,18 +109,29 @@ private:
     void buildControls();
     void buildActions();
     void removeSelectedItem();
+    void selectAfterRemoval(qsizetype firstRemoved);
+    QList<qsizetype> selectedPositions() const;
     void copySelectedItems();
     void copyQuery();
     void showPlaces(bool shown);
     void stopScan();
     void showScanning(bool scanning);
+    void showPassedOver(const ScanOutcome& outcome);
+    bool saveResults();    // true when the list was written
+    void rememberInputs(); // each search text and option written to the settings as it changes
+    void restoreInputs();  // ... and put back, with the columns' widths
+    void savePlace() const;
 
     AppContext& context_;
     std::unique_ptr<GrowingLayout> layout_;
     ResultsList* results_;
+    ResultsColumns* columns_ = nullptr;
+    QTimer* countTimer_ = nullptr; // shows the count once a burst of appends has passed
     QAction* showWhereFound_ = nullptr;
     QMenu* listMenu_ = nullptr; // the results list's menu
     WindowPointer* pointer_;
+    bool restoring_ = false;          // the load is putting the stored inputs back
+    bool searchedDuringRead_ = false; // the status line says what a command searched while the read goes on
 };
 
 } // namespace rq

@@ -29,8 +29,17 @@ Answer QtMessageBoxes::show(const platform::MessageBox& box)
     dialog.setWindowTitle(box.title);
     dialog.setText(displayText(box.text));
     dialog.setIcon(box.icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
+    if (!box.reason.isEmpty())
+        dialog.setInformativeText(displayText(box.reason));
     if (!box.details.isEmpty())
         dialog.setDetailedText(box.details);
+    if (box.buttons == Buttons::YesNoCancel) {
+        dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        dialog.setDefaultButton(QMessageBox::Yes);
+        dialog.setEscapeButton(QMessageBox::Cancel);
+        const int answer = dialog.exec();
+        return answer == QMessageBox::Yes ? Answer::Yes : answer == QMessageBox::No ? Answer::No : Answer::Cancel;
+    }
     if (box.buttons == Buttons::YesNo) {
         dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         dialog.setDefaultButton(QMessageBox::Yes);

@@ -269,3 +269,16 @@ TEST(Form1, SecurityChoicesAreStoredAtOnceAndTheNextConnectionUsesThem)
     // These tests' "SQL Server" is the SQLite driver, written as Microsoft's.
     EXPECT_TRUE(connectionString(later.fields()).endsWith("Encrypt=no;"));
 }
+
+TEST(Form1, ThePortBoxTakesOnlyAPortAndABadSavedPortIsNamed)
+{
+    Started s;
+    test::storeSetting("Port", "abc");
+    Form1& form = s.start();
+    EXPECT_EQ(s.env.messages.texts(), QStringList{"The saved port \"abc\" is not a number from 1 to 65535: type the "
+                                                  "server's port in the Port box."});
+    form.Text9->clear();
+    QTest::keyClicks(form.Text9, "0a65536");
+    EXPECT_EQ(form.Text9->text(), "6553");
+    EXPECT_EQ(storedSetting("Port"), "6553");
+}

@@ -7,7 +7,9 @@
 #include "support/TdsServing.h"
 #include "support/TestEnvironment.h"
 #include "ui/Form1.h"
+#include "ui/WindowPointer.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -78,22 +80,64 @@ TEST(FreeTds, NextGivesUpOnASilentServerAndStaysOnTheConnectionWindow)
     EXPECT_TRUE(env.messages.shown().isEmpty());
 }
 
-TEST(FreeTds, StartUpGivesUpOnASilentServerThenShowsTheConnectionWindow)
+// Start-up with a saved login to a server that never answers: the connection window comes up while the open
+// waits, says where it connects, and Esc gives up at once: the driver, which gives up after its own login
+// time-out, still holds the connection when start-up has ended.
+TEST(FreeTds, StartUpShowsTheConnectionWindowWhileItWaitsAndEscGivesUp)
 {
     test::TestEnvironment env;
     test::TdsServer silent(serverOptions("pw", test::TdsServer::Fault::NeverAnswer));
     test::saveConnection(env, fieldsFor(silent.port(), "pw"));
     WindowFlow flow(env.context);
-    {
-        test::EventGaps gaps;
-        flow.start();
-        gaps.log("start-up, silent server");
-        EXPECT_GT(gaps.ticks, 0); // events ran while the driver waited
-    }
+    Form1& form = flow.connectionWindow();
+    QString said;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!form.isVisible() || !form.connectingLabel->isVisible() || !said.isEmpty())
+            return;
+        said = form.connectingLabel->text();
+        QTest::keyClick(&form, Qt::Key_Escape);
+    });
+    user.start(5);
+    flow.start();
+    user.stop();
+    EXPECT_EQ(said, QStringLiteral("Connecting to 127.0.0.1,%1...").arg(silent.port()));
+    EXPECT_EQ(silent.closed(), 0);
     EXPECT_GE(silent.accepted(), 1);
-    EXPECT_TRUE(flow.connectionWindow().isVisible());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.connectingLabel->isVisible());
+    EXPECT_TRUE(form.PushButton2->isVisible());
     EXPECT_EQ(flow.extractionWindowIfLoaded(), nullptr);
     EXPECT_TRUE(env.messages.shown().isEmpty());
+}
+
+// Enter in a box runs "Next >"; Cancel gives up "Next >" and "Test Connection" at once, and nothing is said.
+TEST(FreeTds, EnterRunsNextAndCancelGivesUpAtOnce)
+{
+    test::TestEnvironment env;
+    test::TdsServer silent(serverOptions("pw", test::TdsServer::Fault::NeverAnswer));
+    WindowFlow flow(env.context);
+    flow.start();
+    Form1& form = flow.connectionWindow();
+    typeInto(form, fieldsFor(silent.port(), "pw"));
+    int cancelled = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (form.cancelButton->isVisible()) {
+            ++cancelled;
+            QTest::mouseClick(form.cancelButton, Qt::LeftButton);
+        }
+    });
+    user.start(5);
+    QTest::keyClick(form.Text4, Qt::Key_Return);
+    form.PushButton3->click();
+    user.stop();
+    EXPECT_EQ(cancelled, 2);
+    EXPECT_EQ(silent.accepted(), 2);
+    EXPECT_EQ(silent.closed(), 0);
+    EXPECT_EQ(flow.extractionWindowIfLoaded(), nullptr);
+    EXPECT_TRUE(env.messages.shown().isEmpty());
+    EXPECT_EQ(form.pointer().value(), Pointer::Default);
 }
 
 TEST(FreeTds, NextNamesAPasswordFreeTdsCannotBeGivenAndSendsNothing)

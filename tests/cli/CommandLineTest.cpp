@@ -2,6 +2,7 @@
 #include "cli/ConnectionChoice.h"
 #include "logic/connection/ConnectionString.h"
 #include "logic/scan/DatabaseScan.h"
+#include "logic/scan/TableChoiceStore.h"
 #include "support/CommandLineChild.h"
 #include "support/ExtractionWindow.h"
 #include "support/Files.h"
@@ -223,13 +224,44 @@ TEST(CommandLine, StructuredOutputSaysWhereEachItemWasFound)
     EXPECT_EQ(run(s.env, {"lines", "an example", "--with-origin"}).out.toStdString(), "T.note:1:id=7:an example\n");
 }
 
+// grep's habits: -c counts, -m ends the read after so many items, --color highlights each match on a terminal (or
+// always); patterns that choose no table are a mistake. JSON writes a key's columns in the key's order, numbers as
+// numbers.
+TEST(CommandLine, CountsStopsHighlightsAsGrepDoesAndKeepsTheKeysOrder)
+{
+    SavedDatabase s("CREATE TABLE L(OrderID INTEGER, LineNo INTEGER, note TEXT, PRIMARY KEY(OrderID, LineNo))");
+    s.db.exec("INSERT INTO L VALUES (2005, 2, 'an example, another Example'), (2006, 1, 'second example')");
+    EXPECT_EQ(run(s.env, {"lines", "example", "-c"}).out.toStdString(), "2\n");
+    const Outcome first = run(s.env, {"lines", "example", "-m", "1", "--stats"});
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.out.toStdString(), "an example, another Example\n");
+    EXPECT_TRUE(first.err.startsWith("Stopped after ")) << first.err.toStdString(); // the read ended there
+
+    const QByteArray plain = "an example, another Example\nsecond example\n";
+    EXPECT_EQ(run(s.env, {"lines", "EXAMPLE", "--color=always"}).out.toStdString(),
+              "an \x1b[01;31m\x1b[Kexample\x1b[m\x1b[K, another \x1b[01;31m\x1b[KExample\x1b[m\x1b[K\n"
+              "second \x1b[01;31m\x1b[Kexample\x1b[m\x1b[K\n");
+    EXPECT_EQ(run(s.env, {"lines", "example", "--color"}).out, plain); // auto: standard output is no terminal
+    EXPECT_EQ(run(s.env, {"lines", "example", "--color=never"}).out, plain);
+
+    const Outcome none = run(s.env, {"lines", "example", "--table", "Nothing*", "--exclude-table", "x"});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err.toStdString(), "rowquarry-cli: no table to read: --table 'Nothing*' --exclude-table 'x' choose "
+                                      "no table (1 listed; --list-tables shows them)\n");
+
+    EXPECT_EQ(run(s.env, {"lines", "second", "--format", "json"}).out.toStdString(),
+              "{\"column\":\"note\",\"item\":\"second example\",\"key\":{\"OrderID\":2006,\"LineNo\":1},"
+              "\"schema\":\"\",\"table\":\"L\"}\n");
+}
+
 TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
 {
     test::TestEnvironment env;
     test::SqliteDatabase db(env.path("t.db"));
     db.exec("CREATE TABLE T(a TEXT); INSERT INTO T VALUES ('an example')");
     const QString missing = env.path("no-folder/x.db");
-    enum Settings { None, Saved, Fifo };
+    enum Settings { None, Saved, Fifo, BadPort };
     struct Case {
         const char* name;
         Settings settings;
@@ -255,6 +287,7 @@ TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
          {"lines", "example", "--database", missing},
          "cannot open database '" + missing + "' on 'testserver,1433': [SQLite]"},
         {"no line on standard input", Saved, {"lines", "example", "--password-stdin"}, "--password-stdin: "},
+        {"a saved port that is none", BadPort, {"lines", "example"}, "the saved port 'abc' in " + env.settingsFile()},
         {"an unknown option", Saved, {"lines", "example", "--frob"}, "unknown option 'frob'"},
         {"a password as an argument", Saved, {"lines", "example", "--password", "p"}, "no --password: "},
         {"a command without its text", Saved, {"between", "<b>"}, "between takes a start text and an end text"},
@@ -264,6 +297,8 @@ TEST(CommandLine, FailuresAreOneLineOnStandardErrorWithStatusTwo)
         QFile::remove(env.settingsFile());
         if (c.settings == Saved)
             saveConnection(env, db.fields());
+        if (c.settings == BadPort)
+            saveConnection(env, ConnectionFields{"testserver", "abc", "tester", "secret", db.path(), false});
         QDir().mkpath(QFileInfo(env.settingsFile()).path());
         if (c.settings == Fifo)
             ::mkfifo(QFile::encodeName(env.settingsFile()).constData(), 0600);
@@ -316,6 +351,14 @@ TEST(CommandLine, TablesAreChosenByPatternAndListedWithTheirReasons)
                     .match(QString::fromUtf8(stats.err))
                     .hasMatch())
         << stats.err.toStdString();
+    // The tables the window chose for the saved connection's database, unless a pattern chooses; --stats says so.
+    saveTableChoice(s.db.fields(), {"PaySystemConfig"}, {"Customers"});
+    const Outcome chosen = run(s.env, {"lines", "example", "--stats"});
+    EXPECT_EQ(chosen.out.toStdString(), "config example\nline example\n");
+    EXPECT_TRUE(chosen.err.endsWith(" Tables as chosen in the window for " + s.db.path().toUtf8() +
+                                    " (--table or --exclude-table choose others).\n"))
+        << chosen.err.toStdString();
+    EXPECT_EQ(run(s.env, {"lines", "example", "--exclude-table", "order*"}).out.toStdString(), "customer example\n");
 }
 
 TEST(CommandLine, ATableThatCannotBeReadIsNamedAfterWhatTheOthersHold)
@@ -635,6 +678,8 @@ TEST(CommandLineOptions, WordsAndOptionsAreReadAsAShellUserMeansThem)
         {"lines", "x", "--port", "0"},
         {"lines", "x", "--port", "65536"},
         {"lines", "x", "--format", "xml"},
+        {"lines", "x", "-m", "0"},
+        {"lines", "x", "--color=sometimes"},
         {"lines", "x", "-0", "--format", "json"},
         {"between", "a", "b", "--regex"},
         {"between", "a", "b", "-w"},

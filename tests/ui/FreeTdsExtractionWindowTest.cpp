@@ -104,14 +104,15 @@ TEST(FreeTdsScan, LineExtractionListsEveryMatchingLineOfTheDescribedRows)
     TdsWindow w(serving(tables));
     w.extractLines("Quarry");
     EXPECT_EQ(w.items(), expected);
-    const QStringList reports = test::failureReports(w.env.messages);
-    ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains("Sales.Broken")) << reports[0].toStdString();
+    EXPECT_TRUE(test::failureReports(w.env.messages).isEmpty());
+    ASSERT_EQ(w.env.messages.shown().size(), 1);
+    EXPECT_TRUE(w.env.messages.shown()[0].reason.startsWith("Sales.Broken: "))
+        << w.env.messages.shown()[0].reason.toStdString();
     EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
 
-    w.extractLines("Quarry"); // the text is complete: no second scan, no second report
+    w.extractLines("Quarry"); // the text is complete: no second scan, no second notice
     EXPECT_EQ(w.items(), expected + expected);
-    EXPECT_EQ(test::failureReports(w.env.messages).size(), 1);
+    EXPECT_EQ(w.env.messages.shown().size(), 1);
     EXPECT_EQ(w.server->accepted(), 1);
 }
 
@@ -126,6 +127,7 @@ TEST(FreeTdsScan, ASlowServerLeavesTheWindowRunningAndACommandInItsYieldsUsesThe
 
     // Once a few rows have arrived, a second extraction runs inside the scan's yields.
     QString seenByNested;
+    QString statusOfTheNested;
     bool scanningThen = false;
     int nestedRuns = 0;
     QTimer nested;
@@ -137,6 +139,7 @@ TEST(FreeTdsScan, ASlowServerLeavesTheWindowRunningAndACommandInItsYieldsUsesThe
         seenByNested = database.DatabaseText;
         scanningThen = database.scanning;
         w.form.PushButton5->click();
+        statusOfTheNested = w.form.Label1->text();
     });
     nested.start(5);
 
@@ -147,6 +150,10 @@ TEST(FreeTdsScan, ASlowServerLeavesTheWindowRunningAndACommandInItsYieldsUsesThe
     EXPECT_TRUE(scanningThen);
     EXPECT_TRUE(all.startsWith(seenByNested));
     EXPECT_EQ(w.items(), linesHolding(seenByNested, "quarry") + linesHolding(all, "quarry"));
+    // It says what it searched, not what an earlier read held.
+    EXPECT_EQ(statusOfTheNested, QStringLiteral("Searched %1 rows read so far; reading goes on. %2 lines found.")
+                                     .arg(seenByNested.count(u'\r'))
+                                     .arg(linesHolding(seenByNested, "quarry").size()));
     EXPECT_EQ(linesHolding(all, "quarry"), values + QStringList{"quarry tail"});
     EXPECT_EQ(w.server->accepted(), 1); // no second scan
     EXPECT_EQ(w.server->batches().filter("Slow").size(), 1);

@@ -1,7 +1,6 @@
 #include "OpenConnection.h"
 
 #include "logic/connection/EncryptionRefusal.h"
-#include "platform/EventYield.h"
 #include "platform/OffThread.h"
 
 namespace rq {
@@ -11,17 +10,21 @@ std::unique_ptr<platform::odbc::Connection> makeOdbcConnection()
     return std::make_unique<platform::odbc::Connection>();
 }
 
-Failure LoginDeadline::failure()
+LoginTimeout LoginDeadline::failure()
 {
-    return Failure(
+    return LoginTimeout(
         QStringLiteral("The server did not complete the login within %1 seconds.").arg(kLoginTimeoutSeconds));
 }
 
-void openAndClose(ConnectionFactory make, const QString& connectionString)
+void openAndClose(ConnectionFactory make, const QString& connectionString, const OpenWaiting& waiting)
 {
     // The work owns copies of all it uses; the connection is made, opened and released on its thread, which
     // is left to finish on its own when the deadline passes.
     const LoginDeadline deadline;
+    struct Ending {
+        const OpenWaiting& waiting;
+        ~Ending() { waiting.ended(); }
+    } ending{waiting};
     try {
         platform::OffThread::run(
             [make = std::move(make), connectionString](const std::function<void()>&) {
@@ -31,17 +34,20 @@ void openAndClose(ConnectionFactory make, const QString& connectionString)
                 connection->setLoginTimeout(kLoginTimeoutSeconds);
                 openExplainingRefusal(*connection, connectionString);
             },
-            platform::letWindowRepaint, [&deadline] { return deadline.passed(); });
+            waiting.whileWaiting, [&] { return waiting.givenUp() || deadline.passed(); });
     } catch (const platform::AbandonedWork&) {
+        if (waiting.givenUp())
+            throw OpenGivenUp();
         throw LoginDeadline::failure();
     }
 }
 
 bool OpenConnection(const ConnectionFields& fields, const ConnectionFactory& factory,
-                    const platform::SqlServerDriver& driver, const ConnectionSecurity& security)
+                    const platform::SqlServerDriver& driver, const ConnectionSecurity& security,
+                    const OpenWaiting& waiting)
 {
     try {
-        openAndClose(factory, connectionString(fields, driver, security));
+        openAndClose(factory, connectionString(fields, driver, security), waiting);
         return true;
     } catch (...) {
         return false;

@@ -20,6 +20,7 @@ void ReportingProcedure::report(const QString& description)
                     QStringLiteral("Application Error"),
                     platform::Buttons::Ok,
                     platform::Icon::Warning,
+                    {},
                     {}});
 }
 

@@ -2,7 +2,7 @@
 
 #include "platform/SettingsStore.h"
 
-// Where the connection window keeps its fields between runs.
+// Where the windows keep their fields and the way they were left between runs.
 namespace rq::settings {
 
 inline constexpr auto kApplication = "Quillmark";
@@ -22,6 +22,20 @@ inline constexpr auto kReadOnlyIntent = "Read-Only Intent"; // "1": the scan ask
 // server's certificate checked.
 inline constexpr auto kTrustServerCertificate = "Trust Server Certificate";
 inline constexpr auto kAllowUnencrypted = "Allow Unencrypted Connection";
+
+// The extraction window as the user left it.
+inline constexpr auto kExtractionWindow = "Extraction Window"; // "left,top,width,height", then ",maximized" where so
+inline constexpr auto kFoundWidth = "Found Width";             // pixels the user dragged the columns to; absent: fitted
+inline constexpr auto kWhereWidth = "Where Width";
+inline constexpr auto kSearchText = "Search Text";
+inline constexpr auto kMatchCase = "Match Case";
+inline constexpr auto kWholeWord = "Whole Word";
+inline constexpr auto kRegex = "Regex";
+inline constexpr auto kStartText = "Start With";
+inline constexpr auto kEndText = "End With";
+inline constexpr auto kKeepDuplicates = "Keep Duplicates";
+inline constexpr auto kMarkersMatchCase = "Markers Match Case";
+inline constexpr auto kAskToSaveResults = "Ask To Save Results"; // "0": closing never asks about unsaved results
 
 inline constexpr auto kDefaultPort = "1433";
 inline constexpr auto kDefaultLocalConnection = "0";

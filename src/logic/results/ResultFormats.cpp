@@ -1,7 +1,8 @@
 #include "ResultFormats.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "platform/Odbc.h"
+
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -70,25 +71,80 @@ QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlac
     return wellFormedUtf8(line) + '\n';
 }
 
+namespace {
+
+// A JSON string: quotes, backslashes and control characters escaped, the rest as it is (UTF-8 on the way out).
+QString jsonString(QStringView text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : wellFormed(text)) {
+        switch (c.unicode()) {
+        case u'"':
+            out += QLatin1String("\\\"");
+            break;
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    return out + QLatin1Char('"');
+}
+
+// A key value as JSON: a number where its column is numeric and the driver wrote it as JSON writes numbers ("-.5"
+// given its 0), else a string.
+QString jsonKeyValue(const KeyValue& part)
+{
+    static const QRegularExpression number(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?([eE][+-]?[0-9]+)?$"));
+    if (platform::odbc::valueKind(part.sqlType) == platform::odbc::ValueKind::Number) {
+        QString value = part.value.trimmed();
+        if (value.startsWith(QLatin1Char('.')) || value.startsWith(QLatin1String("-.")))
+            value.insert(value.indexOf(QLatin1Char('.')), QLatin1Char('0'));
+        if (number.match(value).hasMatch())
+            return value;
+    }
+    return jsonString(part.value);
+}
+
+} // namespace
+
 QByteArray jsonLine(QStringView item, const Origin& origin, qsizetype furtherPlaces)
 {
-    QJsonObject object{{QStringLiteral("item"), wellFormed(item)},
-                       {QStringLiteral("schema"), wellFormed(origin.schema)},
-                       {QStringLiteral("table"), wellFormed(origin.table)},
-                       {QStringLiteral("column"), wellFormed(origin.column)}};
+    // The members in the order of their names, as before; the key's in the key's own order.
+    QStringList members;
+    const auto member = [&members](const char* name, const QString& value) {
+        members << QLatin1Char('"') + QLatin1String(name) + QLatin1String("\":") + value;
+    };
+    member("column", jsonString(origin.column));
     if (!origin.database.isEmpty())
-        object.insert(QStringLiteral("database"), wellFormed(origin.database));
-    if (!origin.key.isEmpty()) {
-        QJsonObject key;
-        for (const KeyValue& part : origin.key)
-            key.insert(wellFormed(part.column), wellFormed(part.value));
-        object.insert(QStringLiteral("key"), key);
-    } else if (origin.known()) {
-        object.insert(QStringLiteral("row"), qint64(origin.row));
-    }
+        member("database", jsonString(origin.database));
     if (furtherPlaces >= 0)
-        object.insert(QStringLiteral("furtherPlaces"), qint64(furtherPlaces));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        member("furtherPlaces", QString::number(furtherPlaces));
+    member("item", jsonString(item));
+    if (!origin.key.isEmpty()) {
+        QStringList key;
+        for (const KeyValue& part : origin.key)
+            key << jsonString(part.column) + QLatin1Char(':') + jsonKeyValue(part);
+        member("key", QLatin1Char('{') + key.join(QLatin1Char(',')) + QLatin1Char('}'));
+    } else if (origin.known()) {
+        member("row", QString::number(origin.row));
+    }
+    member("schema", jsonString(origin.schema));
+    member("table", jsonString(origin.table));
+    return (QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1String("}\n")).toUtf8();
 }
 
 QString tsvValue(QStringView escapedValue)

@@ -26,8 +26,9 @@ QByteArray tsvHeader(bool withDatabase = false);
 // One item and its place as a line of UTF-8, ended by a line feed. Tabs, line breaks and backslashes in the
 // values are written \t, \n, \r and \\. `furtherPlaces` < 0 leaves that column empty (not known).
 QByteArray tsvLine(QStringView item, const Origin& origin, qsizetype furtherPlaces, bool withDatabase = false);
-// {"item": ..., "schema": ..., "table": ..., "column": ..., "key": {"CustomerID": "42"} or "row": 2,
-//  "furtherPlaces": n (where known)}, on one line ended by a line feed; "database" where the origin names it.
+// {"column": ..., "database": ... (where the origin names it), "furtherPlaces": n (where known), "item": ...,
+//  "key": {"OrderID": 2005, "LineNo": 2} or "row": 2, "schema": ..., "table": ...}, on one line ended by a line
+// feed. The key's members come in the primary key's column order, and a value of a numeric column is a number.
 QByteArray jsonLine(QStringView item, const Origin& origin, qsizetype furtherPlaces);
 
 // A value as a TSV field: tabs, line breaks and backslashes written \t, \n, \r and \\.

@@ -10,6 +10,9 @@
 #include "platform/FileSystem.h"
 #include "platform/ReplacementFile.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+
 namespace rq {
 
 namespace {
@@ -79,20 +82,31 @@ void writeResultsWithPlaces(QIODevice& device, const QList<ResultsList::Row>& ro
     writeAll(device, buffer, buffer.size());
 }
 
-void SaveResults(ReportingProcedure proc, const ResultsList& list, platform::FileDialog& dialog,
+QString withTypeExtension(const QString& path, const QString& filter)
+{
+    static const QRegularExpression extension(QStringLiteral("\\(\\*(\\.\\w+)\\)$"));
+    const QRegularExpressionMatch match = extension.match(filter);
+    if (!match.hasMatch() || QFileInfo(path).fileName().contains(QLatin1Char('.')) || platform::FileExists(path))
+        return path;
+    return path + match.captured(1);
+}
+
+bool SaveResults(ReportingProcedure proc, const ResultsList& list, platform::FileDialog& dialog,
                  PointerControl& pointer)
 {
     platform::MessageBoxes& messages = proc.messages();
     QString path;
     bool withPlaces = false;
     proc.step(100, [&] {
-        path = dialog.askSaveFileName(
-            {QStringLiteral("Save"),
-             {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)"), QLatin1String(kPlacesFilter)}});
+        const QStringList filters = {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)"),
+                                     QLatin1String(kPlacesFilter)};
+        path = dialog.askSaveFileName({QStringLiteral("Save"), filters});
         withPlaces = dialog.chosenFilter() == 2;
+        if (!path.isEmpty())
+            path = withTypeExtension(path, filters.value(dialog.chosenFilter()));
     });
     if (path.isEmpty())
-        return;
+        return false;
     bool confirmed = true;
     proc.step(102, [&] {
         if (platform::FileExists(path))
@@ -100,7 +114,7 @@ void SaveResults(ReportingProcedure proc, const ResultsList& list, platform::Fil
                 askYesNo(messages, QLatin1String("Are you sure you wish to overwrite ") + path + QLatin1String(" ?"));
     });
     if (!confirmed)
-        return;
+        return false;
     proc.step(104, [&] { pointer.set(Pointer::Hourglass); });
 
     // The chosen file is replaced only by a complete list, written to a new file beside it: a failure leaves it as
@@ -127,13 +141,16 @@ void SaveResults(ReportingProcedure proc, const ResultsList& list, platform::Fil
             }
         });
     }
+    bool written = false;
     if (writing) {
         proc.step(110, [&] {
             if (!file.commit())
                 throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+            written = true;
         });
     }
     proc.step(112, [&] { pointer.set(Pointer::Arrow); });
+    return written;
 }
 
 } // namespace rq

@@ -39,9 +39,14 @@ void writeResultsWithPlaces(QIODevice& device, const QList<ResultsList::Row>& ro
 
 // "Save Results": asks for a file (and before overwriting one), then writes the list to it through a
 // temporary file that takes the chosen file's place only when every write succeeded; in place when its
-// folder takes no new files but the file itself can be written, and always for a device or a FIFO.
-// `proc` names the caller's place in its reports.
-void SaveResults(ReportingProcedure proc, const ResultsList& list, platform::FileDialog& dialog,
+// folder takes no new files but the file itself can be written, and always for a device or a FIFO. A name
+// without an extension gets the chosen type's, unless a file of that name exists.
+// `proc` names the caller's place in its reports. True when the list was written.
+bool SaveResults(ReportingProcedure proc, const ResultsList& list, platform::FileDialog& dialog,
                  PointerControl& pointer);
+
+// `path` with the extension of the chosen type ("Text Files (*.txt)": ".txt") where its name has none and no file
+// of that name exists (a device, or a file the user picked, keeps its name).
+QString withTypeExtension(const QString& path, const QString& filter);
 
 } // namespace rq

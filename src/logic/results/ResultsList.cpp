@@ -1,6 +1,8 @@
 #include "ResultsList.h"
 
 #include <algorithm>
+#include <numeric>
+#include <utility>
 
 namespace rq {
 
@@ -77,29 +79,171 @@ void ResultsList::append(const QString& text, const Origin& origin)
     items_.append(text);
     origins_.append(origin);
     ++texts_[text].items;
+    ++changes_;
     endInsertRows();
 }
 
-void ResultsList::removeAt(qsizetype position)
+namespace {
+
+// How many removals or clears undo() can put back, the latest first.
+constexpr std::size_t kUndoSteps = 20;
+// Up to this many stretches a removal tells the view each; more, and the view is told to start afresh.
+constexpr qsizetype kFewStretches = 32;
+
+struct Stretch {
+    qsizetype start = 0;
+    qsizetype length = 0;
+};
+
+// Runs of consecutive positions, ascending.
+QList<Stretch> stretchesOf(const QList<qsizetype>& ascending)
 {
-    if (position < 0 || position >= items_.size())
+    QList<Stretch> stretches;
+    for (const qsizetype position : ascending) {
+        if (!stretches.isEmpty() && stretches.last().start + stretches.last().length == position)
+            ++stretches.last().length;
+        else
+            stretches.append({position, 1});
+    }
+    return stretches;
+}
+
+// `list` without the elements at `ascending`, in one pass.
+template <class T> QList<T> without(const QList<T>& list, const QList<qsizetype>& ascending)
+{
+    QList<T> kept;
+    kept.reserve(list.size() - ascending.size());
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (next < ascending.size() && ascending[next] == i)
+            ++next;
+        else
+            kept.append(list[i]);
+    }
+    return kept;
+}
+
+// `list` with `values` put back at `ascending`, their places before they were taken out, in one pass.
+template <class T> QList<T> with(const QList<T>& list, const QList<qsizetype>& ascending, const QList<T>& values)
+{
+    QList<T> merged;
+    merged.reserve(list.size() + values.size());
+    qsizetype next = 0;
+    qsizetype kept = 0;
+    while (next < ascending.size() || kept < list.size()) {
+        if (next < ascending.size() && (ascending[next] <= merged.size() || kept == list.size()))
+            merged.append(values[next++]);
+        else
+            merged.append(list[kept++]);
+    }
+    return merged;
+}
+
+} // namespace
+
+void ResultsList::remove(QList<qsizetype> positions)
+{
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    positions.removeIf([this](qsizetype p) { return p < 0 || p >= items_.size(); });
+    if (positions.isEmpty())
         return;
-    beginRemoveRows({}, static_cast<int>(position), static_cast<int>(position));
-    const auto count = texts_.find(items_.at(position));
-    if (--count->items == 0)
+    Removal removal;
+    removal.positions = positions;
+    removal.items.reserve(positions.size());
+    removal.origins.reserve(positions.size());
+    for (const qsizetype position : positions) {
+        removal.items.append(items_.at(position));
+        removal.origins.append(origins_.at(position));
+    }
+    forget(removal);
+
+    const QList<Stretch> stretches = stretchesOf(positions);
+    if (stretches.size() <= kFewStretches) {
+        for (auto stretch = stretches.crbegin(); stretch != stretches.crend(); ++stretch) { // the later first
+            beginRemoveRows({}, int(stretch->start), int(stretch->start + stretch->length - 1));
+            items_.remove(stretch->start, stretch->length);
+            origins_.remove(stretch->start, stretch->length);
+            endRemoveRows();
+        }
+    } else {
+        beginResetModel();
+        items_ = without(items_, positions);
+        origins_ = without(origins_, positions);
+        endResetModel();
+    }
+    pushUndo(std::move(removal));
+}
+
+// The counts of the removed texts, keeping the further places of texts that no item holds any more.
+void ResultsList::forget(Removal& removal)
+{
+    for (const QString& text : removal.items) {
+        const auto count = texts_.find(text);
+        if (--count->items > 0)
+            continue;
+        if (count->morePlaces > 0)
+            removal.morePlaces.insert(text, count->morePlaces);
         texts_.erase(count);
-    items_.removeAt(position);
-    origins_.removeAt(position);
-    endRemoveRows();
+    }
+}
+
+void ResultsList::pushUndo(Removal removal)
+{
+    undo_.push_back(std::move(removal));
+    if (undo_.size() > kUndoSteps)
+        undo_.pop_front();
 }
 
 void ResultsList::clear()
 {
+    if (items_.isEmpty())
+        return;
+    Removal removal;
+    removal.positions.resize(items_.size());
+    std::iota(removal.positions.begin(), removal.positions.end(), qsizetype(0));
+    for (auto text = texts_.cbegin(); text != texts_.cend(); ++text) {
+        if (text->morePlaces > 0)
+            removal.morePlaces.insert(text.key(), text->morePlaces);
+    }
     beginResetModel();
-    items_.clear();
-    origins_.clear();
+    removal.items = std::exchange(items_, {});
+    removal.origins = std::exchange(origins_, {});
     texts_.clear();
     endResetModel();
+    pushUndo(std::move(removal));
+}
+
+QList<qsizetype> ResultsList::undo()
+{
+    if (undo_.empty())
+        return {};
+    const Removal removal = std::move(undo_.back());
+    undo_.pop_back();
+    ++changes_;
+    for (const QString& text : removal.items)
+        ++texts_[text].items;
+    for (auto more = removal.morePlaces.cbegin(); more != removal.morePlaces.cend(); ++more)
+        texts_[more.key()].morePlaces += more.value();
+
+    const QList<Stretch> stretches = stretchesOf(removal.positions);
+    if (stretches.size() <= kFewStretches) {
+        qsizetype taken = 0;
+        for (const Stretch& stretch : stretches) { // the earlier first: each goes where it was
+            const qsizetype start = std::min(stretch.start, items_.size());
+            beginInsertRows({}, int(start), int(start + stretch.length - 1));
+            items_ = items_.first(start) + removal.items.sliced(taken, stretch.length) + items_.sliced(start);
+            origins_ = origins_.first(start) + removal.origins.sliced(taken, stretch.length) + origins_.sliced(start);
+            taken += stretch.length;
+            endInsertRows();
+        }
+    } else {
+        beginResetModel();
+        items_ = with(items_, removal.positions, removal.items);
+        origins_ = with(origins_, removal.positions, removal.origins);
+        endResetModel();
+    }
+    return removal.positions;
 }
 
 int ResultsList::rowCount(const QModelIndex& parent) const

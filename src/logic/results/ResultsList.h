@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <deque>
 
 #include "logic/text/TextOrigins.h"
 
@@ -43,8 +44,25 @@ public:
     void addPlace(const QString& text);
     // "Sales.Customer.EmailAddress, row 1,204 and 3 more places", or empty where the place is unknown.
     QString placeText(qsizetype position) const;
-    void removeAt(qsizetype position);
+
+    // Removes the items at `positions` (any order) as one change, which undo() puts back. A few stretches of the
+    // list go as a few removals; a scattered selection as one reset, so that any removal costs a pass or two
+    // over the list, wherever the view's current row is.
+    void remove(QList<qsizetype> positions);
+    void removeAt(qsizetype position) { remove({position}); }
+    // Removes every item; undo() puts them back too.
     void clear();
+    bool canUndo() const { return !undo_.empty(); }
+
+    // Whether the list holds items that no save has written: added, or put back, since the last save.
+    bool unsaved() const { return !items_.isEmpty() && changes_ != savedAt_; }
+    // Where the list stands now, for markSaved().
+    qint64 changes() const { return changes_; }
+    // A save wrote the list as it stood at `changes`.
+    void markSaved(qint64 changes) { savedAt_ = changes; }
+    // Puts back the items the last removal or clear took, each where it was (after them come the items
+    // appended since); gives their positions, ascending, or nothing when there was nothing to undo.
+    QList<qsizetype> undo();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -57,10 +75,23 @@ private:
         qsizetype items = 0;
         qsizetype morePlaces = 0;
     };
+    // What a removal or a clear took, for undo().
+    struct Removal {
+        QList<qsizetype> positions; // ascending, as they were in the list
+        QList<QString> items;
+        QList<Origin> origins;
+        QHash<QString, qsizetype> morePlaces; // of the texts no item held any more
+    };
+    void forget(Removal& removal);
+    void pushUndo(Removal removal);
+
     QList<QString> items_;
     QList<Origin> origins_;
     QStringList headers_;
     QHash<QString, TextCount> texts_;
+    std::deque<Removal> undo_; // the last few removals, the latest last
+    qint64 changes_ = 0;       // items added or put back so far
+    qint64 savedAt_ = 0;
 };
 
 // At most this many units of an item are shown; more than any widened column can display.

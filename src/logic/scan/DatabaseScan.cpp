@@ -43,6 +43,7 @@ void beginDatabase(const DatabaseStart& database, ScanOutcome& outcome)
 void passOver(const QString& table, const QString& failure, ScanOutcome& outcome)
 {
     ++outcome.counts.tablesFailed;
+    outcome.passedOverWhy.append(table + QLatin1String(": ") + failure);
     // A lock is named with its table; the first other failure gives the driver's words for all.
     if (failure.startsWith(QLatin1String("locked by another session"))) {
         outcome.passedOver.append(table + QLatin1String(" (") + failure + QLatin1Char(')'));
@@ -82,6 +83,30 @@ QString ScanOutcome::report() const
         sentences << tables;
     }
     return (sentences + notes).join(QLatin1Char(' '));
+}
+
+ScanOutcome::Notice ScanOutcome::notice() const
+{
+    if (passedOver.isEmpty() && databasesPassedOver.isEmpty())
+        return {};
+    QStringList sentences;
+    if (!databasesPassedOver.isEmpty()) {
+        sentences << (databasesPassedOver.size() == 1
+                          ? QStringLiteral("A database could not be opened and was passed over.")
+                          : QStringLiteral("%1 databases could not be opened and were passed over.")
+                                .arg(countText(databasesPassedOver.size())));
+    }
+    if (!passedOver.isEmpty()) {
+        sentences << (passedOver.size() == 1 ? QStringLiteral("A table could not be read and was passed over.")
+                                             : QStringLiteral("%1 tables could not be read and were passed over.")
+                                                   .arg(countText(passedOver.size())));
+    }
+    sentences << QStringLiteral("Everything else was read and is searched.");
+    Notice notice{(sentences + notes).join(QLatin1Char(' ')), {}};
+    for (const QString& database : databasesPassedOver)
+        notice.lines << QLatin1String("Database ") + database;
+    notice.lines << passedOverWhy;
+    return notice;
 }
 
 QString scanConnectionString(const ConnectionFields& fields, const ConnectionSecurity& security)

@@ -26,12 +26,21 @@ using StatusLine = std::function<void(const QString&)>;
 struct ScanOutcome {
     QStringList passedOver;
     QString firstFailure;
+    QStringList passedOverWhy;       // each table passed over and why: "dbo.Secret: <the driver's message>"
     QStringList databasesPassedOver; // each with the driver's message
     QStringList notes;
     bool stopped = false;
     ScanCounts counts;
     // One report for the whole scan, or empty when every table was read.
     QString report() const;
+
+    // What the window tells of a scan that passed something over: a sentence or two, then a line for each
+    // database and table passed over with its reason. Empty where nothing was.
+    struct Notice {
+        QString text;
+        QStringList lines;
+    };
+    Notice notice() const;
 };
 
 // What a scan tells whoever runs it, on the thread that runs it.

@@ -63,6 +63,8 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
             state.lastScan = ScanSummary{counts, end, QDateTime::currentDateTime()};
         }
     };
+    if (view.begins)
+        view.begins();
     ScanOutcome outcome;
     {
         const Finishing finishing{state, control, last, end};
@@ -73,7 +75,9 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
         state.complete = !outcome.stopped;
         state.stopped = outcome.stopped;
     }
-    if (!outcome.passedOver.isEmpty())
+    if (view.passedOver && (!outcome.passedOver.isEmpty() || !outcome.databasesPassedOver.isEmpty()))
+        view.passedOver(outcome);
+    else if (!outcome.passedOver.isEmpty())
         throw Failure(outcome.report());
     return true;
 }

@@ -33,6 +33,9 @@ struct DatabaseTextState {
 struct ScanView {
     StatusLine status;                               // "Indexing ORDERS to be searched. Please wait..."
     std::function<void(const ScanCounts&)> progress; // may be empty
+    std::function<void()> begins;                    // a read begins, replacing the text; may be empty
+    // The read passed tables or databases over: they are told of here, where given, instead of failing the caller.
+    std::function<void(const ScanOutcome&)> passedOver;
 };
 
 enum class Gathering {
@@ -44,13 +47,14 @@ enum class Gathering {
 // gathered so far when it wants the same database; when it wants another, the running scan is stopped and
 // this one reads. Returns false when a command run during this scan's yields took the text over for another
 // database: the caller's text is gone. Failures of the scan pass to the caller, and so does the report of
-// tables passed over, after the text is marked complete (it is not gathered again for them).
+// tables passed over (unless the view takes it), after the text is marked complete (it is not gathered again for
+// them).
 bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const ScanView& view,
                         const std::function<bool()>& yield, Gathering when = Gathering::WhenNeeded);
 inline bool gatherDatabaseText(DatabaseTextState& state, const ConnectionFields& fields, const StatusLine& status,
                                const std::function<bool()>& yield)
 {
-    return gatherDatabaseText(state, ScanPlan::of(fields), ScanView{status, {}}, yield);
+    return gatherDatabaseText(state, ScanPlan::of(fields), ScanView{status, {}, {}, {}}, yield);
 }
 
 } // namespace rq

@@ -62,6 +62,8 @@ public:
     void setFieldEnds(std::span<const quint32> endsInRow);
 
     bool empty() const { return tables_.isEmpty(); }
+    // How many rows have begun so far.
+    qsizetype rows() const { return rows_; }
 
     // The field that holds `position` of `text`, the text these origins were recorded with; an Origin
     // that is not known() for a position before the first row.

@@ -242,6 +242,7 @@ struct LoginCase {
     bool closed; // nothing listens on the port
     const char* answer;
     const char* details = ""; // what the box's details hold of the driver's message
+    const char* reason = "";  // the line under the text, for the common causes
 };
 
 void PrintTo(const LoginCase& c, std::ostream* out) { *out << c.name; }
@@ -262,6 +263,9 @@ TEST_P(TestConnectionWithFreeTds, AnswersAndPasswordsArriveAsTyped)
     EXPECT_TRUE(env.messages.shown()[0].details.contains(QLatin1String(c.details)))
         << env.messages.shown()[0].details.toStdString();
     EXPECT_EQ(env.messages.shown()[0].details.isEmpty(), QLatin1String(c.answer) == kConnectionSuccessful);
+    EXPECT_EQ(env.messages.shown()[0].reason.left(QLatin1String(c.reason).size()), QLatin1String(c.reason))
+        << env.messages.shown()[0].reason.toStdString();
+    EXPECT_EQ(env.messages.shown()[0].reason.isEmpty(), QLatin1String(c.reason).isEmpty());
     EXPECT_EQ(pointer.value(), Pointer::Default);
     if (c.closed)
         return;
@@ -275,10 +279,11 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, TestConnectionWithFreeTds,
     testing::Values(
         LoginCase{"right password", "pw", "pw", kTdsDatabase, false, kConnectionSuccessful},
-        LoginCase{"wrong password", "pw", "wrong", kTdsDatabase, false, kCouldNotConnect, "Login failed for user 'sa'"},
+        LoginCase{"wrong password", "pw", "wrong", kTdsDatabase, false, kCouldNotConnect, "Login failed for user 'sa'",
+                  "The server refused the login: Login failed for user 'sa'."},
         LoginCase{"unknown database", "pw", "pw", "Nowhere", false, kCouldNotConnect,
-                  "Cannot open database \"Nowhere\""},
-        LoginCase{"closed port", "pw", "pw", kTdsDatabase, true, kCouldNotConnect},
+                  "Cannot open database \"Nowhere\"", "The server refused the login: Cannot open database \"Nowhere\""},
+        LoginCase{"closed port", "pw", "pw", kTdsDatabase, true, kCouldNotConnect, "", "Nothing answers at 127.0.0.1,"},
         // Passwords that need braces, or would have needed them before.
         LoginCase{"closing brace", "a}b", "a}b", kTdsDatabase, false, kConnectionSuccessful},
         LoginCase{"semicolon", "a;b", "a;b", kTdsDatabase, false, kConnectionSuccessful},
@@ -303,6 +308,8 @@ TEST(FreeTds, TestConnectionGivesUpOnASilentServer)
         EXPECT_GT(gaps.ticks, 0); // events ran while the driver waited
     }
     EXPECT_EQ(env.messages.texts(), QStringList{kCouldNotConnect});
+    EXPECT_EQ(env.messages.shown()[0].reason,
+              QStringLiteral("The server at 127.0.0.1,%1 did not answer within 15 seconds.").arg(silent.port()));
     EXPECT_GE(silent.accepted(), 1);
 
     test::TdsServer answering(serverOptions("pw"));

@@ -83,8 +83,8 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
     SaveFixture f;
     for (const char* item : {"a", "b", "c"})
         f.list.append(item);
-    const QString path = f.env.path("results"); // no extension added
-    f.env.fileDialog.answerNext(path);
+    const QString path = f.env.path("results.txt"); // the chosen type's extension added
+    f.env.fileDialog.answerNext(f.env.path("results"));
     std::optional<Pointer> pointerWhileWriting;
     QTimer::singleShot(0, [&] { pointerWhileWriting = f.pointer.value(); }); // runs in the first yield
     f.save();
@@ -100,7 +100,7 @@ TEST(ResultsFile, WritesEachItemWithCarriageReturnAndLineFeed)
 
     f.list.clear();
     f.list.append("line\nfeed é");
-    f.env.fileDialog.answerNext(path);
+    f.env.fileDialog.answerNext(f.env.path("results"));
     f.env.messages.answerNext(platform::Answer::Yes);
     f.save();
     EXPECT_EQ(f.env.messages.texts(), QStringList{"Are you sure you wish to overwrite " + path + " ?"});
@@ -151,6 +151,25 @@ TEST(ResultFormats, HalfASurrogatePairIsTheReplacementCharacterInEveryFormat)
     const QJsonObject object = QJsonDocument::fromJson(json).object();
     EXPECT_EQ(object["item"].toString(), replaced);
     EXPECT_EQ(object["key"].toObject()["Key"].toString(), "k\uFFFD");
+}
+
+// A name without an extension gets the chosen type's, unless a file of that name exists.
+TEST(ResultsFile, ANameWithoutAnExtensionGetsTheChosenTypes)
+{
+    test::CoreEnvironment env;
+    writeFile(env.path("kept"), "");
+    const struct {
+        QString name;
+        const char* filter;
+        QString saved;
+    } rows[] = {
+        {"res1", "Text Files (*.txt)", "res1.txt"}, {"res1", kPlacesFilter, "res1.tsv"},
+        {"res1", "All Files (*.*)", "res1"},        {"res.1", "Text Files (*.txt)", "res.1"},
+        {"kept", "Text Files (*.txt)", "kept"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(withTypeExtension(env.path(row.name), row.filter), env.path(row.saved)) << qPrintable(row.name);
+    EXPECT_EQ(withTypeExtension("/dev/null", "Text Files (*.txt)"), "/dev/null");
 }
 
 TEST(ResultsFile, CancelAndNoLeaveEverythingAsItWas)
@@ -352,4 +371,38 @@ TEST(ResultsList, AShownTextIsCutAtTheLimitButNeverInsideASurrogatePair)
         const QString got = shownText(c.text);
         EXPECT_TRUE(got == c.shown) << c.name << ": ends \"" << qPrintable(got.right(3)) << '"';
     }
+}
+
+// Undo puts back what a removal or a clear took, where it was and with its further places, also after appends;
+// a few stretches and a scattered many alike.
+TEST(ResultsList, UndoPutsBackWhatARemovalOrAClearTook)
+{
+    ResultsList list;
+    QStringList items;
+    for (int i = 0; i < 100; ++i) {
+        items << QString::number(i);
+        list.append(items.last());
+    }
+    list.addPlace("4"); // a duplicate of an item that is removed and put back
+    const QList<qsizetype> stretches = {3, 4, 5, 50, 99};
+    QList<qsizetype> scattered;
+    for (qsizetype i = 0; i < 100; i += 2)
+        scattered << i;
+    for (const QList<qsizetype>& positions : {stretches, scattered}) {
+        SCOPED_TRACE(positions.size());
+        list.remove(positions);
+        EXPECT_EQ(list.count(), 100 - positions.size());
+        EXPECT_FALSE(list.contains(QString::number(positions.first())));
+        list.append("appended");
+        EXPECT_EQ(list.undo(), positions);
+        EXPECT_EQ(list.snapshot(), items + QStringList{"appended"});
+        EXPECT_TRUE(list.contains("4"));
+        EXPECT_EQ(list.rows()[4].furtherPlaces, 1);
+        list.removeAt(100);
+    }
+    list.clear();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(list.undo().size(), 100);
+    EXPECT_EQ(list.snapshot(), items);
+    EXPECT_EQ(list.rows()[4].furtherPlaces, 1);
 }
