@@ -131,8 +131,7 @@ QString tableChoiceNote(const ScanPlan& plan)
 
 // What the scan would read: the connection, the databases and tables chosen, and how, each option in place of
 // the saved setting.
-ScanPlan scanPlan(const CommandLineRequest& request, const ConnectionFields& fields,
-                  const ConnectionSecurity& security)
+ScanPlan scanPlan(const CommandLineRequest& request, const ConnectionFields& fields, const ConnectionSecurity& security)
 {
     ScanPlan plan = ScanPlan::of(fields, tableChoice(request));
     plan.security = security;

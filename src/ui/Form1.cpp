@@ -13,8 +13,8 @@
 #include "ui/AppContext.h"
 #include "ui/Controls.h"
 #include "ui/FormStyle.h"
-#include "ui/SecurityDialog.h"
 #include "ui/PortValidator.h"
+#include "ui/SecurityDialog.h"
 #include "ui/Twips.h"
 #include "ui/WindowPointer.h"
 

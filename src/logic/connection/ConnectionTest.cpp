@@ -1,7 +1,7 @@
 #include "ConnectionTest.h"
 
-#include "logic/connection/EncryptionRefusal.h"
 #include "logic/connection/ConnectionFailure.h"
+#include "logic/connection/EncryptionRefusal.h"
 #include "logic/frame/Pointer.h"
 #include "logic/frame/ReportingProcedure.h"
 #include "logic/frame/UserMessages.h"
