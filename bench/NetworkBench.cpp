@@ -10,7 +10,7 @@
 //  4. a locked table, read with a lock time-out of 1 s;
 //  5. with --old-cli PATH: the 1,000,000-row loopback read of this rowquarry-cli against another build's,
 //     taking turns.
-//   bench_network [runs] [--old-cli PATH]
+//   bench_network [runs] [--only tables|empty|lock|databases] [--old-cli PATH]
 #include "BenchSupport.h"
 #include "ChildProcess.h"
 #include "FreeTdsRegistration.h"
@@ -72,7 +72,7 @@ QList<TdsTable> smallTables(int count, int rows, const QString& prefix = QString
 
 // rowquarry-cli `lines WORD` with `options` against the server, encrypting the login alone as freebcp does.
 ChildRun runCommandLine(const char* executable, const test::TdsServer& server, const QTemporaryDir& scratch,
-                        const QStringList& options)
+                        const QStringList& options, int worstStatus = 1)
 {
     QStringList arguments = {
         executable, "lines", kWord,        "--server",       "127.0.0.1", "--port", QString::number(server.port()),
@@ -81,7 +81,7 @@ ChildRun runCommandLine(const char* executable, const test::TdsServer& server, c
     const ChildRun run =
         runChild(arguments, {"ROWQUARRY_PASSWORD=password", "XDG_CONFIG_HOME=" + scratch.filePath("config")},
                  scratch.filePath("out.txt"), scratch.filePath("err.txt"));
-    if (run.status > 1) {
+    if (run.status < 0 || run.status > worstStatus) {
         QFile errors(scratch.filePath("err.txt"));
         errors.open(QIODevice::ReadOnly);
         std::fprintf(stderr, "rowquarry-cli failed (status %d): %s\n", run.status, errors.readAll().constData());
@@ -90,9 +90,10 @@ ChildRun runCommandLine(const char* executable, const test::TdsServer& server, c
     return run;
 }
 
-ChildRun runCommandLine(const test::TdsServer& server, const QTemporaryDir& scratch, const QStringList& options)
+ChildRun runCommandLine(const test::TdsServer& server, const QTemporaryDir& scratch, const QStringList& options,
+                        int worstStatus = 1)
 {
-    return runCommandLine(ROWQUARRY_CLI_EXECUTABLE, server, scratch, options);
+    return runCommandLine(ROWQUARRY_CLI_EXECUTABLE, server, scratch, options, worstStatus);
 }
 
 // freebcp each table out to a file, then grep -i -c each file: the times added up.
@@ -164,11 +165,17 @@ void manySmallTables(int runs, const QTemporaryDir& scratch)
 
 void manyEmptyTables(const QTemporaryDir& scratch)
 {
-    Serving distant({TdsDatabase{QStringLiteral("bench"), smallTables(20'000, 0)}}, kRoundTripMs);
+    const QList<TdsDatabase> databases = {TdsDatabase{QStringLiteral("bench"), smallTables(20'000, 0)}};
+    const QStringList count = {"--database", "bench", "--count"};
+    Serving loopback(databases, 0);
+    const double onLoopback = runCommandLine(loopback.server, scratch, count).seconds;
+    Serving distant(databases, kRoundTripMs);
     const int requestsBefore = distant.server.requests();
-    const double seconds = runCommandLine(distant.server, scratch, {"--database", "bench", "--count"}).seconds;
+    const double seconds = runCommandLine(distant.server, scratch, count).seconds;
     line("20,000 empty tables, 40 ms round trip: lines WORD --count", seconds,
-         QStringLiteral("%1 requests in all (target < 15 s)").arg(distant.server.requests() - requestsBefore));
+         QStringLiteral("loopback %1 s; %2 requests in all (target < 15 s)")
+             .arg(onLoopback, 0, 'f', 2)
+             .arg(distant.server.requests() - requestsBefore));
 }
 
 // Two processes at once, each with its own options, and the time until both have ended.
@@ -234,7 +241,8 @@ void lockedTable(const QTemporaryDir& scratch)
     tables[0].locked = true;
     Serving serving({TdsDatabase{QStringLiteral("bench"), tables}}, 0);
     const QStringList options = {"--database", "bench", "--count", "--lock-timeout", "1"};
-    const double withLock = runCommandLine(serving.server, scratch, options).seconds;
+    // Status 2: the locked table is passed over and named.
+    const double withLock = runCommandLine(serving.server, scratch, options, 2).seconds;
     const double without =
         runCommandLine(serving.server, scratch, QStringList(options) << "--exclude-table" << tables[0].name).seconds;
     line("a locked table before another, --lock-timeout 1", withLock,
@@ -269,9 +277,12 @@ int main(int argc, char** argv)
         return 1;
     int runs = 3;
     const char* oldExecutable = nullptr;
+    QByteArray only;
     for (int i = 1; i < argc; ++i) {
         if (QByteArray(argv[i]) == "--old-cli" && i + 1 < argc)
             oldExecutable = argv[++i];
+        else if (QByteArray(argv[i]) == "--only" && i + 1 < argc)
+            only = argv[++i];
         else
             runs = std::max(1, std::atoi(argv[i]));
     }
@@ -279,9 +290,14 @@ int main(int argc, char** argv)
         againstAnotherBuild(runs, oldExecutable, scratch);
         return 0;
     }
-    manySmallTables(runs, scratch);
-    manyEmptyTables(scratch);
-    lockedTable(scratch);
-    severalDatabases(runs, scratch);
+    const auto wanted = [&](const char* part) { return only.isEmpty() || only == part; };
+    if (wanted("tables"))
+        manySmallTables(runs, scratch);
+    if (wanted("empty"))
+        manyEmptyTables(scratch);
+    if (wanted("lock"))
+        lockedTable(scratch);
+    if (wanted("databases"))
+        severalDatabases(runs, scratch);
     return 0;
 }
