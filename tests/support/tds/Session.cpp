@@ -8,6 +8,7 @@
 #include "Values.h"
 #include "Wire.h"
 
+#include <QHash>
 #include <QUuid>
 
 #include <chrono>
@@ -87,6 +88,10 @@ private:
     quint64 transaction_ = 0;  // the open transaction's descriptor; 0 when none is open
     quint64 nextTransaction_ = 1;
     TdsServer::Protection protection_ = TdsServer::Protection::None;
+    // Each database's tables by "schema.name" in lower case, made when a SELECT first names the database: a batch
+    // of thousands of SELECTs must not look through thousands of tables for each.
+    QHash<const TdsDatabase*, QHash<QString, const TdsTable*>> tablesByName_;
+    const TdsTable* findTable(const TdsDatabase& database, const QString& schema, const QString& name);
 };
 
 void Session::run()
@@ -427,6 +432,18 @@ bool Session::use(const QString& name)
     return true;
 }
 
+const TdsTable* Session::findTable(const TdsDatabase& database, const QString& schema, const QString& name)
+{
+    const auto key = [](const QString& inSchema, const QString& named) { return (inSchema + u'.' + named).toLower(); };
+    auto index = tablesByName_.find(&database);
+    if (index == tablesByName_.end()) {
+        index = tablesByName_.insert(&database, {});
+        for (const TdsTable& table : database.tables)
+            index->insert(key(table.schema, table.name), &table); // the last of a name, as before
+    }
+    return index->value(key(schema, name));
+}
+
 // SELECT * FROM a described table, as the session's isolation level and the table's failure and lock have it.
 bool Session::selectTable(const SqlStatement& statement, quint16 more)
 {
@@ -437,10 +454,7 @@ bool Session::selectTable(const SqlStatement& statement, quint16 more)
             return endBatch(*refused);
     const QString schema =
         parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() ? parts[parts.size() - 2] : QStringLiteral("dbo");
-    const TdsTable* found = nullptr;
-    for (const TdsTable& table : database ? database->tables : QList<TdsTable>())
-        if (sameName(table.schema, schema) && sameName(table.name, parts.constLast()))
-            found = &table;
+    const TdsTable* found = database ? findTable(*database, schema, parts.constLast()) : nullptr;
     if (!found || found->failure == TdsFailure::Dropped)
         return endBatch(invalidObject(parts.join(u'.')));
     if (settings_.isolation == TdsIsolation::Snapshot && !database->allowsSnapshot)
