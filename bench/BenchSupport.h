@@ -36,7 +36,7 @@ template <class Work> double medianSeconds(int runs, Work&& work)
 inline void report(const char* what, double seconds, double anchorSeconds, const char* anchor, double target)
 {
     const double ratio = seconds / anchorSeconds;
-    std::printf("%-58s %8.3f s  %-28s %8.3f s  ratio %5.2f  (target <= %.1f) %s\n", what, seconds, anchor,
+    std::printf("%-58s %8.3f s  %-28s %8.3f s  ratio %5.2f  (target <= %.2f) %s\n", what, seconds, anchor,
                 anchorSeconds, ratio, target, ratio <= target ? "ok" : "MISSED");
 }
 
