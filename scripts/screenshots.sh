@@ -54,7 +54,7 @@ type_into() { # window, x, y, text
     eval "$(xdotool getwindowgeometry --shell "$id")"
     import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" docs/origin-tooltip.png
     # The list's menu: "Tables..." (the last entry), then "Show Where Found" in a larger window.
-    xdotool mousemove --window "$id" 360 120 click 3
+    xdotool mousemove --window "$id" 360 80 click 3
     sleep 0.5
     xdotool key Up Return
     sleep 1.5
@@ -65,7 +65,7 @@ type_into() { # window, x, y, text
     xdotool windowmove "$id" 0 0
     xdotool windowsize "$id" 900 600
     sleep 0.5
-    xdotool mousemove --window "$id" 560 120 click 3
+    xdotool mousemove --window "$id" 560 80 click 3
     sleep 0.5
     xdotool key Up Up Up Up Return          # "Show Where Found"
     sleep 0.5
