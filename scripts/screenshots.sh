@@ -23,8 +23,8 @@ type_into() { # window, x, y, text
     xdotool type --delay 20 "$4"
 }
 
-# The connection window on the sample database, then the extraction window after two extractions, the Tables
-# dialog, and the window enlarged with where each item was found.
+# The connection window on the sample database, then the extraction window after two extractions with an item in
+# the value pane, the Tables dialog, and the window enlarged with where each item was found.
 (
     source scripts/sample-env.sh
     # Settings of their own: the windows as they first come up, whatever earlier runs of the sample left.
@@ -40,11 +40,13 @@ type_into() { # window, x, y, text
     click "$id" 268 240                      # "Next >"
     sleep 1
     id=$(window)
-    type_into "$id" 130 30 "example"         # search text
-    click "$id" 130 81                       # "Extract" (lines)
     type_into "$id" 150 138 "<b>"            # "Start with:"
     type_into "$id" 150 170 "</b>"           # "End with:"
     click "$id" 130 236                      # "Extract" (between)
+    type_into "$id" 130 30 "example"         # search text
+    click "$id" 130 81                       # "Extract" (lines)
+    click "$id" 360 52                       # the first result, then the last: a line found, in the value pane
+    xdotool key End
     sleep 0.5
     import -window "$id" docs/extraction-window.png
     xdotool mousemove --window "$id" 360 52   # over the first result: where it was found
@@ -52,7 +54,7 @@ type_into() { # window, x, y, text
     eval "$(xdotool getwindowgeometry --shell "$id")"
     import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" docs/origin-tooltip.png
     # The list's menu: "Tables..." (the last entry), then "Show Where Found" in a larger window.
-    xdotool mousemove --window "$id" 360 120 click 3
+    xdotool mousemove --window "$id" 360 80 click 3
     sleep 0.5
     xdotool key Up Return
     sleep 1.5
@@ -61,11 +63,11 @@ type_into() { # window, x, y, text
     xdotool key Escape
     sleep 0.5
     xdotool windowmove "$id" 0 0
-    xdotool windowsize "$id" 900 520
+    xdotool windowsize "$id" 900 600
     sleep 0.5
-    xdotool mousemove --window "$id" 560 120 click 3
+    xdotool mousemove --window "$id" 560 80 click 3
     sleep 0.5
-    xdotool key Up Up Up Return             # "Show Where Found"
+    xdotool key Up Up Up Up Return          # "Show Where Found"
     sleep 0.5
     import -window "$id" docs/extraction-window-large.png
     kill $app

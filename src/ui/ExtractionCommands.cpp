@@ -96,6 +96,9 @@ void Form2::PushButton5_Click()
         proc.step(102, [&] { showMessage(context_.messages, problem.description()); });
         return;
     }
+    proc.step(100, [&] {
+        setLastSearch(std::make_shared<const Matcher>(request.searchText, request.options), request.searchText);
+    });
     const std::optional<SearchedText> searched = startExtraction(proc, *this);
     if (!searched)
         return;
@@ -133,6 +136,7 @@ void Form2::PushButton1_Click()
     }
     ResultsSink sink(*results_, proc, 112);
     ExtractionSession session(request, sink);
+    proc.step(100, [&] { setLastSearch(nullptr, QString()); });
     const std::optional<SearchedText> searched = startExtraction(proc, *this);
     if (!searched)
         return;

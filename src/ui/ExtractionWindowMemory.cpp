@@ -1,5 +1,5 @@
-// What the extraction window keeps between runs: its place and size, its columns, the search texts and their
-// options; and the question before it closes with results no save has written.
+// What the extraction window keeps between runs: its place and size, its columns, the value pane, the search texts
+// and their options; and the question before it closes with results no save has written.
 #include "Form2.h"
 
 #include "logic/frame/Figures.h"
@@ -8,12 +8,14 @@
 #include "logic/results/ResultsList.h"
 #include "ui/AppContext.h"
 #include "ui/ResultsColumns.h"
+#include "ui/ValuePane.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QSplitter>
 
 namespace rq {
 
@@ -75,6 +77,14 @@ void Form2::restoreInputs()
     for (const auto& [box, key] : options)
         box->setChecked(settings::stored(key, "0") == QLatin1String("1"));
     columns_->setWidths(storedWidth(settings::kFoundWidth), storedWidth(settings::kWhereWidth));
+    showValuePane(settings::stored(settings::kValuePane, "1") != QLatin1String("0"));
+    QList<int> sizes;
+    for (const QString& size : settings::stored(settings::kValuePaneSizes).split(QLatin1Char(',')))
+        sizes.append(std::max(size.trimmed().toInt(), 0));
+    if (sizes.size() == 4 && sizes[0] > 0 && sizes[1] > 0) {
+        resultsSplitter->setSizes(sizes.mid(0, 2));
+        valuePane->splitter->setSizes(sizes.mid(2, 2));
+    }
 }
 
 bool Form2::restorePlace()
@@ -108,6 +118,12 @@ void Form2::savePlace() const
             (isMaximized() ? QLatin1Char(',') + kMaximized : QString()));
     storeWidth(settings::kFoundWidth, columns_->foundWidthSet());
     storeWidth(settings::kWhereWidth, columns_->placesWidthSet());
+    if (!valuePane->isHidden()) { // a hidden pane has no height of its own to keep
+        QStringList sizes;
+        for (const int size : resultsSplitter->sizes() + valuePane->splitter->sizes())
+            sizes << QString::number(size);
+        settings::store(settings::kValuePaneSizes, sizes.join(QLatin1Char(',')));
+    }
 }
 
 bool Form2::readyToClose()

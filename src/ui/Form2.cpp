@@ -7,6 +7,7 @@
 #include "logic/frame/UserMessages.h"
 #include "logic/results/ResultsFile.h"
 #include "logic/results/ResultsList.h"
+#include "logic/scan/SourceRow.h"
 #include "logic/scan/TableChoiceStore.h"
 #include "logic/text/SqlText.h"
 #include "platform/EventYield.h"
@@ -18,6 +19,8 @@
 #include "ui/ResultsColumns.h"
 #include "ui/TablesDialog.h"
 #include "ui/Twips.h"
+#include "ui/ValuePane.h"
+#include "ui/ValueView.h"
 #include "ui/WindowPointer.h"
 
 #include <QAction>
@@ -32,8 +35,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
 
 namespace rq {
 
@@ -79,6 +84,10 @@ Form2::Form2(AppContext& context, QWidget* parent) : QWidget(parent), context_(c
     connect(results_, &QAbstractItemModel::rowsInserted, this, countChanged);
     connect(results_, &QAbstractItemModel::rowsRemoved, this, countChanged);
     connect(results_, &QAbstractItemModel::modelReset, this, countChanged);
+    // The value pane follows the current item, and the list's changes that move it without saying so.
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this, &Form2::showValue);
+    connect(results_, &QAbstractItemModel::modelReset, this, &Form2::showValue, Qt::QueuedConnection);
+    connect(results_, &QAbstractItemModel::rowsRemoved, this, &Form2::showValue, Qt::QueuedConnection);
     buildActions();
     rememberInputs();
     ListView1->installEventFilter(this);
@@ -93,8 +102,8 @@ void Form2::buildControls()
     // with the counts of a database being read and the button that stops the reading or reads the database
     // again. The window can grow; the list and the search boxes take what it grows by.
     const QSize design(twips(8280), twips(4740));
-    resize(design);
     setMinimumSize(design);
+    resize(design + QSize(0, twips(2400))); // first shown taller, with room for the value pane under the list
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(boldArial(9));
@@ -129,7 +138,13 @@ void Form2::buildControls()
         layout_->add(w, G::WiderByLeft);
 
     Frame2 = frame(this, kResults, twipsRect(4200, 120, 3960, 3075));
-    ListView1 = place<QTreeView>(Frame2, twipsRect(100, 240, 3735, 2235));
+    resultsSplitter = place<QSplitter>(Frame2, twipsRect(100, 240, 3735, 2235));
+    resultsSplitter->setOrientation(Qt::Vertical);
+    resultsSplitter->setChildrenCollapsible(false);
+    ListView1 = new QTreeView(resultsSplitter);
+    valuePane = new ValuePane(resultsSplitter);
+    resultsSplitter->setStretchFactor(0, 1);
+    resultsSplitter->setStretchFactor(1, 1);
     ListView1->setModel(results_);
     ListView1->setRootIsDecorated(false);
     ListView1->setUniformRowHeights(true);
@@ -143,7 +158,7 @@ void Form2::buildControls()
     PushButton6 = button(Frame2, QStringLiteral("Save Results"), twipsRect(100, 2580, 2175, 405));
     PushButton9 = button(Frame2, QStringLiteral("Clear List"), twipsRect(2380, 2578, 1455, 405));
     layout_->add(Frame2, G::RightByLeft | G::WiderByRight | G::Taller);
-    layout_->add(ListView1, G::WiderByRight | G::Taller);
+    layout_->add(resultsSplitter, G::WiderByRight | G::Taller);
     layout_->add(PushButton6, G::Down);
     layout_->add(PushButton9, G::RightByRight | G::Down);
 
@@ -162,9 +177,24 @@ void Form2::buildControls()
     layout_->add(readAgainButton, G::RightByLeft | G::RightByRight | G::Down);
 
     // The search options follow the box they belong to.
-    QWidget* order[] = {Text1,       matchCaseBox,        wholeWordBox, regexBox,       Text3,       Text4,
-                        Check3,      markersMatchCaseBox, ListView1,    PushButton5,    PushButton1, PushButton6,
-                        PushButton9, PushButton2,         tablesButton, readAgainButton};
+    QWidget* order[] = {Text1,
+                        matchCaseBox,
+                        wholeWordBox,
+                        regexBox,
+                        Text3,
+                        Text4,
+                        Check3,
+                        markersMatchCaseBox,
+                        ListView1,
+                        valuePane->valueView,
+                        valuePane->rowView,
+                        PushButton5,
+                        PushButton1,
+                        PushButton6,
+                        PushButton9,
+                        PushButton2,
+                        tablesButton,
+                        readAgainButton};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     Text1->setFocus();
@@ -215,6 +245,11 @@ void Form2::buildActions()
         settings::store(settings::kShowWhereFound, shown);
     });
     showWhereFound_->setCheckable(true);
+    showValuePane_ = listAction(QStringLiteral("Show Value Pane"), QKeySequence::UnknownKey, [this](bool shown) {
+        showValuePane(shown);
+        settings::store(settings::kValuePane, shown);
+    });
+    showValuePane_->setCheckable(true);
 
     const auto separator = [this] {
         auto* a = new QAction(this);
@@ -224,8 +259,8 @@ void Form2::buildActions()
     // One menu for the window's life: a screen reader is told about the same menu at every right-click (Qt's
     // ActionsContextMenu would build a new one each time, announced properly only the first time).
     listMenu_ = new QMenu(ListView1);
-    listMenu_->addActions(
-        {copy, copyQuery, remove, undo, selectAll, separator(), showWhereFound_, separator(), readAgain, tables});
+    listMenu_->addActions({copy, copyQuery, remove, undo, selectAll, separator(), showWhereFound_, showValuePane_,
+                           separator(), readAgain, tables});
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { listMenu_->popup(ListView1->viewport()->mapToGlobal(at)); });
@@ -316,6 +351,7 @@ void Form2::showOutcome(const QString& found, std::optional<qsizetype> rowsSoFar
     text += found;
     Label1->setText(text);
     showCount();
+    showValue(); // with the command's search; the text may have been read again
 }
 
 void Form2::showFirstNew(qsizetype row)
@@ -331,6 +367,33 @@ void Form2::showCount()
     const qsizetype count = results_->count();
     Frame2->setTitle(count == 0 ? kResults
                                 : kResults + QLatin1String(" (") + plural(count, "item", "items") + QLatin1Char(')'));
+}
+
+void Form2::setLastSearch(std::shared_ptr<const Matcher> search, const QString& searchText)
+{
+    lastSearch_ = std::move(search);
+    lastSearchText_ = searchText;
+}
+
+void Form2::showValue()
+{
+    if (valuePane->isHidden())
+        return; // shown again, it is filled then
+    const QModelIndex current = ListView1->currentIndex();
+    if (!current.isValid() || current.row() >= results_->count()) {
+        valuePane->clear();
+        return;
+    }
+    const Origin& origin = results_->origin(current.row());
+    valuePane->showItem(results_->at(current.row()), origin, lastSearch_.get(), lastSearchText_,
+                        sourceRow(context_.database, origin));
+}
+
+void Form2::showValuePane(bool shown)
+{
+    showValuePane_->setChecked(shown);
+    valuePane->setVisible(shown);
+    showValue();
 }
 
 void Form2::stopScan()

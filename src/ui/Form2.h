@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSplitter;
 class QTimer;
 class QTreeView;
 
@@ -24,7 +25,9 @@ namespace rq {
 struct AppContext;
 class GrowingLayout;
 class ResultsColumns;
+class Matcher;
 class ResultsList;
+class ValuePane;
 class WindowPointer;
 
 // The extraction window: the two extraction commands, the results list and its file, and the way back
@@ -63,6 +66,13 @@ public:
     void showFirstNew(qsizetype row);
     // The frame's title with the number of items: "Results (1,204 items)".
     void showCount();
+    // The search whose matches the value pane highlights: the last extraction's, kept whatever the boxes hold
+    // since (none after an extraction between markers: its items are what lay between them).
+    void setLastSearch(std::shared_ptr<const Matcher> search, const QString& searchText);
+    // The value pane shows the current item, or nothing.
+    void showValue();
+    // The value pane shown or hidden, as the list's menu does it.
+    void showValuePane(bool shown);
 
     // The window's place and size as the user left them last time; false where none was kept, or where it
     // would lie off every screen.
@@ -91,6 +101,8 @@ public:
     QPushButton* PushButton1;
     QGroupBox* Frame2;
     QTreeView* ListView1;
+    QSplitter* resultsSplitter; // the list above, the value pane below
+    ValuePane* valuePane;
     QPushButton* PushButton6;
     QPushButton* PushButton9;
     QPushButton* PushButton2;
@@ -128,6 +140,9 @@ private:
     ResultsColumns* columns_ = nullptr;
     QTimer* countTimer_ = nullptr; // shows the count once a burst of appends has passed
     QAction* showWhereFound_ = nullptr;
+    QAction* showValuePane_ = nullptr;
+    std::shared_ptr<const Matcher> lastSearch_;
+    QString lastSearchText_;
     QMenu* listMenu_ = nullptr; // the results list's menu
     WindowPointer* pointer_;
     bool restoring_ = false;          // the load is putting the stored inputs back

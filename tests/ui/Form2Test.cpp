@@ -4,6 +4,8 @@
 #include "support/Files.h"
 #include "support/Settings.h"
 #include "ui/Twips.h"
+#include "ui/ValuePane.h"
+#include "ui/ValueView.h"
 #include "ui/WindowPointer.h"
 
 #include <QAction>
@@ -21,6 +23,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
 
 using namespace rq;
 using test::ExtractionWindow;
@@ -66,16 +69,16 @@ TEST(Form2, LoadSetsUpTheListAndTheStatusLine)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
     EXPECT_EQ(w.form.ListView1->columnWidth(0), w.form.ListView1->viewport()->width()); // the text takes the room
     QList<QWidget*> visited;
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 18; ++i) {
         visited << QApplication::focusWidget();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     // The designed order, each box's options right after it, and the reading button last.
-    EXPECT_EQ(visited,
-              (QList<QWidget*>{w.form.Text1, w.form.matchCaseBox, w.form.wholeWordBox, w.form.regexBox, w.form.Text3,
-                               w.form.Text4, w.form.Check3, w.form.markersMatchCaseBox, w.form.ListView1,
-                               w.form.PushButton5, w.form.PushButton1, w.form.PushButton6, w.form.PushButton9,
-                               w.form.PushButton2, w.form.tablesButton, w.form.readAgainButton}));
+    EXPECT_EQ(visited, (QList<QWidget*>{w.form.Text1, w.form.matchCaseBox, w.form.wholeWordBox, w.form.regexBox,
+                                        w.form.Text3, w.form.Text4, w.form.Check3, w.form.markersMatchCaseBox,
+                                        w.form.ListView1, w.form.valuePane->valueView, w.form.valuePane->rowView,
+                                        w.form.PushButton5, w.form.PushButton1, w.form.PushButton6, w.form.PushButton9,
+                                        w.form.PushButton2, w.form.tablesButton, w.form.readAgainButton}));
 }
 
 TEST(Form2, LineExtractionFromTheDatabase)

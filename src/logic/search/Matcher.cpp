@@ -73,6 +73,24 @@ Matcher::Match Matcher::findPlain(QStringView text, qsizetype from, qsizetype to
     }
 }
 
+QList<Matcher::Match> Matcher::findAll(QStringView text) const
+{
+    QList<Match> all;
+    for (qsizetype from = 0; from < text.size();) {
+        const Match match = find(text, from, text.size());
+        if (match.undecided) {
+            from = match.start + match.length + 1;
+            continue;
+        }
+        if (!match.found())
+            break;
+        if (match.length > 0)
+            all.append(match);
+        from = match.start + std::max<qsizetype>(match.length, 1);
+    }
+    return all;
+}
+
 Matcher::Match Matcher::findExpression(QStringView text, qsizetype from, qsizetype to) const
 {
     // Whole lines: from the start of the line that holds `from` to the end of the line that holds `to`, its

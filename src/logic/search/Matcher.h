@@ -3,6 +3,7 @@
 #include "logic/search/LiteralFinder.h"
 #include "logic/search/RegularExpression.h"
 
+#include <QList>
 #include <QString>
 #include <QStringView>
 #include <optional>
@@ -38,6 +39,8 @@ public:
     // The first match that starts in [from, to). A regular expression may look on to the end of the line
     // that holds `to`; `searchedTo` then says how far nothing was found.
     Match find(QStringView text, qsizetype from, qsizetype to) const;
+    // Every match in `text` that is not empty, in order; lines the engine cannot decide hold none.
+    QList<Match> findAll(QStringView text) const;
 
 private:
     Match findPlain(QStringView text, qsizetype from, qsizetype to) const;

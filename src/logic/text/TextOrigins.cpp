@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <atomic>
 #include <limits>
 
 namespace rq {
@@ -24,12 +25,13 @@ QString Origin::description() const { return field() + QLatin1String(", ") + row
 
 namespace {
 constexpr std::size_t kRowsPerBlock = 1 << 16;
-}
+std::atomic<quint64> tableReads{0}; // the command line reads on threads of its own
+} // namespace
 
 void TextOrigins::beginTable(const TableName& table, const QStringList& columns, qint64 rowsBefore,
                              const QList<KeyColumn>& key)
 {
-    tables_.append({table, columns, rows_, rowsBefore, key});
+    tables_.append({table, columns, rows_, rowsBefore, key, ++tableReads});
 }
 
 void TextOrigins::beginRow(qsizetype position)
@@ -122,13 +124,48 @@ Origin TextOrigins::at(QStringView text, qsizetype position) const
     } else {
         column = text.sliced(start, std::min(position, text.size()) - start).count(QLatin1Char('\r'));
     }
-    Origin origin{table.name.schema,  table.name.name, {}, table.rowsBefore + row - table.firstRow + 1, {},
-                  table.name.database};
+    Origin origin{table.name.schema,   table.name.name, {}, table.rowsBefore + row - table.firstRow + 1, {},
+                  table.name.database, table.read};
     if (column < table.columns.size())
         origin.column = table.columns.at(column);
     for (const KeyColumn& key : table.key)
         origin.key.append({table.columns.value(key.column), fieldText(text, row, key.column).toString(), key.sqlType});
     return origin;
+}
+
+} // namespace rq
+
+namespace rq {
+
+std::optional<QList<TextOrigins::RowField>> TextOrigins::rowFields(QStringView text, quint64 tableRead,
+                                                                   qint64 row) const
+{
+    const auto table =
+        std::find_if(tables_.begin(), tables_.end(), [&](const Table& t) { return t.read == tableRead; });
+    if (tableRead == 0 || table == tables_.end())
+        return std::nullopt;
+    const qsizetype rowsEnd = table + 1 == tables_.end() ? rows_ : (table + 1)->firstRow;
+    const qsizetype index = table->firstRow + (row - table->rowsBefore - 1);
+    if (index < table->firstRow || index >= rowsEnd)
+        return std::nullopt;
+    const auto [first, last] = keptEnds(index);
+    qsizetype begin = rowStart(index); // of the next field, where the row keeps no field ends
+    QList<RowField> fields;
+    fields.reserve(table->columns.size());
+    for (int column = 0; column < table->columns.size(); ++column) {
+        QStringView value;
+        if (first != last) {
+            value = fieldText(text, index, column);
+        } else if (begin >= 0) { // one walk along the row, not one from its start for every field
+            const qsizetype end = text.indexOf(u'\r', begin);
+            value = end < 0 ? QStringView() : text.sliced(begin, end - begin);
+            begin = end < 0 ? -1 : end + 1;
+        }
+        const bool key = std::any_of(table->key.begin(), table->key.end(),
+                                     [column](const KeyColumn& k) { return k.column == column; });
+        fields.append({table->columns.at(column), value, key});
+    }
+    return fields;
 }
 
 } // namespace rq

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QStringView>
 #include <deque>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct Origin {
     qint64 row = 0;        // 1-based, in the order the scan read the table's rows
     QList<KeyValue> key;   // the row's primary key, where its table has one
     QString database = {}; // named where a scan reads several databases, else empty
+    quint64 tableRead = 0; // the read of the table that gave it (TextOrigins::beginTable), unique in the process
 
     bool known() const { return row > 0; }
     // "Sales.Customer.EmailAddress" (or "Customer.EmailAddress" without a schema; "Shop.Sales.Customer.EmailAddress"
@@ -52,7 +54,8 @@ struct Origin {
 // never need copying as they grow.
 class TextOrigins {
 public:
-    // A table whose rows follow; `rowsBefore` of its rows came before these origins begin.
+    // A table whose rows follow; `rowsBefore` of its rows came before these origins begin. Each call is a read of
+    // its own, with a number no other read in the process has (Origin::tableRead).
     void beginTable(const TableName& table, const QStringList& columns, qint64 rowsBefore = 0,
                     const QList<KeyColumn>& key = {});
     // A row of the current table whose first field starts at `position` of the text.
@@ -71,6 +74,16 @@ public:
     // The field where `found`, a view into `text`, starts.
     Origin at(QStringView text, QStringView found) const { return at(text, found.data() - text.data()); }
 
+    // A row as `text` holds it: each column's name and value, and whether it belongs to the primary key.
+    struct RowField {
+        QString column;
+        QStringView value;
+        bool key = false;
+    };
+    // The fields of row `row` (1-based, as Origin counts) of the table read `tableRead`; nothing where these
+    // origins hold no such read or row.
+    std::optional<QList<RowField>> rowFields(QStringView text, quint64 tableRead, qint64 row) const;
+
 private:
     struct Table {
         TableName name;
@@ -78,6 +91,7 @@ private:
         qsizetype firstRow = 0;
         qint64 rowsBefore = 0;
         QList<KeyColumn> key;
+        quint64 read = 0;
     };
     // Rows in blocks: each row's start as a 32-bit distance from its block's first row.
     struct RowBlock {
