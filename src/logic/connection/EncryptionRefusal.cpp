@@ -76,7 +76,8 @@ std::optional<QString> microsoftRefusal(const QString& driverWords)
     return std::nullopt;
 }
 
-void openExplainingRefusal(platform::odbc::Connection& connection, const QString& connectionString)
+void openExplainingRefusal(platform::odbc::Connection& connection, const QString& connectionString,
+                           const std::function<bool()>& abandoned)
 {
     try {
         connection.open(connectionString);
@@ -84,7 +85,8 @@ void openExplainingRefusal(platform::odbc::Connection& connection, const QString
         const QString& words = failure.description();
         std::optional<QString> refusal;
         if (const std::optional<platform::FreeTdsEntry> entry = platform::freeTdsEntryOf(connectionString))
-            refusal = loginExchangeFailed(words) ? freeTdsRefusal(*entry, askServer(*entry)) : std::nullopt;
+            refusal =
+                loginExchangeFailed(words) && !abandoned() ? freeTdsRefusal(*entry, askServer(*entry)) : std::nullopt;
         else
             refusal = microsoftRefusal(words);
         if (refusal)

@@ -4,6 +4,7 @@
 #include "platform/FreeTdsEntries.h"
 #include "platform/Odbc.h"
 
+#include <functional>
 #include <optional>
 
 namespace rq {
@@ -24,8 +25,11 @@ private:
 
 // Opens the connection. Where the driver refuses one that had to be encrypted, throws EncryptionRefused saying
 // why. Microsoft's driver says so itself; FreeTDS says only that the connection failed, so the server is asked
-// whether it can encrypt at all (a PRELOGIN alone: nothing of the login is sent). Other failures pass unchanged.
-void openExplainingRefusal(platform::odbc::Connection& connection, const QString& connectionString);
+// whether it can encrypt at all (a PRELOGIN alone: nothing of the login is sent), unless `abandoned` answers true:
+// nobody waits for the answer any more, and the program may be ending. Other failures pass unchanged.
+void openExplainingRefusal(
+    platform::odbc::Connection& connection, const QString& connectionString,
+    const std::function<bool()>& abandoned = [] { return false; });
 
 // The parts, for tests: the message for a FreeTDS connection through `entry` that failed while the server said
 // `server` of encryption, and the message for Microsoft's driver's words; none when encryption was not the cause.

@@ -3,6 +3,9 @@
 #include "logic/connection/EncryptionRefusal.h"
 #include "platform/OffThread.h"
 
+#include <atomic>
+#include <memory>
+
 namespace rq {
 
 std::unique_ptr<platform::odbc::Connection> makeOdbcConnection()
@@ -25,16 +28,24 @@ void openAndClose(ConnectionFactory make, const QString& connectionString, const
         const OpenWaiting& waiting;
         ~Ending() { waiting.ended(); }
     } ending{waiting};
+    // Set once the open is left to its thread: what the thread does after that must not outlive the program.
+    const auto abandoned = std::make_shared<std::atomic<bool>>(false);
     try {
         platform::OffThread::run(
-            [make = std::move(make), connectionString](const std::function<void()>&) {
+            [make = std::move(make), connectionString, abandoned](const std::function<void()>&) {
                 const auto connection = make();
                 if (!connection)
                     throw Failure(QStringLiteral("Object variable not set"));
                 connection->setLoginTimeout(kLoginTimeoutSeconds);
-                openExplainingRefusal(*connection, connectionString);
+                openExplainingRefusal(*connection, connectionString, [abandoned] { return abandoned->load(); });
             },
-            waiting.whileWaiting, [&] { return waiting.givenUp() || deadline.passed(); });
+            waiting.whileWaiting,
+            [&] {
+                const bool leave = waiting.givenUp() || deadline.passed();
+                if (leave)
+                    abandoned->store(true);
+                return leave;
+            });
     } catch (const platform::AbandonedWork&) {
         if (waiting.givenUp())
             throw OpenGivenUp();

@@ -371,7 +371,7 @@ QList<ListedTable> listTables(platform::odbc::Connection& connection, ScanContro
 void openForReading(platform::odbc::Connection& connection, const QString& connectionString, ScanControl& control)
 {
     connection.setLoginTimeout(kLoginTimeoutSeconds);
-    openExplainingRefusal(connection, connectionString);
+    openExplainingRefusal(connection, connectionString, [&control] { return control.stopRequested(); });
     control.markOpened();
 }
 
