@@ -12,7 +12,7 @@ namespace {
 constexpr int kNarrowest = 40;
 } // namespace
 
-ResultsColumns::ResultsColumns(QTreeView& view) : QObject(&view), view_(view)
+ResultsColumns::ResultsColumns(QTreeView& view) : QObject(&view), view_(view), viewport_(view.viewport())
 {
     view_.header()->setStretchLastSection(false);
     view_.viewport()->installEventFilter(this);
@@ -85,7 +85,7 @@ void ResultsColumns::fit()
 
 bool ResultsColumns::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == view_.viewport() && event->type() == QEvent::Resize)
+    if (event->type() == QEvent::Resize && watched == viewport_)
         fit();
     return QObject::eventFilter(watched, event);
 }

@@ -34,6 +34,8 @@ private:
     int room() const;
 
     QTreeView& view_;
+    // Kept apart: events reach the filter while the view is being destroyed, when it can no longer be asked.
+    const QObject* const viewport_;
     bool placesShown_ = false;
     int placesWidth_ = 0;
     bool placesSetByUser_ = false;
