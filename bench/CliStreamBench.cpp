@@ -11,6 +11,7 @@
 #include "ChildProcess.h"
 #include "FreeTdsRegistration.h"
 #include "ShopTables.h"
+#include "ToolRoute.h"
 
 #include "support/TdsServer.h"
 
@@ -86,28 +87,6 @@ QByteArray lastStats(const QTemporaryDir& scratch)
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
 }
 
-// freebcp each table out to a file, then grep -i -c each file: the times added up.
-double runToolRoute(const test::TdsServer& server, const QList<TdsTable>& tables, const QTemporaryDir& scratch)
-{
-    double seconds = 0;
-    const QStringList environment = {"TDSVER=7.4", "TDSPORT=" + QString::number(server.port())};
-    for (const TdsTable& table : tables) {
-        const QString file = scratch.filePath(table.name + ".bcp");
-        const ChildRun out =
-            runChild({"freebcp", QStringLiteral("SELECT * FROM [dbo].[%1]").arg(table.name), "queryout", file, "-c",
-                      "-S", "127.0.0.1", "-U", "user", "-P", "password", "-D", "bench"},
-                     environment, scratch.filePath("freebcp.txt"));
-        if (out.status != 0) {
-            std::fprintf(stderr, "freebcp failed (status %d) on %s\n", out.status, qPrintable(table.name));
-            std::exit(1);
-        }
-        const ChildRun grep =
-            runChild({"grep", "-i", "-c", kWord, file}, {"LC_ALL=C.UTF-8"}, scratch.filePath("grep.txt"));
-        seconds += out.seconds + grep.seconds;
-    }
-    return seconds;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -142,11 +121,11 @@ int main(int argc, char** argv)
     const QList<TdsTable> tables = bench::shopTables(250'000);
     Serving serving(tables);
     runCommandLine(serving.server, scratch); // once each to warm up
-    runToolRoute(serving.server, tables, scratch);
+    bench::runToolRoute(serving.server, tables, "bench", kWord, scratch);
     std::vector<double> commandTimes, toolTimes;
     for (int i = 0; i < runs; ++i) {
         commandTimes.push_back(runCommandLine(serving.server, scratch).seconds);
-        toolTimes.push_back(runToolRoute(serving.server, tables, scratch));
+        toolTimes.push_back(bench::runToolRoute(serving.server, tables, "bench", kWord, scratch));
     }
     bench::report("rowquarry-cli lines WORD --count, 1,000,000 rows", bench::median(commandTimes),
                   bench::median(toolTimes), "freebcp + grep -i -c", 0.9);

@@ -15,6 +15,7 @@
 #include "ChildProcess.h"
 #include "FreeTdsRegistration.h"
 #include "ShopTables.h"
+#include "ToolRoute.h"
 
 #include "support/TdsServer.h"
 
@@ -108,29 +109,6 @@ ChildRun runCommandLine(const test::TdsServer& server, const QTemporaryDir& scra
     return runCommandLine(ROWQUARRY_CLI_EXECUTABLE, server, scratch, options, worstStatus);
 }
 
-// freebcp each table out to a file, then grep -i -c each file: the times added up.
-double runToolRoute(const test::TdsServer& server, const QList<TdsTable>& tables, const QString& database,
-                    const QTemporaryDir& scratch)
-{
-    double seconds = 0;
-    const QStringList environment = {"TDSVER=7.4", "TDSPORT=" + QString::number(server.port())};
-    for (const TdsTable& table : tables) {
-        const QString file = scratch.filePath(QStringLiteral("table.bcp"));
-        const ChildRun out =
-            runChild({"freebcp", QStringLiteral("SELECT * FROM [dbo].[%1]").arg(table.name), "queryout", file, "-c",
-                      "-S", "127.0.0.1", "-U", "user", "-P", "password", "-D", database},
-                     environment, scratch.filePath("freebcp.txt"));
-        if (out.status != 0) {
-            std::fprintf(stderr, "freebcp failed (status %d) on %s\n", out.status, qPrintable(table.name));
-            std::exit(1);
-        }
-        seconds +=
-            out.seconds +
-            runChild({"grep", "-i", "-c", kWord, file}, {"LC_ALL=C.UTF-8"}, scratch.filePath("grep.txt")).seconds;
-    }
-    return seconds;
-}
-
 template <class Run> double medianOf(int runs, Run&& run)
 {
     std::vector<double> times;
@@ -175,7 +153,7 @@ void manySmallTables(int runs, const QTemporaryDir& scratch)
              .arg((distantTsv - loopbackTsv) / trip, 0, 'f', 1)
              .arg(tsvRequests));
     line("300 tables, 40 ms round trip: freebcp + grep -i -c, once",
-         runToolRoute(distant.server, tables, "bench", scratch), QString());
+         bench::runToolRoute(distant.server, tables, "bench", kWord, scratch), QString());
 }
 
 void manyEmptyTables(const QTemporaryDir& scratch)
