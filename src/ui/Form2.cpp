@@ -295,9 +295,59 @@ void Form2::showPassedOver(const ScanOutcome& outcome)
 
 TableChoice Form2::tableChoice() const { return loadTableChoice(connectionFields()); }
 
+void Form2::searchBlocks(ExtractionSession& session, const std::vector<TextBlockPtr>& blocks)
+{
+    if (searches_++ == 0)
+        searchStopped_ = false;
+    struct Searching {
+        Form2& form;
+        ~Searching()
+        {
+            --form.searches_;
+            form.showScanning(form.context_.database.scanning);
+        }
+    } searching{*this};
+    showScanning(true);
+    const auto stopped = [this] { return searchStopped_; };
+    if (!session.run(blocks, platform::yieldToEvents, stopped))
+        return;
+    const DatabaseTextState& database = context_.database;
+    if (database.notKept.isEmpty() || database.scanning)
+        return;
+    // The tables past the memory budget, read again as the command line reads: each block searched and let go.
+    ScanPlan plan = savedScanPlan(connectionFields());
+    plan.tables.named.clear();
+    for (const TableName& table : database.notKept)
+        plan.tables.named.append(TablePattern(table.quoted()));
+    const QList<TableName> notKept = database.notKept;
+    ScanControl control;
+    ScanText appender;
+    ScanHooks hooks;
+    const auto search = [&](TextBlockPtr block) {
+        if (!notKept.contains(block->table()))
+            return; // a table of the same name in another database, or made since
+        const TextBlockPtr one[] = {std::move(block)};
+        if (!session.run(one, platform::yieldToEvents, stopped))
+            control.stop();
+    };
+    hooks.batch = [&](ScanBatch& batch) {
+        if (batch.table)
+            Label1->setText(indexingStatus(batch.table->table.name));
+        appender.append(batch, search);
+        appender.seal(search);
+    };
+    hooks.progress = [](const ScanCounts&) {};
+    hooks.yield = [&] {
+        if (searchStopped_)
+            control.stop();
+        return platform::yieldToEvents();
+    };
+    scanInBatches(plan, control, hooks);
+}
+
 void Form2::showScanning(bool scanning)
 {
-    readAgainButton->setText(scanning ? kStop : kReadAgain);
+    readAgainButton->setText(scanning || searches_ > 0 ? kStop : kReadAgain);
     if (!scanning)
         scanCountsLabel->clear();
 }
@@ -337,11 +387,13 @@ void Form2::stopScan()
 {
     if (context_.database.control)
         context_.database.control->stop();
+    if (searches_ > 0)
+        searchStopped_ = true;
 }
 
 void Form2::readAgainOrStop()
 {
-    if (context_.database.scanning) {
+    if (context_.database.scanning || searches_ > 0) {
         stopScan();
         return;
     }

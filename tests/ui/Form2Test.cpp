@@ -351,7 +351,7 @@ TEST(Form2, AnExtractionForAnotherDatabaseDuringAScanReadsThatDatabase)
     EXPECT_TRUE(statusOfTheNested.endsWith("1 line found.")) << statusOfTheNested.toStdString();
     EXPECT_EQ(w.form.Label1->text(), statusOfTheNested); // the first command, resumed, leaves it standing
     EXPECT_EQ(w.items(), QStringList{"beta quarry"});    // the stopped scan's command found nothing of its own
-    EXPECT_EQ(w.env.context.database.DatabaseText, "beta quarry\r");
+    EXPECT_EQ(wholeText(w.env.context.database.DatabaseText), "beta quarry\r");
     EXPECT_FALSE(w.env.context.database.scanning);
     EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
     user.stop();

@@ -1,11 +1,55 @@
 #include "DatabaseText.h"
 
-#include "logic/scan/ScanText.h"
+#include <QThreadPool>
 
 namespace rq {
 
+namespace {
+
+// Packs sealed blocks one after another on a thread beside the scan, so the window thread only appends.
+QThreadPool& packer()
+{
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool; // lives as long as the program: no thread is joined at exit
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return *pool;
+}
+
+} // namespace
+
+QString wholeText(const std::vector<TextBlockPtr>& blocks)
+{
+    QString whole;
+    QString buffer;
+    for (const TextBlockPtr& block : blocks)
+        whole += block->read(buffer);
+    return whole;
+}
+
+Origin originAt(const std::vector<TextBlockPtr>& blocks, qsizetype position)
+{
+    QString buffer;
+    for (const TextBlockPtr& block : blocks) {
+        if (position < block->size())
+            return block->origins().at(block->read(buffer), position);
+        position -= block->size();
+    }
+    return {};
+}
+
+QString keptNotice(const DatabaseTextState& state)
+{
+    if (state.notKept.isEmpty())
+        return {};
+    return QStringLiteral("kept %1 of %2 tables; searches read the rest again")
+        .arg(state.tablesRead - state.notKept.size())
+        .arg(state.tablesRead);
+}
+
 bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const ScanView& view,
-                        const std::function<bool()>& yield, Gathering when)
+                        const std::function<bool()>& yield, Gathering when, qsizetype blockUnits)
 {
     const QString wanted = plan.signature();
     if (state.scanning) {
@@ -13,32 +57,68 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
             return true; // the text so far; never a second scan of the same
         if (state.control)
             state.control->stop(); // it gives way: it ends when the command it runs in goes on
-    } else if (when == Gathering::WhenNeeded && !state.DatabaseText.isEmpty() && (state.complete || state.stopped) &&
+    } else if (when == Gathering::WhenNeeded && !state.DatabaseText.empty() && (state.complete || state.stopped) &&
                state.gatheredWith == wanted) {
         return true;
     }
 
     const auto control = std::make_shared<ScanControl>();
     state.DatabaseText.clear();
-    state.origins = std::make_shared<TextOrigins>();
+    state.rows = 0;
+    state.keptBytes = std::make_shared<std::atomic<qint64>>(0);
+    state.notKept.clear();
+    state.tablesRead = 0;
     state.gatheredWith = wanted;
     state.complete = false;
     state.stopped = false;
     state.scanning = true;
     state.control = control;
-    const std::shared_ptr<TextOrigins> origins = state.origins; // ours, whatever a later scan puts in the state
     // False once a command run during this scan's yields has begun a scan of its own.
     const auto ours = [&state, control] { return state.control == control; };
 
-    ScanText appender;
+    ScanText appender(blockUnits);
+    const std::shared_ptr<std::atomic<qint64>> keptBytes = state.keptBytes;
+    // Past the budget the table being read and every later one are read on but not kept.
+    bool keeping = true;
+    qsizetype tableFirstBlock = 0;
+    const auto keep = [&](TextBlockPtr block) {
+        if (!ours())
+            return;
+        if (keeping && state.budgetBytes > 0 && keptBytes->load() + block->keptBytes() / 4 > state.budgetBytes) {
+            keeping = false;
+            for (qsizetype b = tableFirstBlock; b < qsizetype(state.DatabaseText.size()); ++b)
+                state.rows -= state.DatabaseText[std::size_t(b)]->origins().rows();
+            state.DatabaseText.resize(std::size_t(tableFirstBlock)); // their packing ends unseen
+            keptBytes->store(0);
+            for (const TextBlockPtr& kept : state.DatabaseText)
+                *keptBytes += kept->keptBytes();
+        }
+        if (!keeping) {
+            if (state.notKept.isEmpty() || !(state.notKept.back() == block->table()))
+                state.notKept.append(block->table());
+            return;
+        }
+        state.rows += block->origins().rows();
+        state.DatabaseText.push_back(block);
+        packer().start([block, keptBytes] {
+            block->pack();
+            *keptBytes += block->keptBytes();
+        });
+    };
+    state.sealWriting = [&appender, &keep] { appender.seal(keep); };
+
     ScanCounts last;
     ScanHooks hooks;
     hooks.batch = [&](ScanBatch& batch) {
         if (!ours())
             return;
-        if (batch.table)
+        if (batch.table) {
             view.status(indexingStatus(batch.table->table.name));
-        appender.append(batch, state.DatabaseText, *origins);
+            appender.seal(keep);
+            tableFirstBlock = qsizetype(state.DatabaseText.size());
+            ++state.tablesRead;
+        }
+        appender.append(batch, keep);
     };
     hooks.progress = [&](const ScanCounts& counts) {
         last = counts;
@@ -58,6 +138,7 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
         {
             if (state.control != control)
                 return;
+            state.sealWriting = nullptr;
             state.scanning = false;
             state.control.reset();
             state.lastScan = ScanSummary{counts, end, QDateTime::currentDateTime()};
@@ -68,9 +149,15 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
     ScanOutcome outcome;
     {
         const Finishing finishing{state, control, last, end};
-        outcome = scanInBatches(plan, *control, hooks);
+        try {
+            outcome = scanInBatches(plan, *control, hooks);
+        } catch (...) {
+            appender.seal(keep); // the rows read before the failure are kept
+            throw;
+        }
         if (!ours())
             return false;
+        appender.seal(keep);
         end = outcome.stopped ? ScanEnd::Stopped : ScanEnd::Complete;
         state.complete = !outcome.stopped;
         state.stopped = outcome.stopped;

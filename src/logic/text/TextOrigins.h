@@ -62,6 +62,8 @@ public:
     void setFieldEnds(std::span<const quint32> endsInRow);
 
     bool empty() const { return tables_.isEmpty(); }
+    // The table of the first rows, or an empty name.
+    TableName firstTable() const { return tables_.isEmpty() ? TableName{} : tables_.front().name; }
     // How many rows have begun so far.
     qsizetype rows() const { return rows_; }
 

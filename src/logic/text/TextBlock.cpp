@@ -1,0 +1,116 @@
+#include "TextBlock.h"
+
+#include <QtCore/qstringalgorithms.h>
+#include <lz4.h>
+
+#include <stdexcept>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace rq {
+
+namespace {
+
+// Latin-1 bytes widened to UTF-16, sixteen at a time where the processor can.
+void widen(const char* from, char16_t* into, qsizetype count)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i + 8), _mm_unpackhi_epi8(bytes, zero));
+    }
+#endif
+    for (; i < count; ++i)
+        into[i] = char16_t(uchar(from[i]));
+}
+
+QByteArray compress(const char* data, qsizetype bytes)
+{
+    if (bytes > LZ4_MAX_INPUT_SIZE)
+        throw std::length_error("text block too large to pack");
+    QByteArray packed(LZ4_compressBound(int(bytes)), Qt::Uninitialized);
+    const int length = LZ4_compress_default(data, packed.data(), int(bytes), int(packed.size()));
+    packed.truncate(length);
+    packed.squeeze();
+    return packed;
+}
+
+void decompress(const QByteArray& packed, char* into, qsizetype bytes)
+{
+    const int length = LZ4_decompress_safe(packed.constData(), into, int(packed.size()), int(bytes));
+    if (length != bytes)
+        throw std::runtime_error("a packed text block does not unpack");
+}
+
+} // namespace
+
+TextBlock::TextBlock(QString text, std::shared_ptr<const TextOrigins> origins)
+    : plain_(std::move(text)), size_(plain_.size()), origins_(std::move(origins)), table_(origins_->firstTable())
+{
+}
+
+void TextBlock::pack()
+{
+    QString plain;
+    {
+        const std::lock_guard lock(mutex_);
+        if (plain_.isNull() || !packed_.isNull())
+            return;
+        plain = plain_; // shared, not copied
+    }
+    const bool narrow = QtPrivate::isLatin1(QStringView(plain));
+    QByteArray packed;
+    if (narrow) {
+        const QByteArray latin1 = plain.toLatin1();
+        packed = compress(latin1.constData(), latin1.size());
+    } else {
+        packed = compress(reinterpret_cast<const char*>(plain.utf16()), plain.size() * 2);
+    }
+    if (packed.isNull())
+        packed = QByteArray(""); // empty, but packed
+    const std::lock_guard lock(mutex_);
+    packed_ = std::move(packed);
+    narrow_ = narrow;
+    plain_ = QString();
+}
+
+QStringView TextBlock::read(QString& buffer) const
+{
+    QByteArray packed;
+    bool narrow = false;
+    {
+        const std::lock_guard lock(mutex_);
+        if (packed_.isNull()) {
+            buffer = plain_;
+            return buffer;
+        }
+        packed = packed_;
+        narrow = narrow_;
+    }
+    if (buffer.isDetached() && buffer.capacity() >= size_)
+        buffer.resize(size_);
+    else
+        buffer = QString(size_, Qt::Uninitialized);
+    if (narrow) {
+        thread_local QByteArray bytes;
+        if (bytes.size() < size_)
+            bytes.resize(size_);
+        decompress(packed, bytes.data(), size_);
+        widen(bytes.constData(), reinterpret_cast<char16_t*>(buffer.data()), size_);
+    } else {
+        decompress(packed, reinterpret_cast<char*>(buffer.data()), size_ * 2);
+    }
+    return QStringView(buffer).first(size_);
+}
+
+qsizetype TextBlock::keptBytes() const
+{
+    const std::lock_guard lock(mutex_);
+    return packed_.isNull() ? plain_.size() * 2 : packed_.size();
+}
+
+} // namespace rq
