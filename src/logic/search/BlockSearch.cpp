@@ -97,9 +97,8 @@ bool inOrderOnSearchThreads(qsizetype count, const std::function<void(qsizetype,
                     break;
                 }
                 std::unique_lock lock(shared->mutex);
-                shared->changed.wait_for(lock, std::chrono::milliseconds(8), [&] {
-                    return shared->done[std::size_t(i)] != 0 || shared->failure;
-                });
+                shared->changed.wait_for(lock, std::chrono::milliseconds(8),
+                                         [&] { return shared->done[std::size_t(i)] != 0 || shared->failure; });
                 if (shared->failure)
                     std::rethrow_exception(shared->failure);
                 if (shared->done[std::size_t(i)])
