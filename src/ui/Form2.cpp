@@ -276,6 +276,7 @@ bool Form2::gatherText(Gathering when)
         Form2& form;
         ~Shown() { form.showScanning(form.context_.database.scanning); }
     } shown{*this};
+    context_.database.budgetBytes = textMemoryBudget(settings::stored(settings::kTextMemoryBudget));
     return gatherDatabaseText(context_.database, savedScanPlan(connectionFields()), view, platform::yieldToEvents,
                               when);
 }
@@ -320,7 +321,7 @@ void Form2::searchBlocks(ExtractionSession& session, const std::vector<TextBlock
     for (const TableName& table : database.notKept)
         plan.tables.named.append(TablePattern(table.quoted()));
     const QList<TableName> notKept = database.notKept;
-    ScanControl control;
+    const auto control = std::make_shared<ScanControl>();
     ScanText appender;
     ScanHooks hooks;
     const auto search = [&](TextBlockPtr block) {
@@ -328,7 +329,7 @@ void Form2::searchBlocks(ExtractionSession& session, const std::vector<TextBlock
             return; // a table of the same name in another database, or made since
         const TextBlockPtr one[] = {std::move(block)};
         if (!session.run(one, platform::yieldToEvents, stopped))
-            control.stop();
+            control->stop();
     };
     hooks.batch = [&](ScanBatch& batch) {
         if (batch.table)
@@ -339,10 +340,10 @@ void Form2::searchBlocks(ExtractionSession& session, const std::vector<TextBlock
     hooks.progress = [](const ScanCounts&) {};
     hooks.yield = [&] {
         if (searchStopped_)
-            control.stop();
+            control->stop();
         return platform::yieldToEvents();
     };
-    scanInBatches(plan, control, hooks);
+    scanInBatches(plan, *control, hooks);
 }
 
 void Form2::showScanning(bool scanning)
@@ -356,6 +357,8 @@ void Form2::showOutcome(const QString& found, std::optional<qsizetype> rowsSoFar
 {
     const std::optional<ScanSummary>& read = context_.database.lastScan;
     QString text = read ? read->text() : QString();
+    if (const QString kept = keptNotice(context_.database); !kept.isEmpty() && !context_.database.scanning)
+        text += QLatin1Char(' ') + kept.front().toUpper() + kept.sliced(1) + QLatin1Char('.');
     searchedDuringRead_ = rowsSoFar.has_value() && context_.database.scanning;
     if (rowsSoFar) {
         text = QStringLiteral("Searched %1 read so far").arg(plural(*rowsSoFar, "row", "rows")) +

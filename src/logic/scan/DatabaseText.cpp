@@ -1,5 +1,7 @@
 #include "DatabaseText.h"
 
+#include "platform/PhysicalMemory.h"
+
 #include <QThreadPool>
 
 namespace rq {
@@ -18,6 +20,15 @@ QThreadPool& packer()
 }
 
 } // namespace
+
+qint64 textMemoryBudget(const QString& storedMegabytes)
+{
+    bool number = false;
+    const double megabytes = storedMegabytes.trimmed().toDouble(&number);
+    if (number && megabytes > 0)
+        return qint64(megabytes * (1 << 20));
+    return platform::physicalMemory() / 2;
+}
 
 QString wholeText(const std::vector<TextBlockPtr>& blocks)
 {

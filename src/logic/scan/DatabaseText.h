@@ -67,6 +67,10 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
                         const std::function<bool()>& yield, Gathering when = Gathering::WhenNeeded,
                         qsizetype blockUnits = kTextBlockUnits);
 
+// The budget of the packed text in bytes: `storedMegabytes` where it is a positive number ("0.5" too), else half the
+// machine's physical memory.
+qint64 textMemoryBudget(const QString& storedMegabytes);
+
 // The blocks' text as one string, and the field that holds a position of it: for tests and for a look at a
 // small text.
 QString wholeText(const std::vector<TextBlockPtr>& blocks);
