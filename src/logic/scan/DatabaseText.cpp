@@ -59,10 +59,102 @@ QString keptNotice(const DatabaseTextState& state)
         .arg(state.tablesRead);
 }
 
+namespace {
+
+// The tables of the one database listed that `choice` reads, without the database's name, in list order.
+QList<TableName> chosenTables(const QList<ListedTable>& listed, const TableChoice& choice)
+{
+    QList<TableName> chosen;
+    for (const TableDecision& decision : decideTables(listed, choice)) {
+        if (decision.read()) {
+            chosen.append(decision.listed.table);
+            chosen.last().database.clear();
+        }
+    }
+    return chosen;
+}
+
+// Where the plan differs from the one the whole text was gathered with only in the tables chosen: the tables
+// no longer chosen are dropped, the newly chosen read alone and put in their places. False where it does not
+// apply and the text must be gathered afresh.
+bool changeTables(DatabaseTextState& state, const ScanPlan& plan, const ScanView& view,
+                  const std::function<bool()>& yield, qsizetype blockUnits)
+{
+    if (state.scanning || !state.complete || !state.notKept.isEmpty() || !state.gatheredPlan || !state.listed)
+        return false;
+    ScanPlan sameTables = plan;
+    sameTables.tables = state.gatheredPlan->tables;
+    sameTables.tablesChosen = state.gatheredPlan->tablesChosen;
+    if (sameTables.signature() != state.gatheredWith || plan.databases.signature() != DatabaseChoice{}.signature())
+        return false;
+    const QString database = plan.fields.database;
+    const QList<TableName> before = chosenTables(*state.listed, state.gatheredPlan->tablesOf(database));
+    const QList<TableName> after = chosenTables(*state.listed, plan.tablesOf(database));
+    ScanPlan added = plan;
+    added.tables.named.clear();
+    added.tables.excluded.clear();
+    for (const TableName& table : after) {
+        if (!before.contains(table))
+            added.tables.named.append(TablePattern(table.quoted()));
+    }
+    std::vector<TextBlockPtr> read;
+    if (!added.tables.named.isEmpty()) {
+        const auto control = std::make_shared<ScanControl>();
+        ScanText appender(blockUnits);
+        const auto keep = [&](TextBlockPtr block) {
+            if (after.contains(block->table()) && !before.contains(block->table()))
+                read.push_back(std::move(block));
+        };
+        ScanHooks hooks;
+        hooks.batch = [&](ScanBatch& batch) {
+            if (batch.table)
+                view.status(indexingStatus(batch.table->table.name));
+            appender.append(batch, keep);
+        };
+        hooks.progress = [&](const ScanCounts& counts) {
+            if (view.progress)
+                view.progress(counts);
+        };
+        hooks.yield = yield;
+        const ScanOutcome outcome = scanInBatches(added, *control, hooks);
+        if (outcome.stopped || !outcome.passedOver.isEmpty())
+            return false; // what was asked is not all there: the text is read whole
+        appender.seal(keep);
+    }
+    // Every block in the place of its table in the list.
+    std::vector<TextBlockPtr> blocks;
+    for (const TableName& table : after) {
+        for (const std::vector<TextBlockPtr>* from : {&state.DatabaseText, &read}) {
+            for (const TextBlockPtr& block : *from) {
+                if (block->table() == table)
+                    blocks.push_back(block);
+            }
+        }
+    }
+    state.DatabaseText = std::move(blocks);
+    state.rows = 0;
+    qint64 kept = 0;
+    for (const TextBlockPtr& block : state.DatabaseText) {
+        state.rows += block->origins().rows();
+        kept += block->keptBytes();
+        packer().start([block] { block->pack(); });
+    }
+    state.keptBytes->store(kept);
+    state.tablesRead = int(after.size());
+    state.gatheredPlan = plan;
+    state.gatheredWith = plan.signature();
+    return true;
+}
+
+} // namespace
+
 bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const ScanView& view,
                         const std::function<bool()>& yield, Gathering when, qsizetype blockUnits)
 {
     const QString wanted = plan.signature();
+    if (when == Gathering::WhenNeeded && state.gatheredWith != wanted &&
+        changeTables(state, plan, view, yield, blockUnits))
+        return true;
     if (state.scanning) {
         if (state.gatheredWith == wanted)
             return true; // the text so far; never a second scan of the same
@@ -79,6 +171,9 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
     state.keptBytes = std::make_shared<std::atomic<qint64>>(0);
     state.notKept.clear();
     state.tablesRead = 0;
+    state.gatheredPlan = plan;
+    state.listed.reset();
+    int databases = 0;
     state.gatheredWith = wanted;
     state.complete = false;
     state.stopped = false;
@@ -123,6 +218,15 @@ bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const Sc
     hooks.batch = [&](ScanBatch& batch) {
         if (!ours())
             return;
+        if (batch.listing) {
+            QList<ListedTable> listed;
+            for (const TableDecision& decision : *batch.listing)
+                listed.append(decision.listed);
+            if (++databases == 1)
+                state.listed = listed;
+            else
+                state.listed.reset(); // several databases are read afresh
+        }
         if (batch.table) {
             view.status(indexingStatus(batch.table->table.name));
             appender.seal(keep);

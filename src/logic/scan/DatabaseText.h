@@ -33,6 +33,10 @@ struct DatabaseTextState {
     // Tables read but not kept, past the budget, in text order: later searches read them again.
     QList<TableName> notKept;
     int tablesRead = 0; // tables with rows that the last scan read
+    // The plan the text was gathered with, and the tables its one database listed: where only the table choice
+    // changes, the tables no longer chosen are dropped and those newly chosen read alone.
+    std::optional<ScanPlan> gatheredPlan;
+    std::optional<QList<ListedTable>> listed;
     // While a scan runs: ends the block being written so that a search can take it.
     std::function<void()> sealWriting;
     QString gatheredWith;  // the plan of the scan that gathered it (ScanPlan::signature)

@@ -144,3 +144,32 @@ TEST(TextBlocks, PastTheBudgetTablesAreReadButNotKept)
     EXPECT_EQ(state.notKept, (QList<TableName>{{"", "B"}, {"", "C"}}));
     EXPECT_EQ(keptNotice(state), "kept 1 of 3 tables; searches read the rest again");
 }
+
+TEST(TextBlocks, ATableLeftOutOrAddedIsDroppedOrReadAloneInItsPlace)
+{
+    test::CoreEnvironment env;
+    test::SqliteDatabase db(env.path("t.db"));
+    db.exec("CREATE TABLE A(v TEXT); INSERT INTO A VALUES ('a1')");
+    db.exec("CREATE TABLE B(v TEXT); INSERT INTO B VALUES ('b1')");
+    db.exec("CREATE TABLE C(v TEXT); INSERT INTO C VALUES ('c1')");
+    const ScanView view{[](const QString&) {}, {}, {}, {}};
+    DatabaseTextState state;
+    ScanPlan plan = ScanPlan::of(db.fields());
+    gatherDatabaseText(state, plan, view, platform::yieldToEvents);
+    ASSERT_EQ(wholeText(state.DatabaseText), "a1\rb1\rc1\r");
+
+    // Rows added since show only where a table is read: A and C are not read again.
+    db.exec("INSERT INTO A VALUES ('a2'); INSERT INTO B VALUES ('b2'); INSERT INTO C VALUES ('c2')");
+    plan.tablesChosen[db.fields().database].unticked = {"B"};
+    gatherDatabaseText(state, plan, view, platform::yieldToEvents);
+    EXPECT_EQ(wholeText(state.DatabaseText), "a1\rc1\r");
+    EXPECT_EQ(originAt(state.DatabaseText, 3).description(), "C.v, row 1");
+    plan.tablesChosen.clear();
+    gatherDatabaseText(state, plan, view, platform::yieldToEvents);
+    EXPECT_EQ(wholeText(state.DatabaseText), "a1\rb1\rb2\rc1\r");
+    EXPECT_EQ(originAt(state.DatabaseText, 6).description(), "B.v, row 2");
+    EXPECT_EQ(state.rows, 4);
+
+    gatherDatabaseText(state, plan, view, platform::yieldToEvents, Gathering::Again);
+    EXPECT_EQ(wholeText(state.DatabaseText), "a1\ra2\rb1\rb2\rc1\rc2\r");
+}
