@@ -312,38 +312,10 @@ void Form2::searchBlocks(ExtractionSession& session, const std::vector<TextBlock
     const auto stopped = [this] { return searchStopped_; };
     if (!session.run(blocks, platform::yieldToEvents, stopped))
         return;
-    const DatabaseTextState& database = context_.database;
-    if (database.notKept.isEmpty() || database.scanning)
-        return;
-    // The tables past the memory budget, read again as the command line reads: each block searched and let go.
-    ScanPlan plan = savedScanPlan(connectionFields());
-    plan.tables.named.clear();
-    for (const TableName& table : database.notKept)
-        plan.tables.named.append(TablePattern(table.quoted()));
-    const QList<TableName> notKept = database.notKept;
-    const auto control = std::make_shared<ScanControl>();
-    ScanText appender;
-    ScanHooks hooks;
-    const auto search = [&](TextBlockPtr block) {
-        if (!notKept.contains(block->table()))
-            return; // a table of the same name in another database, or made since
-        const TextBlockPtr one[] = {std::move(block)};
-        if (!session.run(one, platform::yieldToEvents, stopped))
-            control->stop();
-    };
-    hooks.batch = [&](ScanBatch& batch) {
-        if (batch.table)
-            Label1->setText(indexingStatus(batch.table->table.name));
-        appender.append(batch, search);
-        appender.seal(search);
-    };
-    hooks.progress = [](const ScanCounts&) {};
-    hooks.yield = [&] {
-        if (searchStopped_)
-            control->stop();
-        return platform::yieldToEvents();
-    };
-    scanInBatches(plan, *control, hooks);
+    if (!context_.database.scanning)
+        searchTablesNotKept(
+            context_.database, session, [this](const QString& status) { Label1->setText(status); },
+            platform::yieldToEvents, stopped);
 }
 
 void Form2::showScanning(bool scanning)

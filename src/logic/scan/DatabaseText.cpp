@@ -21,6 +21,41 @@ QThreadPool& packer()
 
 } // namespace
 
+bool searchTablesNotKept(const DatabaseTextState& state, ExtractionSession& session, const StatusLine& status,
+                         const std::function<bool()>& yield, const std::function<bool()>& stopped)
+{
+    if (state.notKept.isEmpty() || !state.gatheredPlan)
+        return true;
+    ScanPlan plan = *state.gatheredPlan;
+    plan.tables.named.clear();
+    for (const TableName& table : state.notKept)
+        plan.tables.named.append(TablePattern(table.quoted()));
+    const QList<TableName> notKept = state.notKept;
+    const auto control = std::make_shared<ScanControl>();
+    ScanText appender;
+    const auto search = [&](TextBlockPtr block) {
+        if (!notKept.contains(block->table()))
+            return; // a table of the same name in another database, or made since
+        const TextBlockPtr one[] = {std::move(block)};
+        if (!session.run(one, yield, stopped))
+            control->stop();
+    };
+    ScanHooks hooks;
+    hooks.batch = [&](ScanBatch& batch) {
+        if (batch.table)
+            status(indexingStatus(batch.table->table.name));
+        appender.append(batch, search);
+        appender.seal(search);
+    };
+    hooks.progress = [](const ScanCounts&) {};
+    hooks.yield = [&] {
+        if (stopped && stopped())
+            control->stop();
+        return yield();
+    };
+    return !scanInBatches(plan, *control, hooks).stopped;
+}
+
 qint64 textMemoryBudget(const QString& storedMegabytes)
 {
     bool number = false;

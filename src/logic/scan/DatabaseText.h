@@ -6,6 +6,7 @@
 #include "logic/scan/ScanCounts.h"
 #include "logic/scan/ScanText.h"
 #include "logic/scan/TableChoice.h"
+#include "logic/search/ExtractionSession.h"
 #include "logic/text/TextBlock.h"
 #include "logic/text/TextOrigins.h"
 
@@ -70,6 +71,11 @@ enum class Gathering {
 bool gatherDatabaseText(DatabaseTextState& state, const ScanPlan& plan, const ScanView& view,
                         const std::function<bool()>& yield, Gathering when = Gathering::WhenNeeded,
                         qsizetype blockUnits = kTextBlockUnits);
+
+// Searches the tables the budget left unkept, read again as the command line reads them: each block searched as
+// it arrives and let go. False when `stopped` ended it.
+bool searchTablesNotKept(const DatabaseTextState& state, ExtractionSession& session, const StatusLine& status,
+                         const std::function<bool()>& yield, const std::function<bool()>& stopped);
 
 // The budget of the packed text in bytes: `storedMegabytes` where it is a positive number ("0.5" too), else half the
 // machine's physical memory.

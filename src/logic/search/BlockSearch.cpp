@@ -54,6 +54,8 @@ bool inOrderOnSearchThreads(qsizetype count, const std::function<void(qsizetype,
     shared->done.assign(std::size_t(count), 0);
     const std::function<bool()> cancelled = [raw = shared.get()] { return raw->cancelled.load(); };
     const int threads = int(std::min<qsizetype>(searchThreads(), count));
+    if (searchPool().maxThreadCount() < threads)
+        searchPool().setMaxThreadCount(threads);
     shared->running = threads;
     for (int t = 0; t < threads; ++t) {
         searchPool().start([shared, count, &work, &cancelled] {
