@@ -2,6 +2,11 @@
 
 namespace rq {
 
+namespace {
+// What a block may hold past its size: the rest of the row that fills it, most often short.
+constexpr qsizetype kFullBlockSlack = qsizetype(1) << 16;
+} // namespace
+
 void ScanText::begin()
 {
     origins_ = std::make_shared<TextOrigins>();
@@ -38,10 +43,15 @@ void ScanText::append(ScanBatch& batch, const Sealed& sealed)
             ++last;
         const qsizetype to = last < rows ? batch.rowStarts[last] : batch.text.size();
         const qsizetype base = text_.size() - from;
-        if (text_.isEmpty() && from == 0 && to == batch.text.size())
+        if (text_.isEmpty() && from == 0 && to == batch.text.size()) {
             text_ = std::move(batch.text); // no copy for a block that is this batch alone
-        else
+        } else {
+            // A block that will be full is given its size once, rather than grown past it by doubling.
+            const qsizetype full = blockUnits_ + kFullBlockSlack;
+            if (text_.size() + (to - from) > blockUnits_ / 4 && text_.capacity() < full && blockUnits_ < full)
+                text_.reserve(std::max(full, text_.size() + (to - from)));
             text_.append(QStringView(batch.text).sliced(from, to - from));
+        }
         for (std::size_t r = row; r < last; ++r) {
             origins_->beginRow(base + batch.rowStarts[r]);
             if (detailed != batch.detailedRows.end() && detailed->first == r) {

@@ -7,8 +7,9 @@
 
 namespace rq {
 
-// How much text a block holds before it ends at the next row's end: 2 Mi units, 4 MB of UTF-16.
-constexpr qsizetype kTextBlockUnits = qsizetype(1) << 21;
+// How much text a block holds before it ends at the next row's end: 1 Mi units, 2 MB of UTF-16. Larger
+// blocks pack no smaller (LZ4 looks back 64 KB) and cost more memory while they are written.
+constexpr qsizetype kTextBlockUnits = qsizetype(1) << 20;
 
 // Appends a scan's batches, in order, to blocks of text with the origins beside them. A block holds the rows
 // of one table: it ends at the end of the row that brings it to `blockUnits` or more, and where its table

@@ -28,15 +28,33 @@ void widen(const char* from, char16_t* into, qsizetype count)
         into[i] = char16_t(uchar(from[i]));
 }
 
+// UTF-16 units all below 256 narrowed to Latin-1 bytes.
+void narrow(const char16_t* from, char* into, qsizetype count)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    for (; i + 16 <= count; i += 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i), _mm_packus_epi16(low, high));
+    }
+#endif
+    for (; i < count; ++i)
+        into[i] = char(from[i]);
+}
+
+// The packed form, in a buffer of its exact size. The working buffers stay with the packing thread, so that
+// packing block after block leaves no holes between the packed blocks it keeps.
 QByteArray compress(const char* data, qsizetype bytes)
 {
     if (bytes > LZ4_MAX_INPUT_SIZE)
         throw std::length_error("text block too large to pack");
-    QByteArray packed(LZ4_compressBound(int(bytes)), Qt::Uninitialized);
-    const int length = LZ4_compress_default(data, packed.data(), int(bytes), int(packed.size()));
-    packed.truncate(length);
-    packed.squeeze();
-    return packed;
+    thread_local QByteArray out;
+    const int bound = LZ4_compressBound(int(bytes));
+    if (out.size() < bound)
+        out.resize(bound);
+    const int length = LZ4_compress_default(data, out.data(), int(bytes), bound);
+    return QByteArray(out.constData(), length);
 }
 
 void decompress(const QByteArray& packed, char* into, qsizetype bytes)
@@ -62,11 +80,14 @@ void TextBlock::pack()
             return;
         plain = plain_; // shared, not copied
     }
-    const bool narrow = QtPrivate::isLatin1(QStringView(plain));
+    const bool latin1Only = QtPrivate::isLatin1(QStringView(plain));
     QByteArray packed;
-    if (narrow) {
-        const QByteArray latin1 = plain.toLatin1();
-        packed = compress(latin1.constData(), latin1.size());
+    if (latin1Only) {
+        thread_local QByteArray latin1;
+        if (latin1.size() < plain.size())
+            latin1.resize(plain.size());
+        narrow(reinterpret_cast<const char16_t*>(plain.utf16()), latin1.data(), plain.size());
+        packed = compress(latin1.constData(), plain.size());
     } else {
         packed = compress(reinterpret_cast<const char*>(plain.utf16()), plain.size() * 2);
     }
@@ -74,7 +95,7 @@ void TextBlock::pack()
         packed = QByteArray(""); // empty, but packed
     const std::lock_guard lock(mutex_);
     packed_ = std::move(packed);
-    narrow_ = narrow;
+    narrow_ = latin1Only;
     plain_ = QString();
 }
 
