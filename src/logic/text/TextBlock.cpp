@@ -47,8 +47,6 @@ void narrow(const char16_t* from, char* into, qsizetype count)
 // packing block after block leaves no holes between the packed blocks it keeps.
 QByteArray compress(const char* data, qsizetype bytes)
 {
-    if (bytes > LZ4_MAX_INPUT_SIZE)
-        throw std::length_error("text block too large to pack");
     thread_local QByteArray out;
     const int bound = LZ4_compressBound(int(bytes));
     if (out.size() < bound)
@@ -81,6 +79,8 @@ void TextBlock::pack()
         plain = plain_; // shared, not copied
     }
     const bool latin1Only = QtPrivate::isLatin1(QStringView(plain));
+    if ((latin1Only ? plain.size() : plain.size() * 2) > LZ4_MAX_INPUT_SIZE)
+        return; // a row of a gigabyte or more stays as it is
     QByteArray packed;
     if (latin1Only) {
         thread_local QByteArray latin1;
