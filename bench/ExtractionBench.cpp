@@ -1,6 +1,7 @@
 // The two extraction commands' algorithms on a generated text of about 200 MB (UTF-16), each measured
 // side by side with its anchor in one run.
 #include "BenchSupport.h"
+#include "GeneratedText.h"
 
 #include "logic/results/ResultsList.h"
 #include "logic/search/BetweenExtraction.h"
@@ -13,44 +14,12 @@
 #include <QTemporaryDir>
 
 using namespace rq;
+using rq::bench::generateText;
+using rq::bench::kUnits;
 using rq::bench::medianSeconds;
 using rq::bench::report;
 
 namespace {
-
-constexpr qsizetype kUnits = 100'000'000; // 200 MB of UTF-16
-
-// Lines of words like a database's fields; `marked` of them carry <b>..</b> pairs, a few the needle.
-QString generateText(int hits, int markedLines, int pairsPerMarkedLine)
-{
-    static const char* words[] = {"alpha", "Bravo",   "charlie", "delta", "Echo", "foxtrot",  "golf",  "hotel",
-                                  "india", "juliett", "kilo",    "Lima",  "mike", "november", "oscar", "papa"};
-    QRandomGenerator random(42);
-    QString text;
-    text.reserve(kUnits + 1000);
-    qsizetype lineCount = 0;
-    const qsizetype hitEvery = kUnits / 40 / std::max(hits, 1); // about 40 units a line
-    while (text.size() < kUnits) {
-        const int length = random.bounded(1, 12);
-        for (int w = 0; w < length; ++w) {
-            text += QLatin1String(words[random.bounded(16)]);
-            text += QLatin1Char(' ');
-        }
-        if (lineCount < markedLines) {
-            for (int p = 0; p < pairsPerMarkedLine; ++p)
-                text += QStringLiteral("<b>item%1</b> ").arg(random.bounded(100000));
-        }
-        if (lineCount % 100'003 == 11)
-            text += QStringLiteral("tel 555-0123 ");
-        if (hits > 0 && lineCount % hitEvery == 7) {
-            text += QStringLiteral("needleWORD");
-            --hits;
-        }
-        text += QLatin1Char('\r');
-        ++lineCount;
-    }
-    return text;
-}
 
 qsizetype countLines(const QString& text, const QString& word, MatchOptions options = {})
 {

@@ -154,7 +154,9 @@ int readOnce(const QString& mode, const QString& path)
                             [&] { shown.clear(); },
                             {}};
         gatherDatabaseText(state, ScanPlan::of(fieldsFor(path)), view, platform::yieldToEvents);
-        units = state.DatabaseText.size();
+        units = 0;
+        for (const TextBlockPtr& block : state.DatabaseText)
+            units += block->size();
     } else if (mode == "scan" || mode == "origins" || mode == "scan-search") {
         QString text;
         TextOrigins origins;

@@ -3,7 +3,7 @@
 # the ODBC driver "SQL Server" unless a driver of that name already exists. Quick when all is there.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpcre2-dev unixodbc-dev unixodbc odbcinst tdsodbc libsqliteodbc sqlite3
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libpcre2-dev liblz4-dev unixodbc-dev unixodbc odbcinst tdsodbc libsqliteodbc sqlite3
           libsqlite3-dev libgtest-dev libbenchmark-dev libssl-dev fonts-liberation xdg-utils clang-format git)
 missing=()
 for package in "${packages[@]}"; do

@@ -250,8 +250,9 @@ int run(const CommandLineRequest& request, Streams& streams, Progress& progress)
     try {
         database = readDatabase(
             plan,
-            [&](const QString& text, const TextOrigins& origins) {
-                session.run(text, origins, noYield);
+            [&](const TextBlock& block) {
+                QString buffer;
+                session.run(block.read(buffer), block.origins(), noYield);
                 if (items.endBatch())
                     progress.afterItems();
             },

@@ -4,6 +4,8 @@
 #include "logic/scan/ScanText.h"
 #include "platform/Failure.h"
 
+#include <limits>
+
 namespace rq::cli {
 
 QString cannotOpen(const ConnectionFields& fields)
@@ -16,7 +18,7 @@ DatabaseRead readDatabase(const ScanPlan& plan, const TextPiece& piece,
 {
     DatabaseRead read;
     const auto control = std::make_shared<ScanControl>();
-    ScanText appender;
+    ScanText appender(std::numeric_limits<qsizetype>::max());
     bool tableReached = false;
     ScanHooks hooks;
     // What the pieces' consumer throws (standard output closed, say) is its own failure, not the database's.
@@ -25,14 +27,15 @@ DatabaseRead readDatabase(const ScanPlan& plan, const TextPiece& piece,
     };
     hooks.batch = [&](ScanBatch& batch) {
         tableReached = tableReached || batch.table;
-        QString text;
-        TextOrigins origins;
-        appender.append(batch, text, origins);
-        try {
-            piece(text, origins);
-        } catch (...) {
-            throw ConsumerFailure{std::current_exception()};
-        }
+        const auto search = [&](const TextBlockPtr& block) {
+            try {
+                piece(*block);
+            } catch (...) {
+                throw ConsumerFailure{std::current_exception()};
+            }
+        };
+        appender.append(batch, search);
+        appender.seal(search); // every batch is searched as it arrives, then let go
         if (enough())
             control->stop();
     };

@@ -3,7 +3,7 @@
 #include "logic/connection/ConnectionString.h"
 #include "logic/scan/ScanCounts.h"
 #include "logic/scan/ScanPlan.h"
-#include "logic/text/TextOrigins.h"
+#include "logic/text/TextBlock.h"
 
 #include <QString>
 #include <functional>
@@ -18,8 +18,8 @@ struct DatabaseRead {
     ScanEnd end = ScanEnd::Complete; // Failed when the connection was lost part way
 };
 
-// A stretch of the database text, whole rows, with where each of its fields came from.
-using TextPiece = std::function<void(const QString& text, const TextOrigins& origins)>;
+// A stretch of the database text, whole rows of one table, with where each of its fields came from.
+using TextPiece = std::function<void(const TextBlock& block)>;
 
 // The command line's only call to the scan. Each batch of whole rows is handed to `piece` as it arrives and
 // forgotten once it returns, so memory does not grow with the database; `progress` gets the counts many times

@@ -17,11 +17,10 @@ namespace rq {
 
 namespace {
 
-// The text to search and where each of its fields came from, taken together at the start of a run:
-// a copy, cheap and whole even if a command run during this one's yields gathers the text afresh.
+// The text to search, its blocks with where each of their fields came from, taken at the start of a run:
+// a copy of the list, cheap and whole even if a command run during this one's yields gathers the text afresh.
 struct SearchedText {
-    QString text;
-    std::shared_ptr<const TextOrigins> origins;
+    std::vector<TextBlockPtr> blocks;
     std::optional<qsizetype> rowsSoFar; // the rows of a read that was still going on
 };
 
@@ -35,12 +34,14 @@ std::optional<SearchedText> startExtraction(ReportingProcedure& proc, Form2& for
     proc.step(106, [&] { current = form.gatherText(Gathering::WhenNeeded); });
     if (!current)
         return std::nullopt;
-    SearchedText searched{{}, std::make_shared<TextOrigins>(), std::nullopt};
+    SearchedText searched;
     proc.step(108, [&] {
-        const DatabaseTextState& database = form.context().database;
-        searched = {database.DatabaseText, database.origins, std::nullopt};
+        DatabaseTextState& database = form.context().database;
+        if (database.scanning && database.sealWriting)
+            database.sealWriting(); // the rows read so far, up to the last, are searched
+        searched = {database.DatabaseText, std::nullopt};
         if (database.scanning)
-            searched.rowsSoFar = database.origins->rows();
+            searched.rowsSoFar = database.rows;
     });
     return searched;
 }
@@ -102,7 +103,7 @@ void Form2::PushButton5_Click()
     const std::optional<SearchedText> searched = startExtraction(proc, *this);
     if (!searched)
         return;
-    proc.step(110, [&] { session->run(searched->text, *searched->origins, platform::yieldToEvents); });
+    proc.step(110, [&] { searchBlocks(*session, searched->blocks); });
     proc.step(122, [&] {
         if (isMinimized())
             setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -140,7 +141,7 @@ void Form2::PushButton1_Click()
     const std::optional<SearchedText> searched = startExtraction(proc, *this);
     if (!searched)
         return;
-    proc.step(110, [&] { session.run(searched->text, *searched->origins, platform::yieldToEvents); });
+    proc.step(110, [&] { searchBlocks(session, searched->blocks); });
     proc.step(114, [&] {
         pointer_->set(Pointer::Default);
         showOutcome(session.outcome(), searched->rowsSoFar);

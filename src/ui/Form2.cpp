@@ -311,6 +311,7 @@ bool Form2::gatherText(Gathering when)
         Form2& form;
         ~Shown() { form.showScanning(form.context_.database.scanning); }
     } shown{*this};
+    context_.database.budgetBytes = textMemoryBudget(settings::stored(settings::kTextMemoryBudget));
     return gatherDatabaseText(context_.database, savedScanPlan(connectionFields()), view, platform::yieldToEvents,
                               when);
 }
@@ -330,9 +331,31 @@ void Form2::showPassedOver(const ScanOutcome& outcome)
 
 TableChoice Form2::tableChoice() const { return loadTableChoice(connectionFields()); }
 
+void Form2::searchBlocks(ExtractionSession& session, const std::vector<TextBlockPtr>& blocks)
+{
+    if (searches_++ == 0)
+        searchStopped_ = false;
+    struct Searching {
+        Form2& form;
+        ~Searching()
+        {
+            --form.searches_;
+            form.showScanning(form.context_.database.scanning);
+        }
+    } searching{*this};
+    showScanning(true);
+    const auto stopped = [this] { return searchStopped_; };
+    if (!session.run(blocks, platform::yieldToEvents, stopped))
+        return;
+    if (!context_.database.scanning)
+        searchTablesNotKept(
+            context_.database, session, [this](const QString& status) { Label1->setText(status); },
+            platform::yieldToEvents, stopped);
+}
+
 void Form2::showScanning(bool scanning)
 {
-    readAgainButton->setText(scanning ? kStop : kReadAgain);
+    readAgainButton->setText(scanning || searches_ > 0 ? kStop : kReadAgain);
     if (!scanning)
         scanCountsLabel->clear();
 }
@@ -341,6 +364,8 @@ void Form2::showOutcome(const QString& found, std::optional<qsizetype> rowsSoFar
 {
     const std::optional<ScanSummary>& read = context_.database.lastScan;
     QString text = read ? read->text() : QString();
+    if (const QString kept = keptNotice(context_.database); !kept.isEmpty() && !context_.database.scanning)
+        text += QLatin1Char(' ') + kept.front().toUpper() + kept.sliced(1) + QLatin1Char('.');
     searchedDuringRead_ = rowsSoFar.has_value() && context_.database.scanning;
     if (rowsSoFar) {
         text = QStringLiteral("Searched %1 read so far").arg(plural(*rowsSoFar, "row", "rows")) +
@@ -400,11 +425,13 @@ void Form2::stopScan()
 {
     if (context_.database.control)
         context_.database.control->stop();
+    if (searches_ > 0)
+        searchStopped_ = true;
 }
 
 void Form2::readAgainOrStop()
 {
-    if (context_.database.scanning) {
+    if (context_.database.scanning || searches_ > 0) {
         stopScan();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "logic/connection/ConnectionString.h"
 #include "logic/scan/DatabaseText.h"
+#include "logic/search/ExtractionSession.h"
 #include "ui/StatusLabel.h"
 
 #include <QWidget>
@@ -57,6 +58,9 @@ public:
     // Reads the database into the program's text as the extraction commands need it, showing the counts
     // while it reads. False when a command run meanwhile took the text over for another database.
     bool gatherText(Gathering when);
+    // Searches the blocks on the search threads, Esc or "Stop" ending it, then the tables the memory budget left
+    // unkept, read again and searched as they arrive.
+    void searchBlocks(ExtractionSession& session, const std::vector<TextBlockPtr>& blocks);
     // The tables to read, as chosen for the database the connection fields name.
     TableChoice tableChoice() const;
     // The status line after a command: how the text was read, then what the command found. A command that
@@ -147,6 +151,8 @@ private:
     WindowPointer* pointer_;
     bool restoring_ = false;          // the load is putting the stored inputs back
     bool searchedDuringRead_ = false; // the status line says what a command searched while the read goes on
+    int searches_ = 0;                // running, nested in each other's yields
+    bool searchStopped_ = false;      // the user asked the running searches to stop
 };
 
 } // namespace rq

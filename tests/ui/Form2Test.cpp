@@ -354,7 +354,7 @@ TEST(Form2, AnExtractionForAnotherDatabaseDuringAScanReadsThatDatabase)
     EXPECT_TRUE(statusOfTheNested.endsWith("1 line found.")) << statusOfTheNested.toStdString();
     EXPECT_EQ(w.form.Label1->text(), statusOfTheNested); // the first command, resumed, leaves it standing
     EXPECT_EQ(w.items(), QStringList{"beta quarry"});    // the stopped scan's command found nothing of its own
-    EXPECT_EQ(w.env.context.database.DatabaseText, "beta quarry\r");
+    EXPECT_EQ(wholeText(w.env.context.database.DatabaseText), "beta quarry\r");
     EXPECT_FALSE(w.env.context.database.scanning);
     EXPECT_EQ(w.form.pointer().value(), Pointer::Default);
     user.stop();
@@ -588,4 +588,26 @@ TEST(Form2, TheStatusLineIsClearedWhenAnotherDatabasesReadBegins)
     w.extractLines("quarry");
     user.stop();
     EXPECT_EQ(statusWhileReading, QString());
+}
+
+TEST(Form2, TablesPastTheMemoryBudgetAreReadAgainByEverySearch)
+{
+    ExtractionWindow w;
+    w.db.exec("CREATE TABLE A(v TEXT); INSERT INTO A VALUES ('kept quarry')");
+    w.db.exec("CREATE TABLE B(v TEXT); INSERT INTO B VALUES ('" + QString(5000, 'b') + " <quarry>')");
+    w.db.exec("CREATE TABLE C(v TEXT); INSERT INTO C VALUES ('c quarry')");
+    test::storeSetting("Text Memory Budget", "0.001"); // about 1 KB: A fits, B does not
+    w.extractLines("quarry");
+    const QStringList all{"kept quarry", QString(5000, 'b') + " <quarry>", "c quarry"};
+    EXPECT_EQ(w.items(), all);
+    EXPECT_TRUE(w.form.Label1->text().contains("Kept 1 of 3 tables; searches read the rest again."))
+        << w.form.Label1->text().toStdString();
+    EXPECT_EQ(wholeText(w.env.context.database.DatabaseText), "kept quarry\r");
+
+    w.form.Text3->setText("<");
+    w.form.Text4->setText(">");
+    w.form.PushButton1->click(); // the between extraction reads them too
+    EXPECT_EQ(w.items(), all + QStringList{"quarry"});
+    w.extractLines("quarry");
+    EXPECT_EQ(w.items(), all + QStringList{"quarry"} + all);
 }

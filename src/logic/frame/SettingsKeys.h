@@ -37,6 +37,9 @@ inline constexpr auto kStartText = "Start With";
 inline constexpr auto kEndText = "End With";
 inline constexpr auto kKeepDuplicates = "Keep Duplicates";
 inline constexpr auto kMarkersMatchCase = "Markers Match Case";
+// Megabytes the window's packed text may take; absent, half the machine's memory. Past it, tables are read on but
+// not kept, and searches read them again.
+inline constexpr auto kTextMemoryBudget = "Text Memory Budget";
 inline constexpr auto kAskToSaveResults = "Ask To Save Results"; // "0": closing never asks about unsaved results
 
 inline constexpr auto kDefaultPort = "1433";

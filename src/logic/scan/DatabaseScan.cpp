@@ -208,7 +208,7 @@ ScanOutcome scanInBatches(const ScanPlan& plan, ScanControl& control, const Scan
 ScanOutcome ScanDatabase(const ConnectionFields& fields, QString& text, TextOrigins& origins, const StatusLine& status,
                          const std::function<bool()>& yield)
 {
-    ScanText appender;
+    WholeScanText appender;
     ScanHooks hooks;
     hooks.batch = [&](ScanBatch& batch) {
         if (batch.table)

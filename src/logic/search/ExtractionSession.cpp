@@ -2,7 +2,10 @@
 
 #include "logic/frame/Figures.h"
 #include "logic/search/BetweenExtraction.h"
+#include "logic/search/BlockSearch.h"
 #include "logic/search/LineExtraction.h"
+
+#include <vector>
 
 namespace rq {
 
@@ -13,6 +16,17 @@ ExtractionSession::ExtractionSession(ExtractionRequest request, ItemSink& sink)
         matcher_.emplace(request_.searchText, request_.options);
 }
 
+void ExtractionSession::searchText(QStringView text, const std::function<void(QStringView)>& item,
+                                   const std::function<void(QStringView)>& undecided,
+                                   const std::function<bool()>& yield) const
+{
+    if (matcher_)
+        extractLines(text, *matcher_, item, undecided, yield);
+    else
+        extractBetween(text, request_.startMarker, request_.endMarker, item, yield,
+                       request_.options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+}
+
 void ExtractionSession::run(QStringView text, const TextOrigins& origins, const std::function<bool()>& yield)
 {
     const auto take = [&](QStringView item) { this->take(item, text, origins); };
@@ -20,11 +34,67 @@ void ExtractionSession::run(QStringView text, const TextOrigins& origins, const 
         if (undecided_++ == 0)
             firstUndecided_ = origins.at(text, line);
     };
-    if (matcher_)
-        extractLines(text, *matcher_, take, undecided, yield);
-    else
-        extractBetween(text, request_.startMarker, request_.endMarker, take, yield,
-                       request_.options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    searchText(text, take, undecided, yield);
+}
+
+namespace {
+
+// What the search of one block found, in text order: items with their origins, and the lines too complex
+// to decide (their count and the first one's origin).
+struct BlockFinds {
+    std::vector<std::pair<QString, Origin>> items;
+    qsizetype undecided = 0;
+    Origin firstUndecided;
+};
+
+struct Cancelled {};
+
+// A search thread's buffer stays between searches up to this size (units), like the blocks most are.
+constexpr qsizetype kBufferKept = qsizetype(1) << 22;
+
+} // namespace
+
+bool ExtractionSession::run(std::span<const TextBlockPtr> blocks, const std::function<bool()>& yield,
+                            const std::function<bool()>& stopped)
+{
+    std::vector<BlockFinds> finds(blocks.size());
+    const auto work = [&](qsizetype i, const std::function<bool()>& cancelled) {
+        thread_local QString buffer; // a block's text, unpacked; reused, so its pages stay mapped
+        const TextBlock& block = *blocks[std::size_t(i)];
+        const QStringView text = block.read(buffer);
+        const TextOrigins& origins = block.origins();
+        BlockFinds& found = finds[std::size_t(i)];
+        const auto item = [&](QStringView piece) {
+            found.items.emplace_back(piece.toString(), origins.at(text, piece));
+        };
+        const auto undecided = [&](QStringView line) {
+            if (found.undecided++ == 0)
+                found.firstUndecided = origins.at(text, line);
+        };
+        // The extraction asks between stretches of a few thousand characters: the place to end a cancelled one.
+        const auto poll = [&] {
+            if (cancelled())
+                throw Cancelled{};
+            return false;
+        };
+        try {
+            searchText(text, item, undecided, poll);
+        } catch (const Cancelled&) {
+        }
+        if (!buffer.isDetached() || buffer.capacity() > kBufferKept)
+            buffer = QString(); // not a block's plain text, nor a buffer far larger than most
+    };
+    const auto merge = [&](qsizetype i) {
+        BlockFinds found = std::move(finds[std::size_t(i)]);
+        for (const auto& [text, origin] : found.items)
+            take(text, origin);
+        if (found.undecided > 0 && undecided_ == 0)
+            firstUndecided_ = found.firstUndecided;
+        undecided_ += found.undecided;
+    };
+    const bool complete = inOrderOnSearchThreads(qsizetype(blocks.size()), work, merge, yield, stopped);
+    stopped_ = stopped_ || !complete;
+    return complete;
 }
 
 void ExtractionSession::take(QStringView item, QStringView text, const TextOrigins& origins)
@@ -37,6 +107,17 @@ void ExtractionSession::take(QStringView item, QStringView text, const TextOrigi
         return;
     }
     sink_.add(found, origins.at(text, item));
+}
+
+void ExtractionSession::take(const QString& item, const Origin& origin)
+{
+    ++found_;
+    if (request_.kind == ExtractionRequest::Between && !request_.keepDuplicates && sink_.holds(item)) {
+        ++alreadyListed_;
+        sink_.addPlace(item);
+        return;
+    }
+    sink_.add(item, origin);
 }
 
 QString ExtractionSession::undecidedNotice() const
@@ -58,14 +139,14 @@ QString ExtractionSession::outcome() const
         const QString notice = undecidedNotice();
         if (!notice.isEmpty())
             text += QLatin1Char(' ') + notice.front().toUpper() + notice.sliced(1) + QLatin1Char('.');
-        return text;
+        return stopped_ ? text + QLatin1String(" The search was stopped.") : text;
     }
     QString text = found_ == 0   ? QStringLiteral("No stretch lies between the markers.")
                    : found_ == 1 ? QStringLiteral("1 stretch found.")
                                  : QStringLiteral("%1 stretches found.").arg(countText(found_));
     if (alreadyListed_ > 0)
         text.insert(text.size() - 1, QStringLiteral(", %1 already listed").arg(countText(alreadyListed_)));
-    return text;
+    return stopped_ ? text + QLatin1String(" The search was stopped.") : text;
 }
 
 } // namespace rq

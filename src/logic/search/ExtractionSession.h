@@ -1,12 +1,14 @@
 #pragma once
 
 #include "logic/search/Matcher.h"
+#include "logic/text/TextBlock.h"
 #include "logic/text/TextOrigins.h"
 
 #include <QString>
 #include <QStringView>
 #include <functional>
 #include <optional>
+#include <span>
 
 namespace rq {
 
@@ -41,6 +43,11 @@ public:
 
     // Searches `text`, whose fields came from `origins`; may run again on the next stretch of a database.
     void run(QStringView text, const TextOrigins& origins, const std::function<bool()>& yield);
+    // Searches the blocks, several at once on the search threads, each unpacked into a buffer of its own; the
+    // items reach the sink in the blocks' order, as from one text. Once `stopped` answers true the search
+    // ends, keeping what it found before; false then.
+    bool run(std::span<const TextBlockPtr> blocks, const std::function<bool()>& yield,
+             const std::function<bool()>& stopped = {});
 
     qsizetype found() const { return found_; }
     // Lines the regular expression was too complex to decide for: neither found nor passed over in silence.
@@ -54,10 +61,14 @@ public:
 
 private:
     void take(QStringView item, QStringView text, const TextOrigins& origins);
+    void take(const QString& item, const Origin& origin);
+    void searchText(QStringView text, const std::function<void(QStringView)>& item,
+                    const std::function<void(QStringView)>& undecided, const std::function<bool()>& yield) const;
 
     ExtractionRequest request_;
     ItemSink& sink_;
     std::optional<Matcher> matcher_;
+    bool stopped_ = false;
     qsizetype found_ = 0;
     qsizetype alreadyListed_ = 0;
     qsizetype undecided_ = 0;

@@ -137,16 +137,24 @@ Origin TextOrigins::at(QStringView text, qsizetype position) const
 
 namespace rq {
 
-std::optional<QList<TextOrigins::RowField>> TextOrigins::rowFields(QStringView text, quint64 tableRead,
-                                                                   qint64 row) const
+std::pair<const TextOrigins::Table*, qsizetype> TextOrigins::rowIndex(quint64 tableRead, qint64 row) const
 {
     const auto table =
         std::find_if(tables_.begin(), tables_.end(), [&](const Table& t) { return t.read == tableRead; });
     if (tableRead == 0 || table == tables_.end())
-        return std::nullopt;
+        return {nullptr, -1};
     const qsizetype rowsEnd = table + 1 == tables_.end() ? rows_ : (table + 1)->firstRow;
     const qsizetype index = table->firstRow + (row - table->rowsBefore - 1);
     if (index < table->firstRow || index >= rowsEnd)
+        return {nullptr, -1};
+    return {&*table, index};
+}
+
+std::optional<QList<TextOrigins::RowField>> TextOrigins::rowFields(QStringView text, quint64 tableRead,
+                                                                   qint64 row) const
+{
+    const auto [table, index] = rowIndex(tableRead, row);
+    if (index < 0)
         return std::nullopt;
     const auto [first, last] = keptEnds(index);
     qsizetype begin = rowStart(index); // of the next field, where the row keeps no field ends

@@ -65,6 +65,8 @@ public:
     void setFieldEnds(std::span<const quint32> endsInRow);
 
     bool empty() const { return tables_.isEmpty(); }
+    // The table of the first rows, or an empty name.
+    TableName firstTable() const { return tables_.isEmpty() ? TableName{} : tables_.front().name; }
     // How many rows have begun so far.
     qsizetype rows() const { return rows_; }
 
@@ -83,6 +85,8 @@ public:
     // The fields of row `row` (1-based, as Origin counts) of the table read `tableRead`; nothing where these
     // origins hold no such read or row.
     std::optional<QList<RowField>> rowFields(QStringView text, quint64 tableRead, qint64 row) const;
+    // Whether these origins hold that row: asked before the text is at hand.
+    bool holdsRow(quint64 tableRead, qint64 row) const { return rowIndex(tableRead, row).second >= 0; }
 
 private:
     struct Table {
@@ -100,6 +104,8 @@ private:
         std::vector<quint32> offsets;
     };
     qsizetype rowStart(qsizetype row) const;
+    // The table read `tableRead` and where its row `row` is among these origins' rows; -1 where there is none.
+    std::pair<const Table*, qsizetype> rowIndex(quint64 tableRead, qint64 row) const;
     qsizetype rowAt(qsizetype position) const; // the last row starting at or before it, or -1
     // The field ends the row keeps, or an empty range.
     std::pair<std::deque<quint32>::const_iterator, std::deque<quint32>::const_iterator> keptEnds(qsizetype row) const;

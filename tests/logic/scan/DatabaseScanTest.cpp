@@ -328,26 +328,26 @@ TEST(DatabaseScan, GatheringIsRedoneOnlyWhenNeeded)
     const StatusLine ignore = [](const QString&) {};
 
     gatherDatabaseText(state, first.fields(), ignore, platform::yieldToEvents);
-    EXPECT_EQ(state.DatabaseText, "one\r");
+    EXPECT_EQ(wholeText(state.DatabaseText), "one\r");
     first.exec("INSERT INTO T VALUES ('later')");
     gatherDatabaseText(state, first.fields(), ignore, platform::yieldToEvents); // complete and current: reused
-    EXPECT_EQ(state.DatabaseText, "one\r");
+    EXPECT_EQ(wholeText(state.DatabaseText), "one\r");
     gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents); // another database: gathered afresh
-    EXPECT_EQ(state.DatabaseText, "two\r");
+    EXPECT_EQ(wholeText(state.DatabaseText), "two\r");
 
     second.exec("CREATE TABLE \"X]\"(a); INSERT INTO \"X]\" VALUES (1)");
     gatherDatabaseText(state, first.fields(), ignore, platform::yieldToEvents);
-    EXPECT_EQ(state.DatabaseText, "one\rlater\r");
+    EXPECT_EQ(wholeText(state.DatabaseText), "one\rlater\r");
     EXPECT_TRUE(state.complete);
     // A table passed over is reported once; the text counts as complete and is not gathered again for it.
     EXPECT_THROW(gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents), Failure);
-    EXPECT_EQ(state.DatabaseText, "two\r");
+    EXPECT_EQ(wholeText(state.DatabaseText), "two\r");
     EXPECT_TRUE(state.complete);
     EXPECT_FALSE(state.scanning);
     second.exec("INSERT INTO T VALUES ('more')");
     gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents);
-    EXPECT_EQ(state.DatabaseText, "two\r");
-    EXPECT_EQ(state.origins->at(state.DatabaseText, 0).description(), "T.a, row 1");
+    EXPECT_EQ(wholeText(state.DatabaseText), "two\r");
+    EXPECT_EQ(originAt(state.DatabaseText, 0).description(), "T.a, row 1");
 
     ConnectionFields missing = second.fields();
     missing.database = env.path("no-folder/x.db"); // a failed connection leaves the text incomplete
@@ -355,13 +355,13 @@ TEST(DatabaseScan, GatheringIsRedoneOnlyWhenNeeded)
     EXPECT_FALSE(state.complete);
     second.exec("DROP TABLE \"X]\"");
     gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents); // gathered again
-    EXPECT_EQ(state.DatabaseText, "two\rmore\r");
+    EXPECT_EQ(wholeText(state.DatabaseText), "two\rmore\r");
     EXPECT_TRUE(state.complete);
 
     state.scanning = true; // a command started inside a scan's yield never starts a second scan
     state.DatabaseText.clear();
     gatherDatabaseText(state, second.fields(), ignore, platform::yieldToEvents);
-    EXPECT_TRUE(state.DatabaseText.isEmpty());
+    EXPECT_TRUE(state.DatabaseText.empty());
 }
 
 // Through the SQLite driver too: keys of one and two columns, an integer and a text with a quote, and the

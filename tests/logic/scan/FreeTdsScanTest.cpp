@@ -40,8 +40,8 @@ struct Gathered {
             report = failure.description();
         }
     }
-    const QString& text() const { return state.DatabaseText; }
-    Origin originAt(qsizetype position) const { return state.origins->at(state.DatabaseText, position); }
+    QString text() const { return wholeText(state.DatabaseText); }
+    Origin originAt(qsizetype position) const { return rq::originAt(state.DatabaseText, position); }
 };
 
 // Where two long texts first differ, for a failure message that does not print megabytes.

@@ -48,7 +48,7 @@ struct Read {
 
     explicit Read(const ScanPlan& plan)
     {
-        ScanText appender;
+        WholeScanText appender;
         ScanHooks hooks;
         hooks.batch = [&](ScanBatch& batch) { appender.append(batch, text, origins); };
         hooks.progress = [](const ScanCounts&) {};

@@ -1,0 +1,137 @@
+#include "TextBlock.h"
+
+#include <QtCore/qstringalgorithms.h>
+#include <lz4.h>
+
+#include <stdexcept>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace rq {
+
+namespace {
+
+// Latin-1 bytes widened to UTF-16, sixteen at a time where the processor can.
+void widen(const char* from, char16_t* into, qsizetype count)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i + 8), _mm_unpackhi_epi8(bytes, zero));
+    }
+#endif
+    for (; i < count; ++i)
+        into[i] = char16_t(uchar(from[i]));
+}
+
+// UTF-16 units all below 256 narrowed to Latin-1 bytes.
+void narrow(const char16_t* from, char* into, qsizetype count)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    for (; i + 16 <= count; i += 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i), _mm_packus_epi16(low, high));
+    }
+#endif
+    for (; i < count; ++i)
+        into[i] = char(from[i]);
+}
+
+// The packed form, in a buffer of its exact size. The working buffers stay with the packing thread, so that
+// packing block after block leaves no holes between the packed blocks it keeps.
+QByteArray compress(const char* data, qsizetype bytes)
+{
+    thread_local QByteArray out;
+    const int bound = LZ4_compressBound(int(bytes));
+    if (out.size() < bound)
+        out.resize(bound);
+    const int length = LZ4_compress_default(data, out.data(), int(bytes), bound);
+    return QByteArray(out.constData(), length);
+}
+
+void decompress(const QByteArray& packed, char* into, qsizetype bytes)
+{
+    const int length = LZ4_decompress_safe(packed.constData(), into, int(packed.size()), int(bytes));
+    if (length != bytes)
+        throw std::runtime_error("a packed text block does not unpack");
+}
+
+} // namespace
+
+TextBlock::TextBlock(QString text, std::shared_ptr<const TextOrigins> origins)
+    : plain_(std::move(text)), size_(plain_.size()), origins_(std::move(origins)), table_(origins_->firstTable())
+{
+}
+
+void TextBlock::pack()
+{
+    QString plain;
+    {
+        const std::lock_guard lock(mutex_);
+        if (plain_.isNull() || !packed_.isNull())
+            return;
+        plain = plain_; // shared, not copied
+    }
+    const bool latin1Only = QtPrivate::isLatin1(QStringView(plain));
+    if ((latin1Only ? plain.size() : plain.size() * 2) > LZ4_MAX_INPUT_SIZE)
+        return; // a row of a gigabyte or more stays as it is
+    QByteArray packed;
+    if (latin1Only) {
+        thread_local QByteArray latin1;
+        if (latin1.size() < plain.size())
+            latin1.resize(plain.size());
+        narrow(reinterpret_cast<const char16_t*>(plain.utf16()), latin1.data(), plain.size());
+        packed = compress(latin1.constData(), plain.size());
+    } else {
+        packed = compress(reinterpret_cast<const char*>(plain.utf16()), plain.size() * 2);
+    }
+    if (packed.isNull())
+        packed = QByteArray(""); // empty, but packed
+    const std::lock_guard lock(mutex_);
+    packed_ = std::move(packed);
+    narrow_ = latin1Only;
+    plain_ = QString();
+}
+
+QStringView TextBlock::read(QString& buffer) const
+{
+    QByteArray packed;
+    bool narrow = false;
+    {
+        const std::lock_guard lock(mutex_);
+        if (packed_.isNull()) {
+            buffer = plain_;
+            return buffer;
+        }
+        packed = packed_;
+        narrow = narrow_;
+    }
+    if (buffer.isDetached() && buffer.capacity() >= size_)
+        buffer.resize(size_);
+    else
+        buffer = QString(size_, Qt::Uninitialized);
+    if (narrow) {
+        thread_local QByteArray bytes;
+        if (bytes.size() < size_)
+            bytes.resize(size_);
+        decompress(packed, bytes.data(), size_);
+        widen(bytes.constData(), reinterpret_cast<char16_t*>(buffer.data()), size_);
+    } else {
+        decompress(packed, reinterpret_cast<char*>(buffer.data()), size_ * 2);
+    }
+    return QStringView(buffer).first(size_);
+}
+
+qsizetype TextBlock::keptBytes() const
+{
+    const std::lock_guard lock(mutex_);
+    return packed_.isNull() ? plain_.size() * 2 : packed_.size();
+}
+
+} // namespace rq
