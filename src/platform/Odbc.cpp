@@ -243,11 +243,16 @@ std::optional<QStringView> Statement::readText(int column, QString& buffer)
 
 bool Statement::appendText(int column, QString& target)
 {
-    // A chunk of 8 KB reads short and long values alike at the driver's speed.
+    // A chunk of 8 KB reads short and long values alike at the driver's speed. Where the driver says how much
+    // is left of a long value, the rest is asked for in one call: some drivers (SQLite's) convert the whole
+    // value again for every call, which made a value of millions of units cost seconds.
     constexpr SQLLEN chunkUnits = 4096;
-    constexpr SQLLEN chunkBytes = chunkUnits * sizeof(SQLWCHAR);
+    constexpr SQLLEN mostUnitsAtOnce = SQLLEN(1) << 26; // 128 MB a call
     constexpr SQLLEN unitBytes = sizeof(SQLWCHAR);
     SQLWCHAR chunk[chunkUnits];
+    std::vector<SQLWCHAR> rest;
+    SQLWCHAR* buffer = chunk;
+    SQLLEN bufferUnits = chunkUnits;
     const qsizetype start = target.size();
     // A part that fills the buffer is taken provisionally; the driver's next length indicator (the bytes
     // left) says how long it really was. Some drivers give less than a full buffer: FreeTDS gives binary
@@ -255,10 +260,11 @@ bool Statement::appendText(int column, QString& target)
     qsizetype partStart = -1;
     SQLLEN leftBeforePart = SQL_NO_TOTAL;
     for (;;) {
-        chunk[chunkUnits - 1] = 1; // the terminator lands here only when the driver fills the buffer
+        const SQLLEN bufferBytes = bufferUnits * unitBytes;
+        buffer[bufferUnits - 1] = 1; // the terminator lands here only when the driver fills the buffer
         SQLLEN indicator = 0;
-        const SQLRETURN rc =
-            SQLGetData(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR, chunk, chunkBytes, &indicator);
+        const SQLRETURN rc = SQLGetData(statement_.get(), static_cast<SQLUSMALLINT>(column), SQL_C_WCHAR, buffer,
+                                        bufferBytes, &indicator);
         if (rc == SQL_NO_DATA) // every part has been read
             return true;
         if (!SQL_SUCCEEDED(rc)) {
@@ -269,17 +275,24 @@ bool Statement::appendText(int column, QString& target)
             return false;
         if (partStart >= 0 && leftBeforePart != SQL_NO_TOTAL && indicator != SQL_NO_TOTAL && leftBeforePart > indicator)
             target.truncate(partStart + (leftBeforePart - indicator) / unitBytes);
-        const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= chunkBytes);
+        const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= bufferBytes);
         if (!more) {
-            target.append(reinterpret_cast<const QChar*>(chunk), indicator / unitBytes);
+            target.append(reinterpret_cast<const QChar*>(buffer), indicator / unitBytes);
             return true;
         }
-        SQLLEN units = chunkUnits - 1; // less the terminator
-        if (chunk[chunkUnits - 1] != 0 && chunk[chunkUnits - 2] == 0)
-            units = chunkUnits - 2;
+        SQLLEN units = bufferUnits - 1; // less the terminator
+        if (buffer[bufferUnits - 1] != 0 && buffer[bufferUnits - 2] == 0)
+            units = bufferUnits - 2;
         partStart = target.size();
         leftBeforePart = indicator;
-        target.append(reinterpret_cast<const QChar*>(chunk), units);
+        target.append(reinterpret_cast<const QChar*>(buffer), units);
+        if (indicator != SQL_NO_TOTAL && indicator / unitBytes > bufferUnits) {
+            // What is left, and a unit for the terminator; never less than a chunk.
+            bufferUnits = std::min(indicator / unitBytes - units + 1, mostUnitsAtOnce);
+            bufferUnits = std::max(bufferUnits, chunkUnits);
+            rest.resize(std::size_t(bufferUnits));
+            buffer = rest.data();
+        }
     }
 }
 
