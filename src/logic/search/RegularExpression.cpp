@@ -3,8 +3,11 @@
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
+#include "CaseFolding.h"
+
 #include <QStringList>
 #include <algorithm>
+#include <new>
 
 namespace rq {
 
@@ -133,28 +136,45 @@ QString wholeWordPattern(const QString& pattern, bool matchCase)
     return settings + kWholeWordBefore + body + kWholeWordAfter;
 }
 
-} // namespace
-
-struct RegularExpression::Engine {
-    std::unique_ptr<pcre2_code, CodeFree> code;
+// What one matching thread needs beside a compiled pattern, for any pattern: the searches of a text's blocks run
+// the same pattern on several threads at once, and PCRE2 lets no two matches share these.
+struct MatchResources {
     std::unique_ptr<pcre2_match_data, MatchDataFree> data{pcre2_match_data_create(1, nullptr)};
     std::unique_ptr<pcre2_match_context, MatchContextFree> context{pcre2_match_context_create(nullptr)};
     JitStack stack{pcre2_jit_stack_create(kStackStart, kStackMost, nullptr)};
 
-    int run(QStringView subject, qsizetype from) const
+    MatchResources()
+    {
+        if (!data || !context || !stack)
+            throw std::bad_alloc();
+        pcre2_jit_stack_assign(context.get(), nullptr, stack.get());
+    }
+    static MatchResources& ofThisThread()
+    {
+        thread_local MatchResources resources;
+        return resources;
+    }
+};
+
+} // namespace
+
+struct RegularExpression::Engine {
+    std::unique_ptr<pcre2_code, CodeFree> code;
+
+    int run(MatchResources& with, QStringView subject, qsizetype from) const
     {
         return pcre2_match(code.get(), units(subject), static_cast<PCRE2_SIZE>(subject.size()),
-                           static_cast<PCRE2_SIZE>(from), 0, data.get(), context.get());
+                           static_cast<PCRE2_SIZE>(from), 0, with.data.get(), with.context.get());
     }
 
-    int runWithLargeStack(QStringView subject, qsizetype from) const
+    int runWithLargeStack(MatchResources& with, QStringView subject, qsizetype from) const
     {
         const JitStack large(pcre2_jit_stack_create(kStackMost, largeStackFor(subject.size()), nullptr));
         if (!large)
             return PCRE2_ERROR_JIT_STACKLIMIT;
-        pcre2_jit_stack_assign(context.get(), nullptr, large.get());
-        const int result = run(subject, from);
-        pcre2_jit_stack_assign(context.get(), nullptr, stack.get());
+        pcre2_jit_stack_assign(with.context.get(), nullptr, large.get());
+        const int result = run(with, subject, from);
+        pcre2_jit_stack_assign(with.context.get(), nullptr, with.stack.get());
         return result;
     }
 };
@@ -170,27 +190,49 @@ RegularExpression::RegularExpression(const QString& pattern, Options options) : 
             throwInvalid(compiled, pattern.size());
     }
     engine_->code = std::move(compiled.code);
-    if (!engine_->data || !engine_->context || !engine_->stack)
-        throw std::bad_alloc();
     // Where the machine has no JIT, matching interprets the compiled pattern instead.
     pcre2_jit_compile(engine_->code.get(), PCRE2_JIT_COMPLETE);
-    pcre2_jit_stack_assign(engine_->context.get(), nullptr, engine_->stack.get());
 }
 
 RegularExpression::~RegularExpression() = default;
 RegularExpression::RegularExpression(RegularExpression&&) noexcept = default;
 RegularExpression& RegularExpression::operator=(RegularExpression&&) noexcept = default;
 
+std::optional<std::bitset<256>> RegularExpression::firstLatin1Units() const
+{
+    uint32_t type = 0;
+    if (pcre2_pattern_info(engine_->code.get(), PCRE2_INFO_FIRSTCODETYPE, &type) != 0)
+        return std::nullopt;
+    std::bitset<256> units;
+    if (type == 1) {
+        // One first unit, which the engine may match letter case ignored: take every unit that folds as it does.
+        uint32_t first = 0;
+        pcre2_pattern_info(engine_->code.get(), PCRE2_INFO_FIRSTCODEUNIT, &first);
+        const CaseFolding& folding = CaseFolding::instance();
+        const char16_t folded = first < 0x10000 ? folding.unit(char16_t(first)) : 0;
+        for (unsigned u = 0; u < 256; ++u)
+            units[u] = u == first || (first < 0x10000 && folding.unit(char16_t(u)) == folded);
+        return units;
+    }
+    const uint8_t* bitmap = nullptr;
+    if (type != 0 || pcre2_pattern_info(engine_->code.get(), PCRE2_INFO_FIRSTBITMAP, &bitmap) != 0 || !bitmap)
+        return std::nullopt; // a match may begin at any line's start, or anywhere
+    for (unsigned u = 0; u < 256; ++u)
+        units[u] = (bitmap[u / 8] >> (u % 8)) & 1;
+    return units;
+}
+
 RegularExpression::Match RegularExpression::match(QStringView subject, qsizetype from) const
 {
-    int result = engine_->run(subject, from);
+    MatchResources& with = MatchResources::ofThisThread();
+    int result = engine_->run(with, subject, from);
     if (result == PCRE2_ERROR_JIT_STACKLIMIT)
-        result = engine_->runWithLargeStack(subject, from);
+        result = engine_->runWithLargeStack(with, subject, from);
     if (result == PCRE2_ERROR_NOMATCH)
         return {};
     if (result < 0) // the match limit, or memory: the engine could not decide
         return {Match::Undecided};
-    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(engine_->data.get());
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(with.data.get());
     const qsizetype start = static_cast<qsizetype>(ovector[0]);
     return {Match::Found, start, std::max<qsizetype>(0, static_cast<qsizetype>(ovector[1]) - start)};
 }

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <QStringView>
+#include <bitset>
 #include <memory>
+#include <optional>
 
 namespace rq {
 
@@ -38,6 +40,9 @@ public:
         qsizetype start = -1;
         qsizetype length = 0;
     };
+    // The units below 256 a match can begin with, where the engine knows them (such a match is never empty);
+    // nothing where a match may begin anywhere.
+    std::optional<std::bitset<256>> firstLatin1Units() const;
     // The first match in `subject` that starts at or after `from`.
     Match match(QStringView subject, qsizetype from) const;
 
