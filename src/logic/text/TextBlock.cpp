@@ -1,47 +1,15 @@
 #include "TextBlock.h"
 
+#include "Latin1Text.h"
+
 #include <QtCore/qstringalgorithms.h>
 #include <lz4.h>
 
 #include <stdexcept>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace rq {
 
 namespace {
-
-// Latin-1 bytes widened to UTF-16, sixteen at a time where the processor can.
-void widen(const char* from, char16_t* into, qsizetype count)
-{
-    qsizetype i = 0;
-#ifdef __SSE2__
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= count; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i), _mm_unpacklo_epi8(bytes, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i + 8), _mm_unpackhi_epi8(bytes, zero));
-    }
-#endif
-    for (; i < count; ++i)
-        into[i] = char16_t(uchar(from[i]));
-}
-
-// UTF-16 units all below 256 narrowed to Latin-1 bytes.
-void narrow(const char16_t* from, char* into, qsizetype count)
-{
-    qsizetype i = 0;
-#ifdef __SSE2__
-    for (; i + 16 <= count; i += 16) {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i), _mm_packus_epi16(low, high));
-    }
-#endif
-    for (; i < count; ++i)
-        into[i] = char(from[i]);
-}
 
 // The packed form, in a buffer of its exact size. The working buffers stay with the packing thread, so that
 // packing block after block leaves no holes between the packed blocks it keeps.
@@ -86,7 +54,7 @@ void TextBlock::pack()
         thread_local QByteArray latin1;
         if (latin1.size() < plain.size())
             latin1.resize(plain.size());
-        narrow(reinterpret_cast<const char16_t*>(plain.utf16()), latin1.data(), plain.size());
+        narrowToLatin1(reinterpret_cast<const char16_t*>(plain.utf16()), latin1.data(), plain.size());
         packed = compress(latin1.constData(), plain.size());
     } else {
         packed = compress(reinterpret_cast<const char*>(plain.utf16()), plain.size() * 2);
@@ -121,11 +89,26 @@ QStringView TextBlock::read(QString& buffer) const
         if (bytes.size() < size_)
             bytes.resize(size_);
         decompress(packed, bytes.data(), size_);
-        widen(bytes.constData(), reinterpret_cast<char16_t*>(buffer.data()), size_);
+        widenLatin1(bytes.constData(), reinterpret_cast<char16_t*>(buffer.data()), size_);
     } else {
         decompress(packed, reinterpret_cast<char*>(buffer.data()), size_ * 2);
     }
     return QStringView(buffer).first(size_);
+}
+
+std::optional<QByteArrayView> TextBlock::readLatin1(QByteArray& bytes) const
+{
+    QByteArray packed;
+    {
+        const std::lock_guard lock(mutex_);
+        if (packed_.isNull() || !narrow_)
+            return std::nullopt;
+        packed = packed_;
+    }
+    if (bytes.size() < size_)
+        bytes.resize(size_);
+    decompress(packed, bytes.data(), size_);
+    return QByteArrayView(bytes).first(size_);
 }
 
 qsizetype TextBlock::keptBytes() const

@@ -7,6 +7,7 @@
 #include <QStringView>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace rq {
 
@@ -30,6 +31,9 @@ public:
     // The text, in `buffer` (the caller's own, reused from block to block): unpacked there, or shared with
     // the block while it is not packed yet.
     QStringView read(QString& buffer) const;
+    // The text as Latin-1 bytes, unpacked into `bytes` (the caller's own, reused), where it was packed from
+    // text all Latin-1; nothing where it is held otherwise (read() then).
+    std::optional<QByteArrayView> readLatin1(QByteArray& bytes) const;
     // What it keeps in memory: its packed bytes, or its plain text until it is packed; origins beside.
     qsizetype keptBytes() const;
 
