@@ -4,16 +4,28 @@
 #include "logic/search/BetweenExtraction.h"
 #include "logic/search/BlockSearch.h"
 #include "logic/search/LineExtraction.h"
+#include "logic/text/Latin1Text.h"
 
 #include <vector>
 
 namespace rq {
 
+namespace {
+// A block all Latin-1 is screened in stretches of whole rows of about this many characters, each widened to
+// UTF-16 and searched only where the screen lets it through: small enough to stay in the processor's cache.
+constexpr qsizetype kScreenedUnits = qsizetype(1) << 14;
+} // namespace
+
 ExtractionSession::ExtractionSession(ExtractionRequest request, ItemSink& sink)
     : request_(std::move(request)), sink_(sink)
 {
-    if (request_.kind == ExtractionRequest::Lines)
+    if (request_.kind == ExtractionRequest::Lines) {
         matcher_.emplace(request_.searchText, request_.options);
+        screen_ = matcher_->latin1Screen();
+    } else {
+        screen_ =
+            Latin1Screen(request_.startMarker, request_.options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    }
 }
 
 void ExtractionSession::searchText(QStringView text, const std::function<void(QStringView)>& item,
@@ -25,6 +37,24 @@ void ExtractionSession::searchText(QStringView text, const std::function<void(QS
     else
         extractBetween(text, request_.startMarker, request_.endMarker, item, yield,
                        request_.options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+}
+
+void ExtractionSession::searchLatin1(QByteArrayView latin1, QString& wide, const TextOrigins& origins,
+                                     const std::function<void(QStringView)>& item,
+                                     const std::function<void(QStringView)>& undecided,
+                                     const std::function<bool()>& yield) const
+{
+    for (qsizetype begin = 0; begin < latin1.size();) {
+        qsizetype end = origins.rowStartFrom(begin + kScreenedUnits);
+        if (end < 0)
+            end = latin1.size();
+        yield();
+        if (screen_.passes(latin1.sliced(begin, end - begin))) {
+            widenLatin1(latin1.data() + begin, reinterpret_cast<char16_t*>(wide.data()) + begin, end - begin);
+            searchText(QStringView(wide).sliced(begin, end - begin), item, undecided, yield);
+        }
+        begin = end;
+    }
 }
 
 void ExtractionSession::run(QStringView text, const TextOrigins& origins, const std::function<bool()>& yield)
@@ -60,9 +90,21 @@ bool ExtractionSession::run(std::span<const TextBlockPtr> blocks, const std::fun
     std::vector<BlockFinds> finds(blocks.size());
     const auto work = [&](qsizetype i, const std::function<bool()>& cancelled) {
         thread_local QString buffer; // a block's text, unpacked; reused, so its pages stay mapped
+        thread_local QByteArray latin1;
         const TextBlock& block = *blocks[std::size_t(i)];
-        const QStringView text = block.read(buffer);
+        const std::optional<QByteArrayView> narrow = block.readLatin1(latin1);
         const TextOrigins& origins = block.origins();
+        QStringView text;
+        if (narrow) {
+            // Widened below only where the screen lets a stretch through: what the text's positions refer to.
+            if (buffer.isDetached() && buffer.capacity() >= block.size())
+                buffer.resize(block.size());
+            else
+                buffer = QString(block.size(), Qt::Uninitialized);
+            text = QStringView(buffer).first(block.size());
+        } else {
+            text = block.read(buffer);
+        }
         BlockFinds& found = finds[std::size_t(i)];
         const auto item = [&](QStringView piece) {
             found.items.emplace_back(piece.toString(), origins.at(text, piece));
@@ -78,11 +120,16 @@ bool ExtractionSession::run(std::span<const TextBlockPtr> blocks, const std::fun
             return false;
         };
         try {
-            searchText(text, item, undecided, poll);
+            if (narrow)
+                searchLatin1(*narrow, buffer, origins, item, undecided, poll);
+            else
+                searchText(text, item, undecided, poll);
         } catch (const Cancelled&) {
         }
         if (!buffer.isDetached() || buffer.capacity() > kBufferKept)
             buffer = QString(); // not a block's plain text, nor a buffer far larger than most
+        if (latin1.size() > kBufferKept)
+            latin1 = QByteArray();
     };
     const auto merge = [&](qsizetype i) {
         BlockFinds found = std::move(finds[std::size_t(i)]);

@@ -65,9 +65,16 @@ private:
     void searchText(QStringView text, const std::function<void(QStringView)>& item,
                     const std::function<void(QStringView)>& undecided, const std::function<bool()>& yield) const;
 
+    // A block kept as Latin-1: searched stretch by stretch, each widened into `wide` (the block's size) first
+    // where the screen lets it through.
+    void searchLatin1(QByteArrayView latin1, QString& wide, const TextOrigins& origins,
+                      const std::function<void(QStringView)>& item, const std::function<void(QStringView)>& undecided,
+                      const std::function<bool()>& yield) const;
+
     ExtractionRequest request_;
     ItemSink& sink_;
     std::optional<Matcher> matcher_;
+    Latin1Screen screen_;
     bool stopped_ = false;
     qsizetype found_ = 0;
     qsizetype alreadyListed_ = 0;

@@ -39,7 +39,7 @@ bool isWordCharacter(QStringView text, qsizetype at)
     return isWord(c.unicode());
 }
 
-Matcher::Matcher(const QString& pattern, MatchOptions options) : options_(options)
+Matcher::Matcher(const QString& pattern, MatchOptions options) : pattern_(pattern), options_(options)
 {
     if (pattern.isEmpty()) {
         matchesNothing_ = true;
@@ -51,6 +51,16 @@ Matcher::Matcher(const QString& pattern, MatchOptions options) : options_(option
         return;
     }
     expression_.emplace(pattern, RegularExpression::Options{options.matchCase, options.wholeWord});
+}
+
+Latin1Screen Matcher::latin1Screen() const
+{
+    if (matchesNothing_ || literal_)
+        return Latin1Screen(matchesNothing_ ? QStringView() : QStringView(pattern_),
+                            options_.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    if (const std::optional<std::bitset<256>> first = expression_->firstLatin1Units())
+        return Latin1Screen(*first);
+    return {};
 }
 
 Matcher::Match Matcher::find(QStringView text, qsizetype from, qsizetype to) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logic/search/Latin1Screen.h"
 #include "logic/search/LiteralFinder.h"
 #include "logic/search/RegularExpression.h"
 
@@ -39,6 +40,8 @@ public:
     // The first match that starts in [from, to). A regular expression may look on to the end of the line
     // that holds `to`; `searchedTo` then says how far nothing was found.
     Match find(QStringView text, qsizetype from, qsizetype to) const;
+    // What a stretch of Latin-1 text must hold for a match to start in it.
+    Latin1Screen latin1Screen() const;
     // Every match in `text` that is not empty, in order; lines the engine cannot decide hold none.
     QList<Match> findAll(QStringView text) const;
 
@@ -48,6 +51,7 @@ private:
     Match findLineByLine(QStringView text, qsizetype from, qsizetype to) const;
     Match findInLine(QStringView text, qsizetype begin, qsizetype end, qsizetype from) const;
 
+    QString pattern_;
     MatchOptions options_;
     std::optional<LiteralFinder> literal_;
     std::optional<RegularExpression> expression_;

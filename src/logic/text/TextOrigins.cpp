@@ -59,6 +59,12 @@ qsizetype TextOrigins::rowStart(qsizetype row) const
     return block->base + block->offsets[row - block->firstRow];
 }
 
+qsizetype TextOrigins::rowStartFrom(qsizetype position) const
+{
+    const qsizetype row = rowAt(position - 1) + 1;
+    return row < rows_ ? rowStart(row) : -1;
+}
+
 qsizetype TextOrigins::rowAt(qsizetype position) const
 {
     const auto blockAfter = std::upper_bound(blocks_.begin(), blocks_.end(), position,

@@ -70,6 +70,9 @@ public:
     // How many rows have begun so far.
     qsizetype rows() const { return rows_; }
 
+    // Where the first row that starts at or after `position` starts; -1 where none does.
+    qsizetype rowStartFrom(qsizetype position) const;
+
     // The field that holds `position` of `text`, the text these origins were recorded with; an Origin
     // that is not known() for a position before the first row.
     Origin at(QStringView text, qsizetype position) const;

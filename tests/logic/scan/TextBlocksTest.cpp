@@ -63,10 +63,29 @@ TEST(TextBlocks, EveryBlockSizeGivesTheTextOriginsAndItemsOfOneString)
     test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("t.db"));
     fill(db);
+    // Thousands of rows all Latin-1: blocks of it are searched in stretches, skipped where they hold nothing to find.
+    db.exec("CREATE TABLE Ledger(id INTEGER PRIMARY KEY, entry TEXT)");
+    db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) INSERT INTO Ledger "
+            "SELECT i, CASE WHEN i % 997 = 0 THEN 'ÉCOLE «n°' || i || '» tél 555-' || (1000 + i) || ' ÿ µg' "
+            "ELSE 'crème brûlée ' || i || ' à la carte' END FROM n");
     QString text;
     TextOrigins origins;
     ScanDatabase(
         db.fields(), text, origins, [](const QString&) {}, noYield);
+
+    // Where a stretch of whole rows may end: the next position whose row is not the one before it.
+    std::vector<qsizetype> rowStarts;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const Origin here = origins.at(text, at);
+        const Origin before = at > 0 ? origins.at(text, at - 1) : Origin{};
+        if (here.known() && (here.row != before.row || here.tableRead != before.tableRead))
+            rowStarts.push_back(at);
+    }
+    ASSERT_EQ(qsizetype(rowStarts.size()), origins.rows());
+    for (qsizetype at = 0; at <= text.size(); ++at) {
+        const auto next = std::lower_bound(rowStarts.begin(), rowStarts.end(), at);
+        ASSERT_EQ(origins.rowStartFrom(at), next == rowStarts.end() ? -1 : *next) << at;
+    }
 
     const ExtractionRequest requests[] = {
         lines("quarry"),
@@ -77,9 +96,18 @@ TEST(TextBlocks, EveryBlockSizeGivesTheTextOriginsAndItemsOfOneString)
         between("<b>", "</b>", false),
         between("<b>", "</b>", true),
         between("|", "|", true),
+        lines("école"),
+        lines("\u0178"), // Ÿ, beyond Latin-1, is ÿ with letter case ignored
+        lines("\u03BC"), // μ, as the micro sign µ folds
+        lines("ÉCOLE", {false, true, false}),
+        lines("tél", {false, false, true}),
+        lines("\\d{3}-\\d{4}", {true, false, false}),
+        lines("é\\w+ «", {true, false, false}),
+        lines("o\\w+ «", {true, false, false}), // stretches with "O" only, never "o"
+        between("«", "»", true),
     };
     // One unit a block: every row its own block, every row and field across what a larger block would hold.
-    for (const qsizetype blockUnits : {qsizetype(1), qsizetype(20), kTextBlockUnits}) {
+    for (const qsizetype blockUnits : {qsizetype(1), qsizetype(20), qsizetype(40'000), kTextBlockUnits}) {
         SCOPED_TRACE(blockUnits);
         DatabaseTextState state;
         gatherDatabaseText(state, ScanPlan::of(db.fields()), ScanView{[](const QString&) {}, {}, {}, {}},

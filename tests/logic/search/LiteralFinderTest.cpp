@@ -1,5 +1,6 @@
 #include "logic/search/LiteralFinder.h"
 #include "logic/search/CaseFolding.h"
+#include "logic/search/Latin1Finder.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -60,5 +61,30 @@ TEST(LiteralFinder, AgreesWithAPlainSearchOnRandomTexts)
         LiteralFinder exact(needle, Qt::CaseSensitive);
         ASSERT_EQ(exact.find(text, from), text.indexOf(needle, from, Qt::CaseSensitive))
             << qPrintable(text) << " / " << qPrintable(needle) << " from " << from << ", match case";
+    }
+}
+
+// Latin-1 bytes searched as the same text widened: letter case as CaseFolding has it (µ is μ, ÿ is Ÿ), needles with
+// characters beyond Latin-1, at every alignment of the sixteen-at-a-time scan.
+TEST(Latin1Finder, AgreesWithLiteralFinderOnTheWidenedText)
+{
+    QRandomGenerator random(20261209);
+    const QString alphabet = u"aAkK \r\u00B5\u00E9\u00C9\u00FF\u00DF\u00E4"_qs;
+    const QString needleAlphabet = alphabet + u"\u03BC\u03BC\u0178\u212A\u1E9E"_qs;
+    for (int round = 0; round < 3000; ++round) {
+        QString text, needle;
+        const int length = random.bounded(0, 60);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[random.bounded(alphabet.size())];
+        const int needleLength = random.bounded(1, 4);
+        for (int i = 0; i < needleLength; ++i)
+            needle += needleAlphabet[random.bounded(needleAlphabet.size())];
+        const QByteArray latin1 = text.toLatin1();
+        const qsizetype from = random.bounded(0, length + 1);
+        for (const Qt::CaseSensitivity sensitivity : {Qt::CaseInsensitive, Qt::CaseSensitive}) {
+            ASSERT_EQ(Latin1Finder(needle, sensitivity).find(latin1, from),
+                      LiteralFinder(needle, sensitivity).find(text, from))
+                << qPrintable(text) << " / " << qPrintable(needle) << " from " << from << ", " << sensitivity;
+        }
     }
 }
