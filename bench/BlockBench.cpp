@@ -12,6 +12,7 @@
 #include "logic/scan/DatabaseText.h"
 #include "logic/search/ExtractionSession.h"
 #include "platform/EventYield.h"
+#include "platform/LargeAllocations.h"
 #include "support/TdsServer.h"
 
 #include <QCoreApplication>
@@ -264,8 +265,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() == 6 && args[1] == "--read")
+    if (args.size() == 6 && args[1] == "--read") {
+        platform::mapLargeAllocationsApart(); // as the window does
         return readOnce(args[2], args[3], args[4].toLongLong());
+    }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
 
     searchFigures(runs * 2 + 1);

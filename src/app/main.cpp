@@ -1,6 +1,7 @@
 #include "app/WindowFlow.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandLineOptions.h"
+#include "platform/LargeAllocations.h"
 #include "platform/ProcessStarter.h"
 #include "ui/AppContext.h"
 #include "ui/QtFileDialog.h"
@@ -48,6 +49,7 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    rq::platform::mapLargeAllocationsApart();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // closing either window ends the program, hidden or not
 
