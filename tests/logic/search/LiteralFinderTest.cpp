@@ -38,6 +38,17 @@ TEST(LiteralFinder, FindsTheFirstOccurrenceInRange)
     EXPECT_EQ(LiteralFinder(u"abcd").find(u"abc"), -1);
 }
 
+namespace {
+// From `shortest` to fewer than `longest` characters of `alphabet`.
+QString randomText(QRandomGenerator& random, const QString& alphabet, int shortest, int longest)
+{
+    QString text;
+    for (int i = random.bounded(shortest, longest); i > 0; --i)
+        text += alphabet[random.bounded(alphabet.size())];
+    return text;
+}
+} // namespace
+
 // The vectorised scan against a plain one, at every alignment and near the end of the text.
 TEST(LiteralFinder, AgreesWithAPlainSearchOnRandomTexts)
 {
@@ -45,16 +56,11 @@ TEST(LiteralFinder, AgreesWithAPlainSearchOnRandomTexts)
     const QString alphabet = u"aAbB\u212Akä\u00C4 \r\u03C3\u03C2\u03A3"_qs;
     const CaseFolding& folding = CaseFolding::instance();
     for (int round = 0; round < 3000; ++round) {
-        QString text, needle;
-        const int length = random.bounded(0, 60);
-        for (int i = 0; i < length; ++i)
-            text += alphabet[random.bounded(alphabet.size())];
-        const int needleLength = random.bounded(1, 4);
-        for (int i = 0; i < needleLength; ++i)
-            needle += alphabet[random.bounded(alphabet.size())];
+        const QString text = randomText(random, alphabet, 0, 60);
+        const QString needle = randomText(random, alphabet, 1, 4);
         const QString loweredText = folding.folded(text);
         const QString loweredNeedle = folding.folded(needle);
-        const qsizetype from = random.bounded(0, length + 1);
+        const qsizetype from = random.bounded(0, int(text.size()) + 1);
         LiteralFinder finder(needle);
         ASSERT_EQ(finder.find(text, from), loweredText.indexOf(loweredNeedle, from))
             << qPrintable(text) << " / " << qPrintable(needle) << " from " << from;
@@ -72,15 +78,10 @@ TEST(Latin1Finder, AgreesWithLiteralFinderOnTheWidenedText)
     const QString alphabet = u"aAkK \r\u00B5\u00E9\u00C9\u00FF\u00DF\u00E4"_qs;
     const QString needleAlphabet = alphabet + u"\u03BC\u03BC\u0178\u212A\u1E9E"_qs;
     for (int round = 0; round < 3000; ++round) {
-        QString text, needle;
-        const int length = random.bounded(0, 60);
-        for (int i = 0; i < length; ++i)
-            text += alphabet[random.bounded(alphabet.size())];
-        const int needleLength = random.bounded(1, 4);
-        for (int i = 0; i < needleLength; ++i)
-            needle += needleAlphabet[random.bounded(needleAlphabet.size())];
+        const QString text = randomText(random, alphabet, 0, 60);
+        const QString needle = randomText(random, needleAlphabet, 1, 4);
         const QByteArray latin1 = text.toLatin1();
-        const qsizetype from = random.bounded(0, length + 1);
+        const qsizetype from = random.bounded(0, int(text.size()) + 1);
         for (const Qt::CaseSensitivity sensitivity : {Qt::CaseInsensitive, Qt::CaseSensitive}) {
             ASSERT_EQ(Latin1Finder(needle, sensitivity).find(latin1, from),
                       LiteralFinder(needle, sensitivity).find(text, from))
