@@ -1,6 +1,6 @@
 #include "Latin1Finder.h"
 
-#include "CaseFolding.h"
+#include "logic/text/CaseFolding.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
 #include "LiteralFinder.h"
 
-#include "CaseFolding.h"
+#include "logic/text/CaseFolding.h"
 
 #include <algorithm>
 #include <bit>

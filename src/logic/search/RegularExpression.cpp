@@ -3,7 +3,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
-#include "CaseFolding.h"
+#include "logic/text/CaseFolding.h"
 
 #include <QStringList>
 #include <algorithm>

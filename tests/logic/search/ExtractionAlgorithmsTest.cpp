@@ -1,6 +1,6 @@
 #include "logic/search/BetweenExtraction.h"
-#include "logic/search/CaseFolding.h"
 #include "logic/search/LineExtraction.h"
+#include "logic/text/CaseFolding.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>

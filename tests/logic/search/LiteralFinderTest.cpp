@@ -1,6 +1,6 @@
 #include "logic/search/LiteralFinder.h"
-#include "logic/search/CaseFolding.h"
 #include "logic/search/Latin1Finder.h"
+#include "logic/text/CaseFolding.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
