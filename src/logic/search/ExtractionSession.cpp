@@ -6,6 +6,7 @@
 #include "logic/search/LineExtraction.h"
 #include "logic/text/Latin1Text.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace rq {
@@ -22,7 +23,10 @@ ExtractionSession::ExtractionSession(ExtractionRequest request, ItemSink& sink)
     if (request_.kind == ExtractionRequest::Lines) {
         matcher_.emplace(request_.searchText, request_.options);
         screen_ = matcher_->latin1Screen();
+        if (!request_.options.regularExpression)
+            blockMustHold_ << request_.searchText;
     } else {
+        blockMustHold_ << request_.startMarker << request_.endMarker;
         screen_ =
             Latin1Screen(request_.startMarker, request_.options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
     }
@@ -92,6 +96,9 @@ bool ExtractionSession::run(std::span<const TextBlockPtr> blocks, const std::fun
         thread_local QString buffer; // a block's text, unpacked; reused, so its pages stay mapped
         thread_local QByteArray latin1;
         const TextBlock& block = *blocks[std::size_t(i)];
+        if (!std::all_of(blockMustHold_.begin(), blockMustHold_.end(),
+                         [&](const QString& text) { return block.mayHold(text); }))
+            return; // holds nothing to find: not unpacked
         const std::optional<QByteArrayView> narrow = block.readLatin1(latin1);
         const TextOrigins& origins = block.origins();
         QStringView text;

@@ -5,6 +5,7 @@
 #include "logic/text/TextOrigins.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <functional>
 #include <optional>
@@ -75,6 +76,7 @@ private:
     ItemSink& sink_;
     std::optional<Matcher> matcher_;
     Latin1Screen screen_;
+    QStringList blockMustHold_; // plain texts an item's block must hold: the search text, or both markers
     bool stopped_ = false;
     qsizetype found_ = 0;
     qsizetype alreadyListed_ = 0;

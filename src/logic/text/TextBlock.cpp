@@ -50,20 +50,24 @@ void TextBlock::pack()
     if ((latin1Only ? plain.size() : plain.size() * 2) > LZ4_MAX_INPUT_SIZE)
         return; // a row of a gigabyte or more stays as it is
     QByteArray packed;
+    auto trigrams = std::make_unique<TrigramSet>();
     if (latin1Only) {
         thread_local QByteArray latin1;
         if (latin1.size() < plain.size())
             latin1.resize(plain.size());
         narrowToLatin1(reinterpret_cast<const char16_t*>(plain.utf16()), latin1.data(), plain.size());
         packed = compress(latin1.constData(), plain.size());
+        trigrams->addLatin1(latin1.constData(), plain.size());
     } else {
         packed = compress(reinterpret_cast<const char*>(plain.utf16()), plain.size() * 2);
+        trigrams->add(plain);
     }
     if (packed.isNull())
         packed = QByteArray(""); // empty, but packed
     const std::lock_guard lock(mutex_);
     packed_ = std::move(packed);
     narrow_ = latin1Only;
+    trigrams_ = std::move(trigrams);
     plain_ = QString();
 }
 
@@ -111,10 +115,20 @@ std::optional<QByteArrayView> TextBlock::readLatin1(QByteArray& bytes) const
     return QByteArrayView(bytes).first(size_);
 }
 
+bool TextBlock::mayHold(QStringView text) const
+{
+    const TrigramSet* trigrams = nullptr;
+    {
+        const std::lock_guard lock(mutex_);
+        trigrams = trigrams_.get(); // once set, kept as it is for the block's life
+    }
+    return !trigrams || trigrams->mayHold(text);
+}
+
 qsizetype TextBlock::keptBytes() const
 {
     const std::lock_guard lock(mutex_);
-    return packed_.isNull() ? plain_.size() * 2 : packed_.size();
+    return packed_.isNull() ? plain_.size() * 2 : packed_.size() + qsizetype(sizeof(TrigramSet));
 }
 
 } // namespace rq
