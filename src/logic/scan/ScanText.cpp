@@ -20,6 +20,7 @@ void ScanText::seal(const Sealed& sealed)
     if (!origins_)
         return;
     auto origins = std::exchange(origins_, nullptr);
+    origins->squeeze(); // a block's rows are far fewer than the room origins keep for rows to come
     if (!text_.isEmpty())
         sealed(std::make_shared<TextBlock>(std::exchange(text_, QString()), std::move(origins)));
 }

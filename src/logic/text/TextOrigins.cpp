@@ -51,6 +51,14 @@ void TextOrigins::setFieldEnds(std::span<const quint32> endsInRow)
     fieldEnds_.insert(fieldEnds_.end(), endsInRow.begin(), endsInRow.end());
 }
 
+void TextOrigins::squeeze()
+{
+    for (RowBlock& block : blocks_)
+        block.offsets.shrink_to_fit();
+    fieldEnds_.shrink_to_fit();
+    detailedRows_.shrink_to_fit();
+}
+
 qsizetype TextOrigins::rowStart(qsizetype row) const
 {
     const auto block = std::upper_bound(blocks_.begin(), blocks_.end(), row,

@@ -63,6 +63,8 @@ public:
     // Where every field of the row begun last ends (its closing carriage return), counted from the row's
     // start.
     void setFieldEnds(std::span<const quint32> endsInRow);
+    // Lets go of the room kept for rows still to come: for origins that are complete, such as a block's.
+    void squeeze();
 
     bool empty() const { return tables_.isEmpty(); }
     // The table of the first rows, or an empty name.
