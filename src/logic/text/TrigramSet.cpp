@@ -3,22 +3,27 @@
 #include "CaseFolding.h"
 
 #include <QChar>
-#include <array>
 
 namespace rq {
+
+template <typename FoldedUnitAt> void TrigramSet::addUnits(qsizetype size, FoldedUnitAt unitAt)
+{
+    constexpr quint64 kThreeUnits = (quint64(1) << 48) - 1;
+    quint64 run = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        run = (run << 16 | unitAt(i)) & kThreeUnits;
+        if (i >= 2) {
+            const std::size_t at = slot(run);
+            words_[at / 64] |= quint64(1) << (at % 64);
+        }
+    }
+}
 
 void TrigramSet::add(QStringView text)
 {
     // Unit by unit, as the plain search compares a needle without surrogate pairs.
     const CaseFolding& folding = CaseFolding::instance();
-    char16_t a = 0, b = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = folding.unit(text[i].unicode());
-        if (i >= 2)
-            bits_.set(slot(a, b, c));
-        a = b;
-        b = c;
-    }
+    addUnits(text.size(), [&](qsizetype i) { return folding.unit(text[i].unicode()); });
 }
 
 void TrigramSet::addLatin1(const char* text, qsizetype size)
@@ -29,14 +34,7 @@ void TrigramSet::addLatin1(const char* text, qsizetype size)
             table[u] = CaseFolding::instance().unit(char16_t(u));
         return table;
     }();
-    char16_t a = 0, b = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = folded[uchar(text[i])];
-        if (i >= 2)
-            bits_.set(slot(a, b, c));
-        a = b;
-        b = c;
-    }
+    addUnits(size, [&](qsizetype i) { return folded[uchar(text[i])]; });
 }
 
 bool TrigramSet::mayHold(QStringView text) const
@@ -47,8 +45,9 @@ bool TrigramSet::mayHold(QStringView text) const
             return true;
     }
     for (qsizetype i = 0; i + 2 < text.size(); ++i) {
-        if (!bits_.test(slot(folding.unit(text[i].unicode()), folding.unit(text[i + 1].unicode()),
-                             folding.unit(text[i + 2].unicode()))))
+        const std::size_t at = slot(key(folding.unit(text[i].unicode()), folding.unit(text[i + 1].unicode()),
+                                        folding.unit(text[i + 2].unicode())));
+        if (!(words_[at / 64] >> (at % 64) & 1))
             return false;
     }
     return true;

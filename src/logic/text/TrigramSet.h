@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QStringView>
-#include <bitset>
+#include <array>
 
 namespace rq {
 
@@ -21,13 +21,12 @@ public:
 
 private:
     static constexpr int kBitsLog2 = 16;
-    static std::size_t slot(char16_t a, char16_t b, char16_t c)
-    {
-        const quint64 key = quint64(a) | quint64(b) << 16 | quint64(c) << 32;
-        return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLog2));
-    }
+    // Three folded units, the last in the low bits, as the text's units are shifted in one by one.
+    static quint64 key(char16_t a, char16_t b, char16_t c) { return quint64(a) << 32 | quint64(b) << 16 | c; }
+    static std::size_t slot(quint64 key) { return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLog2)); }
+    template <typename FoldedUnitAt> void addUnits(qsizetype size, FoldedUnitAt unitAt);
 
-    std::bitset<std::size_t(1) << kBitsLog2> bits_;
+    std::array<quint64, (std::size_t(1) << kBitsLog2) / 64> words_{};
 };
 
 } // namespace rq
