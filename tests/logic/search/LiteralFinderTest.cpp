@@ -1,5 +1,6 @@
 #include "logic/search/LiteralFinder.h"
 #include "logic/search/Latin1Finder.h"
+#include "logic/search/Latin1Screen.h"
 #include "logic/text/CaseFolding.h"
 
 #include <QRandomGenerator>
@@ -88,4 +89,32 @@ TEST(Latin1Finder, AgreesWithLiteralFinderOnTheWidenedText)
                 << qPrintable(text) << " / " << qPrintable(needle) << " from " << from << ", " << sensitivity;
         }
     }
+}
+
+// A screen of characters lets a stretch through exactly when it holds one of them: a few ranges compared sixteen
+// at a time, many looked up one by one, at every length around sixteen.
+TEST(Latin1Screen, PassesAStretchExactlyWhenItHoldsOneOfItsCharacters)
+{
+    QRandomGenerator random(20261210);
+    for (int round = 0; round < 2000; ++round) {
+        std::bitset<256> characters;
+        for (int ranges = random.bounded(1, 8); ranges > 0; --ranges) {
+            const int first = random.bounded(256);
+            for (int c = first, last = std::min(255, first + random.bounded(4)); c <= last; ++c)
+                characters[std::size_t(c)] = true;
+        }
+        QByteArray stretch;
+        for (int i = random.bounded(0, 40); i > 0; --i)
+            stretch += char(random.bounded(256));
+        const bool holds =
+            std::any_of(stretch.begin(), stretch.end(), [&](char c) { return characters[std::size_t(uchar(c))]; });
+        ASSERT_EQ(Latin1Screen(characters).passes(stretch), holds) << stretch.toHex().toStdString();
+    }
+    EXPECT_TRUE(Latin1Screen().passes("anything"));
+    EXPECT_TRUE(Latin1Screen(u"\u00C9COLE", Qt::CaseInsensitive)
+                    .passes("une \xE9"
+                            "cole"));
+    EXPECT_FALSE(Latin1Screen(u"\u00C9COLE", Qt::CaseSensitive)
+                     .passes("une \xE9"
+                             "cole"));
 }
