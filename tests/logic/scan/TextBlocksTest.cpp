@@ -63,7 +63,7 @@ TEST(TextBlocks, EveryBlockSizeGivesTheTextOriginsAndItemsOfOneString)
     test::CoreEnvironment env;
     test::SqliteDatabase db(env.path("t.db"));
     fill(db);
-    // Thousands of rows all Latin-1: blocks of it are searched in stretches, skipped where they hold nothing to find.
+    // Rows all Latin-1 over two blocks of 20,000 units: searched in stretches, skipped where they hold nothing.
     db.exec("CREATE TABLE Ledger(id INTEGER PRIMARY KEY, entry TEXT)");
     db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) INSERT INTO Ledger "
             "SELECT i, CASE WHEN i % 397 = 0 THEN 'ÉCOLE «n°' || i || '» tél 555-' || (1000 + i) || ' ÿ µg' "
